@@ -1,0 +1,17 @@
+#ifndef VELQOR_MESSAGE_H
+#define VELQOR_MESSAGE_H
+
+#include <string>
+
+namespace velqor {
+
+/// One received datagram, split at its 6-letter code.
+struct Message {
+    std::string code; ///< The first 6 bytes, always exactly 6 characters.
+    std::string payload; ///< The bytes after the code, copied by length.
+    std::string sender; ///< The source IPv4 address as dotted text, no port.
+};
+
+} // namespace velqor
+
+#endif // VELQOR_MESSAGE_H

@@ -1,0 +1,61 @@
+#ifndef VELQOR_PROTOCOL_H
+#define VELQOR_PROTOCOL_H
+
+// The device protocol's datagram layouts, both directions. Nothing outside
+// this file and Protocol.cpp knows where a field starts or ends.
+
+#include "Message.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velqor {
+
+using Ipv4Bytes = std::array<unsigned char, 4>;
+
+constexpr std::size_t kCodeLength = 6;
+/// Longest datagram taken in; a longer one is dropped whole.
+constexpr std::size_t kMaxDatagramLength = 1023;
+constexpr unsigned short kDevicePort = 4365;
+constexpr const char *kBroadcastAddress = "255.255.255.255";
+
+constexpr const char *kGreetingCode = "QVPPPP";
+constexpr const char *kQueryCode = "QVCQRE";
+constexpr const char *kQueryReplyCode = "VQCQRE";
+constexpr const char *kSetAddressCode = "QVSIPC";
+
+// Host to device.
+std::string GreetingCommand();
+std::string QueryCommand();
+/// "QVSIPC", the serial byte for byte, then the address in network order.
+std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &address);
+
+/// Splits a received datagram; none for one shorter than the code.
+std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender);
+
+// Device to host.
+bool IsQueryReply(const Message &message);
+/// Letters 3 to 6 of the code are "SIPC": an answer to the set-address command.
+bool IsSetAddressReply(const Message &message);
+/// The result code that a set-address answer carries: 0 for an acceptance,
+/// the signed first payload byte (0 when empty) for a refusal, none for a
+/// second letter that is neither.
+std::optional<int> SetAddressReplyResult(const Message &message);
+
+// Device side, for simulators.
+struct SetAddressRequest {
+    std::string serial;
+    Ipv4Bytes address;
+};
+/// The serial and new address of a "QVSIPC" command; none for any other datagram.
+std::optional<SetAddressRequest> ParseSetAddressCommand(const Message &message);
+std::string QueryReply(const std::string &serial);
+std::string SetAddressAccepted();
+std::string SetAddressRefused(std::int8_t code);
+
+} // namespace velqor
+
+#endif // VELQOR_PROTOCOL_H

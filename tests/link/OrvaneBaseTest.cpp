@@ -1,0 +1,241 @@
+#include "OrvaneBase.h"
+#include "DeviceSimulator.h"
+#include "LogCapture.h"
+#include "Network.h"
+#include "OrvaneLogger.h"
+
+#include <boost/asio/ip/udp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/system/system_error.hpp>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+using namespace std::chrono_literals;
+using velqor::Message;
+using velqor::test::LogCapture;
+using velqor::test::SendDatagram;
+
+namespace {
+
+/// Records what the endpoint hands on; a hook may run first (and throw).
+class RecordingEndpoint : public velqor::OrvaneBase {
+public:
+    explicit RecordingEndpoint(unsigned short remotePort, unsigned short localPort = 0,
+                               std::string address = "127.0.0.1")
+        : OrvaneBase(std::move(address), remotePort, localPort)
+    {
+    }
+    ~RecordingEndpoint() { Stop(); }
+
+    void SetHook(std::function<void(const Message &)> newHook)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hook = std::move(newHook);
+    }
+
+    std::vector<Message> WaitForMessages(std::size_t count, std::chrono::milliseconds timeout = 5s)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+        return messages;
+    }
+
+    void PostOnIoThread(std::function<void()> work) { boost::asio::post(*ioService, std::move(work)); }
+
+protected:
+    void HandleMessage(Message message) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (hook) {
+            auto current = hook;
+            current(message);
+        }
+        messages.push_back(std::move(message));
+        changed.notify_all();
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::function<void(const Message &)> hook;
+    std::vector<Message> messages;
+};
+
+velqor::sim::SimulatorOptions LoopbackPeer()
+{
+    velqor::sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    return options;
+}
+
+class OrvaneBaseTest : public ::testing::Test {
+protected:
+    velqor::sim::DeviceSimulator peer {{}, LoopbackPeer()};
+};
+
+} // namespace
+
+TEST_F(OrvaneBaseTest, GreetingIsTheFirstDatagramAndSendKeepsEveryByte)
+{
+    RecordingEndpoint endpoint(peer.Port());
+    endpoint.Send(std::string("AB\0CD", 5));
+    ASSERT_TRUE(peer.WaitForReceived(2, 5s));
+
+    const auto received = peer.Received();
+    EXPECT_EQ(received[0].bytes, "QVPPPP");
+    EXPECT_EQ(received[0].source, "127.0.0.1:" + std::to_string(endpoint.LocalPort()));
+    EXPECT_EQ(received[1].bytes, std::string("AB\0CD", 5));
+}
+
+TEST_F(OrvaneBaseTest, BindsTheLocalPortWhenOneIsGiven)
+{
+    unsigned short freePort = 0;
+    {
+        boost::asio::io_context io;
+        boost::asio::ip::udp::socket probe(io, boost::asio::ip::udp::endpoint(boost::asio::ip::udp::v4(), 0));
+        freePort = probe.local_endpoint().port();
+    }
+    RecordingEndpoint endpoint(peer.Port(), freePort);
+    ASSERT_TRUE(peer.WaitForReceived(1, 5s));
+    EXPECT_EQ(peer.Received()[0].source, "127.0.0.1:" + std::to_string(freePort));
+}
+
+TEST_F(OrvaneBaseTest, ConstructionFailuresThrowSystemErrors)
+{
+    for (const char *address : {"localhost", "1.2.3", "256.1.1.1", "1.2.3.4.5", "", "::1"})
+        EXPECT_THROW(RecordingEndpoint(peer.Port(), 0, address), boost::system::system_error) << address;
+
+    boost::asio::io_context io;
+    boost::asio::ip::udp::socket holder(io, boost::asio::ip::udp::endpoint(boost::asio::ip::udp::v4(), 0));
+    try {
+        RecordingEndpoint endpoint(peer.Port(), holder.local_endpoint().port());
+        FAIL() << "a port in use was bound";
+    } catch (const boost::system::system_error &e) {
+        EXPECT_EQ(std::string(e.what()).rfind("bind", 0), 0u) << e.what();
+        EXPECT_EQ(e.code(), boost::asio::error::address_in_use);
+    }
+}
+
+TEST_F(OrvaneBaseTest, SplitsDatagramsAtTheCode)
+{
+    RecordingEndpoint endpoint(peer.Port());
+    const unsigned short port = endpoint.LocalPort();
+    const std::string longest = "VQCQRE" + std::string(1017, 'x');
+    SendDatagram("VQCQRE", "127.0.0.1", port);
+    SendDatagram(std::string("VQCQRE\0A\0", 9), "127.0.0.1", port);
+    SendDatagram(longest, "127.0.0.1", port);
+    SendDatagram("QVSIPC1", "127.0.0.1", port, "127.0.0.7");
+
+    const auto messages = endpoint.WaitForMessages(4);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0].code, "VQCQRE");
+    EXPECT_EQ(messages[0].payload, "");
+    EXPECT_EQ(messages[1].payload, std::string("\0A\0", 3));
+    EXPECT_EQ(messages[2].payload.size(), 1017u);
+    EXPECT_EQ(messages[2].code + messages[2].payload, longest);
+    EXPECT_EQ(messages[3].code, "QVSIPC");
+    EXPECT_EQ(messages[3].payload, "1");
+    EXPECT_EQ(messages[0].sender, "127.0.0.1");
+    EXPECT_EQ(messages[3].sender, "127.0.0.7");
+}
+
+TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
+{
+    LogCapture log;
+    RecordingEndpoint endpoint(peer.Port());
+    const unsigned short port = endpoint.LocalPort();
+    SendDatagram("VQCQR", "127.0.0.1", port);
+    SendDatagram("VQCQRE" + std::string(1018, 'y'), "127.0.0.1", port);
+    SendDatagram("VQCQRE" + std::string(4000, 'z'), "127.0.0.1", port);
+    SendDatagram("VQCQRELAST", "127.0.0.1", port);
+
+    const auto messages = endpoint.WaitForMessages(1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].payload, "LAST") << "neither the short nor a cut oversized datagram is handed on";
+    ASSERT_TRUE(log.WaitFor("OrvaneBase::AsyncReceiveCallback :10", 5s));
+
+    std::vector<std::string> traces;
+    int drops = 0;
+    for (const auto &record : log.Records()) {
+        if (record.severity == boost::log::trivial::trace)
+            traces.push_back(record.message);
+        if (record.message.find("longer than 1023") != std::string::npos)
+            ++drops;
+    }
+    EXPECT_EQ(
+        traces,
+        (std::vector<std::string> {"OrvaneBase::AsyncReceiveCallback :5", "OrvaneBase::AsyncReceiveCallback :1024",
+                                   "OrvaneBase::AsyncReceiveCallback :1024", "OrvaneBase::AsyncReceiveCallback :10"}));
+    EXPECT_EQ(drops, 2);
+}
+
+TEST_F(OrvaneBaseTest, ErrorsOnTheIoThreadAreLoggedAndReceptionGoesOn)
+{
+    LogCapture log;
+    RecordingEndpoint endpoint(peer.Port());
+    endpoint.SetHook([](const Message &message) {
+        if (message.payload == "boom")
+            throw std::runtime_error("handler failed");
+    });
+    endpoint.PostOnIoThread([] { throw std::runtime_error("timer failed"); });
+    SendDatagram("VQCQREboom", "127.0.0.1", endpoint.LocalPort());
+    SendDatagram("VQCQREnext", "127.0.0.1", endpoint.LocalPort());
+
+    const auto messages = endpoint.WaitForMessages(1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].payload, "next");
+    EXPECT_TRUE(log.WaitFor("OrvaneBase::HandleMessage: handler failed", 5s));
+    EXPECT_TRUE(log.WaitFor("OrvaneBase: I/O thread: timer failed", 5s));
+}
+
+TEST_F(OrvaneBaseTest, IdleIoThreadUsesNoProcessor)
+{
+    RecordingEndpoint endpoint(peer.Port());
+    // Even with nothing left to do after a failed handler, run() must sleep.
+    endpoint.PostOnIoThread([] { throw std::runtime_error("once"); });
+    std::this_thread::sleep_for(100ms);
+    const std::clock_t before = std::clock();
+    std::this_thread::sleep_for(500ms);
+    const double seconds = double(std::clock() - before) / CLOCKS_PER_SEC;
+    EXPECT_LT(seconds, 0.1) << "the I/O thread spins";
+}
+
+TEST_F(OrvaneBaseTest, NoHandlerRunsAfterDestruction)
+{
+    auto handled = std::make_shared<std::atomic<int>>(0);
+    std::atomic<bool> flooding {true};
+    unsigned short port = 0;
+    std::thread flood;
+    {
+        RecordingEndpoint endpoint(peer.Port());
+        port = endpoint.LocalPort();
+        endpoint.SetHook([handled](const Message &) { ++*handled; });
+        flood = std::thread([&] {
+            while (flooding)
+                SendDatagram("VQCQREflood", "127.0.0.1", port);
+        });
+        endpoint.WaitForMessages(10);
+    }
+    const int atDestruction = *handled;
+    std::this_thread::sleep_for(200ms);
+    flooding = false;
+    flood.join();
+    EXPECT_GE(atDestruction, 10);
+    EXPECT_EQ(*handled, atDestruction);
+}
+
+int main(int argc, char **argv)
+{
+    // Trace records are part of what these tests check.
+    velqor::logLevel = "trace";
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,25 @@
+#ifndef VELQOR_TEST_NETWORK_H
+#define VELQOR_TEST_NETWORK_H
+
+#include <string>
+
+namespace velqor::test {
+
+/// Sends one datagram from a fresh socket bound to fromAddress.
+void SendDatagram(const std::string &bytes, const std::string &toAddress, unsigned short toPort,
+                  const std::string &fromAddress = "127.0.0.1");
+
+/// True inside scripts/vlan. Tests that send to the broadcast address or to
+/// the device port skip themselves everywhere else.
+bool InVirtualLan();
+
+} // namespace velqor::test
+
+/// Skips the current test unless it runs inside the virtual LAN.
+#define ORVANE_REQUIRE_VIRTUAL_LAN()                                                                                   \
+    do {                                                                                                               \
+        if (!::velqor::test::InVirtualLan())                                                                           \
+            GTEST_SKIP() << "broadcasts: runs only inside scripts/vlan";                                               \
+    } while (false)
+
+#endif // VELQOR_TEST_NETWORK_H

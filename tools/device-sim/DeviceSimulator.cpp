@@ -1,0 +1,205 @@
+#include "DeviceSimulator.h"
+
+#include "Protocol.h"
+
+#include <boost/asio/buffer.hpp>
+#include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+namespace velqor::sim {
+
+using boost::asio::ip::udp;
+
+namespace {
+
+std::string Hex(const std::string &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0f];
+    }
+    return text;
+}
+
+std::string DottedText(const Ipv4Bytes &address)
+{
+    return boost::asio::ip::address_v4(address).to_string();
+}
+
+} // namespace
+
+DeviceSimulator::DeviceSimulator(std::vector<SimulatedDevice> devices, SimulatorOptions options)
+    : options(std::move(options)),
+      listenSocket(io),
+      buffer(64 * 1024),
+      random(this->options.seed),
+      devices(std::move(devices)),
+      started(std::chrono::steady_clock::now())
+{
+    if (!this->options.recordPath.empty()) {
+        recordFile.open(this->options.recordPath, std::ios::out | std::ios::trunc);
+        if (!recordFile)
+            throw std::runtime_error("cannot write " + this->options.recordPath);
+    }
+    const udp::endpoint listenEndpoint(boost::asio::ip::make_address_v4(this->options.listenAddress),
+                                       this->options.port);
+    listenSocket.open(udp::v4());
+    listenSocket.set_option(boost::asio::socket_base::reuse_address(true));
+    listenSocket.bind(listenEndpoint);
+    for (const SimulatedDevice &device : this->devices)
+        SocketFor(device.address);
+    StartReceive();
+    work.emplace(io.get_executor());
+    thread = std::thread([this] { io.run(); });
+}
+
+DeviceSimulator::~DeviceSimulator()
+{
+    io.stop();
+    thread.join();
+}
+
+unsigned short DeviceSimulator::Port() const
+{
+    return listenSocket.local_endpoint().port();
+}
+
+std::vector<ReceivedDatagram> DeviceSimulator::Received() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return received;
+}
+
+bool DeviceSimulator::WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    return receivedChanged.wait_for(lock, timeout, [&] { return received.size() >= count; });
+}
+
+std::string DeviceSimulator::AddressOf(const std::string &serial) const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const SimulatedDevice &device : devices) {
+        if (device.serial == serial)
+            return device.address;
+    }
+    return {};
+}
+
+void DeviceSimulator::StartReceive()
+{
+    listenSocket.async_receive_from(boost::asio::buffer(buffer), senderEndpoint,
+                                    [this](const boost::system::error_code &error, std::size_t length) {
+                                        if (error == boost::asio::error::operation_aborted)
+                                            return;
+                                        if (!error)
+                                            Handle(length);
+                                        StartReceive();
+                                    });
+}
+
+void DeviceSimulator::Handle(std::size_t length)
+{
+    const std::string bytes(buffer.data(), length);
+    Record(bytes);
+    const std::optional<Message> message = SplitDatagram(bytes.data(), bytes.size(), {});
+    if (!message)
+        return;
+
+    if (message->code == kQueryCode) {
+        std::bernoulli_distribution lost(options.lossRate);
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (!lost(random))
+                Answer(i, QueryReply(devices[i].serial));
+        }
+        return;
+    }
+
+    const std::optional<SetAddressRequest> request = ParseSetAddressCommand(*message);
+    if (!request)
+        return;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        SimulatedDevice &device = devices[i];
+        if (device.serial != request->serial)
+            continue;
+        switch (device.setAddressAnswer) {
+        case SimulatedDevice::Answer::Accept: {
+            Answer(i, SetAddressAccepted());
+            const std::string newAddress = DottedText(request->address);
+            SocketFor(newAddress);
+            std::lock_guard<std::mutex> lock(mutex);
+            device.address = newAddress;
+            break;
+        }
+        case SimulatedDevice::Answer::Refuse:
+            Answer(i, SetAddressRefused(device.refusalCode));
+            break;
+        case SimulatedDevice::Answer::Silent:
+            break;
+        }
+    }
+}
+
+void DeviceSimulator::Record(const std::string &bytes)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const std::string source = senderEndpoint.address().to_string() + ":" + std::to_string(senderEndpoint.port());
+    if (recordFile) {
+        const double seconds = std::chrono::duration<double>(now - started).count();
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%.6f", seconds);
+        recordFile << stamp << ' ' << source << ' ' << Hex(bytes) << std::endl;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    received.push_back({now, source, bytes});
+    receivedChanged.notify_all();
+}
+
+void DeviceSimulator::Answer(std::size_t device, std::string datagram)
+{
+    auto delay = options.replyDelay;
+    if (options.jitter.count() > 0)
+        delay += std::chrono::milliseconds(
+            std::uniform_int_distribution<std::chrono::milliseconds::rep>(0, options.jitter.count())(random));
+    const std::string from = devices[device].address;
+    if (delay.count() == 0) {
+        SendFrom(from, datagram, senderEndpoint);
+        return;
+    }
+    auto timer = std::make_shared<boost::asio::steady_timer>(io, delay);
+    timer->async_wait([this, timer, from, datagram = std::move(datagram),
+                       destination = senderEndpoint](const boost::system::error_code &error) {
+        if (!error)
+            SendFrom(from, datagram, destination);
+    });
+}
+
+void DeviceSimulator::SendFrom(const std::string &address, const std::string &datagram,
+                               const udp::endpoint &destination)
+{
+    boost::system::error_code error;
+    SocketFor(address).send_to(boost::asio::buffer(datagram), destination, 0, error);
+    if (error)
+        std::cerr << "orvane-device-sim: send from " << address << ": " << error.message() << std::endl;
+}
+
+udp::socket &DeviceSimulator::SocketFor(const std::string &address)
+{
+    std::unique_ptr<udp::socket> &socket = replySockets[address];
+    if (!socket) {
+        socket = std::make_unique<udp::socket>(io, udp::v4());
+        boost::system::error_code error;
+        socket->bind(udp::endpoint(boost::asio::ip::make_address_v4(address), 0), error);
+        if (error)
+            std::cerr << "orvane-device-sim: cannot answer from " << address << ": " << error.message() << std::endl;
+    }
+    return *socket;
+}
+
+} // namespace velqor::sim

@@ -1,0 +1,100 @@
+#ifndef VELQOR_DEVICESIMULATOR_H
+#define VELQOR_DEVICESIMULATOR_H
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/udp.hpp>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velqor::sim {
+
+/// One simulated Orvane head.
+struct SimulatedDevice {
+    enum class Answer { Accept, Refuse, Silent };
+
+    std::string serial; ///< Any bytes.
+    std::string address; ///< The IPv4 address it answers from.
+    Answer setAddressAnswer = Answer::Accept;
+    std::int8_t refusalCode = 0;
+};
+
+struct SimulatorOptions {
+    std::string listenAddress = "0.0.0.0";
+    unsigned short port = 4365; ///< 0 lets the system choose.
+    /// Every answer waits this long; with no jitter all devices answer at once.
+    std::chrono::milliseconds replyDelay {0};
+    /// Each answer waits a further random time up to this.
+    std::chrono::milliseconds jitter {0};
+    double lossRate = 0.0; ///< Share of answers never sent.
+    unsigned seed = 1;
+    std::string recordPath; ///< Every received datagram is appended here when set.
+};
+
+/// A datagram as the simulator received it.
+struct ReceivedDatagram {
+    std::chrono::steady_clock::time_point time;
+    std::string source; ///< address:port
+    std::string bytes;
+};
+
+/// Answers the device protocol for many devices from one process, each from
+/// its own address, and records everything it receives.
+class DeviceSimulator {
+public:
+    DeviceSimulator(std::vector<SimulatedDevice> devices, SimulatorOptions options);
+    DeviceSimulator(const DeviceSimulator &) = delete;
+    DeviceSimulator &operator=(const DeviceSimulator &) = delete;
+    ~DeviceSimulator();
+
+    /// The port that commands are received on.
+    unsigned short Port() const;
+    std::vector<ReceivedDatagram> Received() const;
+    /// Waits until at least count datagrams have arrived; false on time-out.
+    bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+    /// The address a device answers from now; empty for an unknown serial.
+    std::string AddressOf(const std::string &serial) const;
+
+private:
+    void StartReceive();
+    void Handle(std::size_t length);
+    void Record(const std::string &bytes);
+    void Answer(std::size_t device, std::string datagram);
+    void SendFrom(const std::string &address, const std::string &datagram,
+                  const boost::asio::ip::udp::endpoint &destination);
+    boost::asio::ip::udp::socket &SocketFor(const std::string &address);
+
+    SimulatorOptions options;
+    boost::asio::io_context io;
+    std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
+    boost::asio::ip::udp::socket listenSocket;
+    /// One sending socket per device address, bound to it.
+    std::map<std::string, std::unique_ptr<boost::asio::ip::udp::socket>> replySockets;
+    boost::asio::ip::udp::endpoint senderEndpoint;
+    std::vector<char> buffer;
+    std::mt19937 random;
+    std::ofstream recordFile;
+
+    mutable std::mutex mutex; ///< Guards devices and received.
+    mutable std::condition_variable receivedChanged;
+    std::vector<SimulatedDevice> devices;
+    std::vector<ReceivedDatagram> received;
+    std::chrono::steady_clock::time_point started;
+    std::thread thread;
+};
+
+} // namespace velqor::sim
+
+#endif // VELQOR_DEVICESIMULATOR_H
