@@ -25,18 +25,13 @@ OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned 
     if (localPort != 0)
         socket->bind(udp::endpoint(boost::asio::ip::address_v4::any(), localPort));
     Send(GreetingCommand());
-    StartReceive();
     work.emplace(ioService->get_executor());
     ioThread = std::make_shared<boost::thread>(&OrvaneBase::RunIoService, this);
 }
 
 OrvaneBase::~OrvaneBase()
 {
-    try {
-        Stop();
-    } catch (const std::exception &e) {
-        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneBase: " << e.what();
-    }
+    Shutdown();
 }
 
 void OrvaneBase::Send(std::string datagram)
@@ -60,6 +55,15 @@ void OrvaneBase::Stop()
     socket->close(error);
     if (error)
         throw boost::system::system_error(error, "close");
+}
+
+void OrvaneBase::Shutdown() noexcept
+{
+    try {
+        Stop();
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneBase: " << e.what();
+    }
 }
 
 void OrvaneBase::StartReceive()

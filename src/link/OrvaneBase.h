@@ -25,7 +25,7 @@ namespace velqor {
 class OrvaneBase {
 public:
     /// Opens the socket toward address:remotePort with broadcast enabled, binds
-    /// localPort unless it is 0, sends the greeting and starts receiving.
+    /// localPort unless it is 0, sends the greeting and starts the I/O thread.
     /// Throws boost::system::system_error on failure.
     OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort);
     OrvaneBase(const OrvaneBase &) = delete;
@@ -47,11 +47,18 @@ protected:
     /// again; must not be called from the I/O thread.
     void Stop();
 
+    /// Stop for destructors: a failure is logged, never thrown.
+    void Shutdown() noexcept;
+
+    /// Arms the receive loop. The most-derived constructor calls it last, so
+    /// that no datagram reaches HandleMessage before the object is complete;
+    /// until then datagrams wait in the socket.
+    void StartReceive();
+
     /// The I/O service; subclasses put their timers on it.
     std::shared_ptr<boost::asio::io_context> ioService;
 
 private:
-    void StartReceive();
     void AsyncReceiveCallback(const boost::system::error_code &error, std::size_t bytesReceived);
     void RunIoService();
 

@@ -1,5 +1,9 @@
 #include "Protocol.h"
 
+#include <boost/asio/ip/address_v4.hpp>
+
+#include <algorithm>
+
 namespace velqor {
 
 namespace {
@@ -33,6 +37,15 @@ std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &addres
     for (unsigned char octet : address)
         datagram += static_cast<char>(octet);
     return datagram;
+}
+
+std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text)
+{
+    boost::system::error_code error;
+    const boost::asio::ip::address_v4 address = boost::asio::ip::make_address_v4(text, error);
+    if (error || std::count(text.begin(), text.end(), '.') != 3)
+        return std::nullopt;
+    return address.to_bytes();
 }
 
 std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender)

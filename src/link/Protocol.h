@@ -33,6 +33,10 @@ std::string QueryCommand();
 /// "QVSIPC", the serial byte for byte, then the address in network order.
 std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &address);
 
+/// The 4 bytes of a dotted-decimal IPv4 text with exactly three dots; none
+/// for any other text.
+std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text);
+
 /// Splits a received datagram; none for one shorter than the code.
 std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender);
 

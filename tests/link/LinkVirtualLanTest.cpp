@@ -15,7 +15,7 @@ namespace {
 
 class Collector : public velqor::OrvaneBase {
 public:
-    Collector() : OrvaneBase(velqor::kBroadcastAddress, velqor::kDevicePort, 0) { }
+    Collector() : OrvaneBase(velqor::kBroadcastAddress, velqor::kDevicePort, 0) { StartReceive(); }
     ~Collector() { Stop(); }
 
     std::map<std::string, std::string> WaitForAnswers(std::size_t count)

@@ -31,6 +31,7 @@ public:
                                std::string address = "127.0.0.1")
         : OrvaneBase(std::move(address), remotePort, localPort)
     {
+        StartReceive();
     }
     ~RecordingEndpoint() { Stop(); }
 

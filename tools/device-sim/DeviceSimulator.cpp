@@ -116,7 +116,7 @@ void DeviceSimulator::Handle(std::size_t length)
         std::bernoulli_distribution lost(options.lossRate);
         for (std::size_t i = 0; i < devices.size(); ++i) {
             if (!lost(random))
-                Answer(i, QueryReply(devices[i].serial));
+                Answer(devices[i].address, QueryReply(devices[i].serial));
         }
         return;
     }
@@ -124,21 +124,24 @@ void DeviceSimulator::Handle(std::size_t length)
     const std::optional<SetAddressRequest> request = ParseSetAddressCommand(*message);
     if (!request)
         return;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        SimulatedDevice &device = devices[i];
+    for (SimulatedDevice &device : devices) {
         if (device.serial != request->serial)
             continue;
         switch (device.setAddressAnswer) {
         case SimulatedDevice::Answer::Accept: {
-            Answer(i, SetAddressAccepted());
+            // Moved before the acceptance leaves: whoever hears it may ask at once.
+            const std::string oldAddress = device.address;
             const std::string newAddress = DottedText(request->address);
             SocketFor(newAddress);
-            std::lock_guard<std::mutex> lock(mutex);
-            device.address = newAddress;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                device.address = newAddress;
+            }
+            Answer(oldAddress, SetAddressAccepted());
             break;
         }
         case SimulatedDevice::Answer::Refuse:
-            Answer(i, SetAddressRefused(device.refusalCode));
+            Answer(device.address, SetAddressRefused(device.refusalCode));
             break;
         case SimulatedDevice::Answer::Silent:
             break;
@@ -161,13 +164,12 @@ void DeviceSimulator::Record(const std::string &bytes)
     receivedChanged.notify_all();
 }
 
-void DeviceSimulator::Answer(std::size_t device, std::string datagram)
+void DeviceSimulator::Answer(const std::string &from, std::string datagram)
 {
     auto delay = options.replyDelay;
     if (options.jitter.count() > 0)
         delay += std::chrono::milliseconds(
             std::uniform_int_distribution<std::chrono::milliseconds::rep>(0, options.jitter.count())(random));
-    const std::string from = devices[device].address;
     if (delay.count() == 0) {
         SendFrom(from, datagram, senderEndpoint);
         return;

@@ -71,7 +71,7 @@ private:
     void StartReceive();
     void Handle(std::size_t length);
     void Record(const std::string &bytes);
-    void Answer(std::size_t device, std::string datagram);
+    void Answer(const std::string &from, std::string datagram);
     void SendFrom(const std::string &address, const std::string &datagram,
                   const boost::asio::ip::udp::endpoint &destination);
     boost::asio::ip::udp::socket &SocketFor(const std::string &address);
