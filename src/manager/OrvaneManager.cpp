@@ -1,0 +1,36 @@
+#include "OrvaneManager.h"
+
+#include "OrvaneManagerPrivate.h"
+
+namespace velqor {
+
+OrvaneManager::OrvaneManager() : d(std::make_unique<OrvaneManagerPrivate>()) { }
+
+OrvaneManager::OrvaneManager(std::string address, unsigned short port)
+    : d(std::make_unique<OrvaneManagerPrivate>(std::move(address), port))
+{
+}
+
+OrvaneManager::~OrvaneManager() = default;
+
+int OrvaneManager::Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener)
+{
+    return d->Search(timeoutMs, wait, listener);
+}
+
+void OrvaneManager::Clear()
+{
+    d->Clear();
+}
+
+int OrvaneManager::SetAddress(std::string serial, std::string address)
+{
+    return d->SetAddress(std::move(serial), std::move(address));
+}
+
+DeviceMap OrvaneManager::GetDevices()
+{
+    return d->GetDevices();
+}
+
+} // namespace velqor

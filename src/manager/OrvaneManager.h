@@ -1,0 +1,40 @@
+#ifndef VELQOR_ORVANEMANAGER_H
+#define VELQOR_ORVANEMANAGER_H
+
+#include "DeviceListener.h"
+#include "DeviceMap.h"
+#include "ResultCodes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace velqor {
+
+class OrvaneManagerPrivate;
+
+/// The public face of the device manager. Constructing it opens the device
+/// link; destroying it stops the link's thread and closes its socket.
+class OrvaneManager {
+public:
+    /// Aimed at the broadcast address and the device port. Throws
+    /// boost::system::system_error when the link cannot be opened.
+    OrvaneManager();
+    /// Aimed at another address and port, for tests on loopback.
+    OrvaneManager(std::string address, unsigned short port);
+    OrvaneManager(const OrvaneManager &) = delete;
+    OrvaneManager &operator=(const OrvaneManager &) = delete;
+    ~OrvaneManager();
+
+    int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
+    void Clear();
+    int SetAddress(std::string serial, std::string address);
+    DeviceMap GetDevices();
+
+private:
+    std::unique_ptr<OrvaneManagerPrivate> d;
+};
+
+} // namespace velqor
+
+#endif // VELQOR_ORVANEMANAGER_H

@@ -1,0 +1,78 @@
+#ifndef VELQOR_ORVANEMANAGERPRIVATE_H
+#define VELQOR_ORVANEMANAGERPRIVATE_H
+
+#include "DeviceListener.h"
+#include "DeviceMap.h"
+#include "OrvaneBase.h"
+#include "ResultCodes.h"
+
+#include <boost/asio/deadline_timer.hpp>
+#include <boost/thread/condition_variable.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace velqor {
+
+/// The device manager: a registry of the devices that answered the query,
+/// search runs that repeat the query once a second, and the address change.
+///
+/// Operations run on the caller's thread; HandleMessage and the timer handlers
+/// run on the endpoint's I/O thread. One mutex guards the shared state, the
+/// timers included, and the condition hands the end of an operation to a
+/// waiting caller.
+class OrvaneManagerPrivate : public OrvaneBase {
+public:
+    /// Aimed at the broadcast address and the device port.
+    OrvaneManagerPrivate();
+    /// Aimed at another address and port, for tests on loopback.
+    OrvaneManagerPrivate(std::string address, unsigned short port);
+    ~OrvaneManagerPrivate();
+
+    /// Starts a search run: timed, or without end for timeoutMs 0. With wait,
+    /// returns its result (ResultTimeout is the normal end of a timed run).
+    int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
+    /// Blocks until no operation is in progress and returns its result;
+    /// ResultBusy at once for a run without end.
+    int WaitResult();
+    DeviceMap GetDevices();
+    void Clear();
+    /// Asks the device with this serial to move to address (dotted IPv4) and
+    /// waits up to one second for its answer.
+    int SetAddress(std::string serial, std::string address);
+
+protected:
+    void HandleMessage(Message message) override;
+
+private:
+    using Lock = boost::unique_lock<boost::mutex>;
+
+    int WaitResult(Lock &lock);
+    /// Begins an operation under a new number.
+    void Begin();
+    /// Ends the operation in progress with this result and wakes its waiters.
+    void Finish(int code);
+    void ArmDeadline(std::uint32_t timeoutMs);
+    void ArmTick();
+    void OnTick(const boost::system::error_code &error, std::uint64_t run);
+    void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
+
+    DeviceMap registry;
+    std::shared_ptr<boost::asio::deadline_timer> deadlineTimer;
+    std::shared_ptr<boost::asio::deadline_timer> tickTimer;
+    boost::mutex mutex;
+    boost::condition_variable condition;
+    bool busy = false;
+    bool continuous = false;
+    int result = ResultOk;
+    DeviceListener *listener = nullptr;
+    /// Numbers the operations, so that a timer armed for one never acts on a
+    /// later one, even when its completion was already queued.
+    std::uint64_t operation = 0;
+};
+
+} // namespace velqor
+
+#endif // VELQOR_ORVANEMANAGERPRIVATE_H

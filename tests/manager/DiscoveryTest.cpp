@@ -1,0 +1,174 @@
+#include "ManagerFixture.h"
+#include "Network.h"
+#include "Protocol.h"
+
+#include <thread>
+
+using namespace std::chrono_literals;
+using namespace velqor;
+using velqor::test::Device;
+using velqor::test::ManagerTest;
+using velqor::test::RecordingListener;
+using velqor::test::SendDatagram;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double SecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+} // namespace
+
+TEST_F(ManagerTest, TimedSearchRepeatsTheQueryOnceASecondAndEndsWithTimeout)
+{
+    Start({Device("SN-B", "127.0.0.3"), Device("SN-A", "127.0.0.2"), Device("10", "127.0.0.4")});
+    const auto started = Clock::now();
+    EXPECT_EQ(manager->Search(1500, true, nullptr), ResultTimeout);
+    const auto returned = Clock::now();
+    std::this_thread::sleep_for(700ms);
+
+    const auto received = simulator->Received();
+    ASSERT_EQ(received.size(), 3u) << "greeting, query at once, query after a second, nothing after the end";
+    EXPECT_EQ(received[1].bytes, "QVCQRE");
+    EXPECT_EQ(received[2].bytes, "QVCQRE");
+    EXPECT_LT(SecondsBetween(started, received[1].time), 0.3);
+    EXPECT_GT(SecondsBetween(received[1].time, received[2].time), 0.9);
+    EXPECT_LT(SecondsBetween(received[1].time, received[2].time), 1.4);
+    EXPECT_GT(SecondsBetween(started, returned), 1.45);
+    EXPECT_LT(SecondsBetween(started, returned), 2.5);
+
+    EXPECT_EQ(manager->GetDevices(), (DeviceMap {{"10", "127.0.0.4"}, {"SN-A", "127.0.0.2"}, {"SN-B", "127.0.0.3"}}));
+}
+
+TEST_F(ManagerTest, ArgumentsAndBusyAnswersSendNothing)
+{
+    Start({Device("SN", "127.0.0.2")});
+    EXPECT_EQ(manager->Search(0, true, nullptr), ResultInvalidArgument);
+    EXPECT_EQ(manager->WaitResult(), ResultOk) << "idle";
+
+    const auto started = Clock::now();
+    EXPECT_EQ(manager->Search(1500, false, nullptr), ResultOk);
+    EXPECT_LT(SecondsBetween(started, Clock::now()), 0.5) << "returns at once without wait";
+    ASSERT_TRUE(simulator->WaitForReceived(2, 2s));
+    EXPECT_EQ(manager->Search(200, true, nullptr), ResultBusy);
+    EXPECT_EQ(manager->Search(0, false, nullptr), ResultBusy);
+    EXPECT_EQ(manager->SetAddress("SN", "127.0.0.9"), ResultBusy);
+    EXPECT_EQ(Received(), 2u);
+
+    EXPECT_EQ(manager->WaitResult(), ResultTimeout);
+    EXPECT_GT(SecondsBetween(started, Clock::now()), 1.45);
+    EXPECT_EQ(Received(), 3u) << "the run itself went on as before";
+}
+
+TEST_F(ManagerTest, RegistryKeepsTheLatestSenderAndTakesAnswersWhileIdle)
+{
+    Start({});
+    const unsigned short port = manager->LocalPort();
+    SendDatagram("VQCQREDUP", "127.0.0.1", port, "127.0.0.5");
+    SendDatagram(std::string("VQCQRE\0bin\xFF", 11), "127.0.0.1", port, "127.0.0.8");
+    SendDatagram("VQCQREDUP", "127.0.0.1", port, "127.0.0.6");
+    SendDatagram("VQCQRX-ignored", "127.0.0.1", port, "127.0.0.7");
+    SendDatagram("VQCQRE", "127.0.0.1", port, "127.0.0.9");
+
+    const DeviceMap expected {{"", "127.0.0.9"}, {std::string("\0bin\xFF", 5), "127.0.0.8"}, {"DUP", "127.0.0.6"}};
+    for (int i = 0; i < 100 && manager->GetDevices() != expected; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(manager->GetDevices(), expected);
+
+    manager->Clear();
+    EXPECT_TRUE(manager->GetDevices().empty());
+}
+
+TEST_F(ManagerTest, ClearDuringARunIsRefilledByLaterAnswers)
+{
+    Start({Device("SN-1", "127.0.0.2"), Device("SN-2", "127.0.0.3")});
+    ASSERT_EQ(manager->Search(1500, false, nullptr), ResultOk);
+    for (int i = 0; i < 100 && manager->GetDevices().size() < 2; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(manager->GetDevices().size(), 2u);
+    manager->Clear();
+    EXPECT_TRUE(manager->GetDevices().empty());
+    EXPECT_EQ(manager->WaitResult(), ResultTimeout);
+    EXPECT_EQ(manager->GetDevices().size(), 2u) << "the repeated query found them again";
+}
+
+TEST_F(ManagerTest, ListenerGetsTheFinalRegistryOnceAtTheEndOfATimedRun)
+{
+    Start({Device("SN-1", "127.0.0.2")});
+    RecordingListener listener;
+    EXPECT_EQ(manager->Search(1200, true, &listener), ResultTimeout);
+    const auto calls = listener.WaitForCalls(1, 2s);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], (DeviceMap {{"SN-1", "127.0.0.2"}}));
+
+    EXPECT_EQ(manager->Search(300, true, nullptr), ResultTimeout);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(listener.WaitForCalls(2, 0ms).size(), 1u) << "the registration ended with its run";
+}
+
+TEST_F(ManagerTest, RunWithoutEndServesItsListenerUntilASetAddressAnswerEndsIt)
+{
+    Start({Device("SN-1", "127.0.0.2")});
+    RecordingListener listener;
+    ASSERT_EQ(manager->Search(0, false, &listener), ResultOk);
+    EXPECT_EQ(manager->WaitResult(), ResultBusy) << "a run without end is never waited for";
+
+    const auto calls = listener.WaitForCalls(2, 4s);
+    ASSERT_GE(calls.size(), 2u) << "one copy after every repeated query";
+    EXPECT_EQ(calls[1], (DeviceMap {{"SN-1", "127.0.0.2"}}));
+
+    SendDatagram("VVSIPC\xFE", "127.0.0.1", manager->LocalPort());
+    for (int i = 0; i < 100 && manager->WaitResult() == ResultBusy; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(manager->WaitResult(), ResultOk) << "idle again";
+    const std::size_t queries = Received();
+    const std::size_t served = listener.WaitForCalls(1, 0ms).size();
+    std::this_thread::sleep_for(1300ms);
+    EXPECT_EQ(Received(), queries) << "the repeat stopped";
+    EXPECT_EQ(listener.WaitForCalls(1, 0ms).size(), served);
+    EXPECT_EQ(manager->Search(100, true, nullptr), ResultTimeout) << "usable again";
+}
+
+TEST_F(ManagerTest, SetAddressAnswerEndsATimedRunEarlyWithItsCode)
+{
+    Start({});
+    const unsigned short port = manager->LocalPort();
+    std::thread device([&] {
+        if (simulator->WaitForReceived(2, 2s))
+            SendDatagram("VVSIPC\xFE", "127.0.0.1", port);
+    });
+    const auto started = Clock::now();
+    EXPECT_EQ(manager->Search(1500, true, nullptr), -2);
+    EXPECT_LT(SecondsBetween(started, Clock::now()), 0.9);
+    device.join();
+    std::this_thread::sleep_for(1300ms);
+    EXPECT_EQ(Received(), 2u) << "no repeat after the end";
+}
+
+TEST_F(ManagerTest, AnsweringDevicesNeverMakeTheManagerLookBusy)
+{
+    Start({});
+    std::atomic<bool> flooding {true};
+    const unsigned short port = manager->LocalPort();
+    std::thread flood([&] {
+        for (int i = 0; flooding; ++i)
+            SendDatagram("VQCQRE" + std::to_string(i % 500), "127.0.0.1", port, "127.0.0.2");
+    });
+    int busy = 0;
+    for (int i = 0; i < 5; ++i) {
+        if (manager->Search(20, true, nullptr) == ResultBusy)
+            ++busy;
+    }
+    // Cheap probes on the same lock path, many of them while replies pour in.
+    const auto until = Clock::now() + 500ms;
+    while (Clock::now() < until) {
+        if (manager->SetAddress("nobody", "x") == ResultBusy)
+            ++busy;
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(busy, 0);
+    EXPECT_FALSE(manager->GetDevices().empty());
+}

@@ -1,0 +1,77 @@
+// Real broadcasts to port 4365, run by scripts/vlan (see tests/manager/CMakeLists.txt).
+
+#include "Network.h"
+#include "OrvaneManager.h"
+
+#include <boost/system/system_error.hpp>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace velqor;
+
+namespace {
+
+DeviceMap Refresh(OrvaneManager &manager)
+{
+    manager.Clear();
+    EXPECT_EQ(manager.Search(1500, true, nullptr), ResultTimeout);
+    return manager.GetDevices();
+}
+
+void Route(const char *verb)
+{
+    const std::string command = std::string("ip route ") + verb + " default dev " + std::getenv("ORVANE_VLAN_IFACE");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+} // namespace
+
+TEST(ManagerVirtualLanTest, FindsEveryDeviceAtItsOwnAddress)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    EXPECT_EQ(Refresh(manager),
+              (DeviceMap {{"ACCEPT1", "10.100.1.1"},
+                          {"ORV000000", "10.100.0.1"},
+                          {"ORV000001", "10.100.0.2"},
+                          {"ORV000002", "10.100.0.3"},
+                          {"REFUSE1", "10.100.1.2"},
+                          {"SILENT1", "10.100.1.3"}}));
+}
+
+TEST(ManagerVirtualLanTest, AddressChangesAreAnsweredAsTheDevicesDecide)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    EXPECT_EQ(manager.SetAddress("ACCEPT1", "10.100.7.7"), ResultOk);
+    EXPECT_EQ(Refresh(manager).at("ACCEPT1"), "10.100.7.7") << "the device answers from its new address";
+
+    EXPECT_EQ(manager.SetAddress("REFUSE1", "10.100.7.8"), -2);
+    EXPECT_EQ(manager.SetAddress("SILENT1", "10.100.7.9"), ResultTimeout);
+    const DeviceMap devices = Refresh(manager);
+    EXPECT_EQ(devices.at("REFUSE1"), "10.100.1.2");
+    EXPECT_EQ(devices.at("SILENT1"), "10.100.1.3");
+}
+
+// Started by scripts/vlan --no-route: the workstation has no network yet.
+TEST(ManagerVirtualLanTest, NoRouteFailsLoudlyAndTheNextAttemptRecovers)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    try {
+        OrvaneManager manager;
+        FAIL() << "opened without a route";
+    } catch (const boost::system::system_error &e) {
+        EXPECT_EQ(std::string(e.what()).rfind("send_to", 0), 0u) << e.what();
+    }
+
+    Route("add");
+    OrvaneManager manager;
+    Route("del");
+    EXPECT_THROW(manager.Search(1500, true, nullptr), boost::system::system_error);
+    EXPECT_THROW(manager.SetAddress("ORV000000", "10.100.9.9"), boost::system::system_error);
+
+    Route("add");
+    EXPECT_EQ(Refresh(manager), (DeviceMap {{"ORV000000", "10.100.0.1"}, {"ORV000001", "10.100.0.2"}}))
+        << "a failed send leaves the manager usable";
+}
