@@ -128,7 +128,8 @@ void DeviceSimulator::Handle(std::size_t length)
         if (device.serial != request->serial)
             continue;
         switch (device.setAddressAnswer) {
-        case SimulatedDevice::Answer::Accept: {
+        case SimulatedDevice::Answer::Accept:
+        case SimulatedDevice::Answer::MoveSilently: {
             // Moved before the acceptance leaves: whoever hears it may ask at once.
             const std::string oldAddress = device.address;
             const std::string newAddress = DottedText(request->address);
@@ -137,7 +138,8 @@ void DeviceSimulator::Handle(std::size_t length)
                 std::lock_guard<std::mutex> lock(mutex);
                 device.address = newAddress;
             }
-            Answer(oldAddress, SetAddressAccepted());
+            if (device.setAddressAnswer == SimulatedDevice::Answer::Accept)
+                Answer(oldAddress, SetAddressAccepted());
             break;
         }
         case SimulatedDevice::Answer::Refuse:

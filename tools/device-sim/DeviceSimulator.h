@@ -23,7 +23,9 @@ namespace velqor::sim {
 
 /// One simulated Orvane head.
 struct SimulatedDevice {
-    enum class Answer { Accept, Refuse, Silent };
+    /// How it answers an address change: moves and acknowledges, refuses with
+    /// refusalCode, ignores it, or moves without a word.
+    enum class Answer { Accept, Refuse, Silent, MoveSilently };
 
     std::string serial; ///< Any bytes.
     std::string address; ///< The IPv4 address it answers from.

@@ -23,7 +23,7 @@ namespace {
 const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
-  --device SPEC         one device: SERIAL@ADDRESS[/refuse=CODE|/silent]
+  --device SPEC         one device: SERIAL@ADDRESS[/refuse=CODE|/silent|/move-silently]
                         SERIAL is text, or hex:4142 for any bytes
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
@@ -64,6 +64,8 @@ SimulatedDevice ParseDevice(const std::string &spec)
         rest.resize(slash);
         if (answer == "silent") {
             device.setAddressAnswer = SimulatedDevice::Answer::Silent;
+        } else if (answer == "move-silently") {
+            device.setAddressAnswer = SimulatedDevice::Answer::MoveSilently;
         } else if (answer.rfind("refuse=", 0) == 0) {
             device.setAddressAnswer = SimulatedDevice::Answer::Refuse;
             device.refusalCode = static_cast<std::int8_t>(std::stoi(answer.substr(7)));
