@@ -1,0 +1,18 @@
+// A companion application for tests: writes its arguments, one a line, to
+// "<its own path>.out", replacing the file whole once it is complete.
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+int main(int argc, char **argv)
+{
+    const std::string out = std::string(argv[0]) + ".out";
+    const std::string partial = out + ".partial";
+    {
+        std::ofstream file(partial, std::ios::trunc);
+        for (int i = 1; i < argc; ++i)
+            file << argv[i] << '\n';
+    }
+    return std::rename(partial.c_str(), out.c_str()) == 0 ? 0 : 1;
+}

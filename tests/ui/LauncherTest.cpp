@@ -1,0 +1,114 @@
+// Runs in the virtual LAN from a folder of its own beside record-args;
+// ORVANE_EXPECT is the number of simulated devices.
+
+#include "MainWindow.h"
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <iostream>
+#include <sstream>
+
+class LauncherTest final : public QObject {
+    Q_OBJECT
+
+private:
+    QDir folder;
+    int expected = 0;
+
+    void makeFile(const QString &name, bool executable)
+    {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\nexit 0\n");
+        file.close();
+        QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        if (executable)
+            permissions |= QFile::ExeOwner | QFile::ExeUser;
+        QVERIFY(file.setPermissions(permissions));
+    }
+
+    QStringList offered(const MainWindow &window)
+    {
+        auto *chooser = window.findChild<QComboBox *>("applicationComboBox");
+        QStringList names;
+        for (int i = 0; i < chooser->count(); ++i)
+            names << chooser->itemText(i);
+        return names;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+        expected = qEnvironmentVariableIntValue("ORVANE_EXPECT");
+        folder = QDir(QCoreApplication::applicationDirPath());
+        makeFile("alpha", true);
+        makeFile("Zeta", true);
+        makeFile("beta.txt", false);
+        QVERIFY(folder.mkpath("gamma.d"));
+        QFile::remove(folder.filePath("self-copy"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), folder.filePath("self-copy")));
+    }
+
+    void cleanupTestCase()
+    {
+        for (const char *name : {"alpha", "Zeta", "beta.txt", "self-copy", "late", "record-args.out"})
+            QFile::remove(folder.filePath(name));
+        folder.rmdir("gamma.d");
+    }
+
+    void offersEveryOtherExecutableFileByName()
+    {
+        MainWindow window;
+        QCOMPARE(offered(window), (QStringList {"alpha", "record-args", "self-copy", "Zeta"}));
+
+        makeFile("late", true);
+        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        QVERIFY2(!offered(window).contains("late"), "the list is made once, at start");
+    }
+
+    void launchPassesTheChosenDevicesAddress()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = window.findChild<QTableView *>("orvanesTableView");
+        auto *model = qobject_cast<OrvaneModel *>(table->model());
+        QCOMPARE(model->count(), expected);
+        QStringList arguments;
+        QString serial;
+        if (expected >= 2) {
+            const QModelIndex second = model->index(1, 0);
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(second).center());
+            serial = second.data().toString();
+            arguments << model->index(1, 1).data().toString();
+        }
+        window.findChild<QComboBox *>("applicationComboBox")->setCurrentText("record-args");
+        const QString out = folder.filePath("record-args.out");
+        QFile::remove(out);
+
+        std::ostringstream printed;
+        std::streambuf *const original = std::cout.rdbuf(printed.rdbuf());
+        QTest::mouseClick(window.findChild<QPushButton *>("LaunchPushButton"), Qt::LeftButton);
+        std::cout.rdbuf(original);
+        QCOMPARE(QString::fromStdString(printed.str()), serial + "\nrecord-args\n");
+
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList received = QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(received, arguments);
+    }
+};
+
+QTEST_MAIN(LauncherTest)
+#include "LauncherTest.moc"

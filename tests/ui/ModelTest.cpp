@@ -1,0 +1,133 @@
+// Runs in the virtual LAN with the devices that tests/ui/CMakeLists.txt gives.
+
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString kBinarySerial = QString::fromLatin1("\x00\xFF"
+                                                  "A\xE9",
+                                                  4);
+
+} // namespace
+
+class ModelTest final : public QObject {
+    Q_OBJECT
+
+private:
+    int rowOf(const OrvaneModel &model, const QString &serial)
+    {
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (model.index(row, 0).data().toString() == serial)
+                return row;
+        }
+        return -1;
+    }
+
+    // Edits the address cell of serial's row and returns the status text shown.
+    QString edit(OrvaneModel &model, const QString &serial, const QString &address)
+    {
+        QSignalSpy messages(&model, &OrvaneModel::showMessage);
+        QSignalSpy edits(&model, &OrvaneModel::editCompleted);
+        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        const int row = rowOf(model, serial);
+        if (row < 0)
+            return QStringLiteral("<no row>");
+        if (!model.setData(model.index(row, 1), address, Qt::EditRole))
+            return QStringLiteral("<setData false>");
+        if (messages.count() != 1 || edits.count() != 1 || reloads.count() != 1)
+            return QStringLiteral("<signals %1 %2 %3>").arg(messages.count()).arg(edits.count()).arg(reloads.count());
+        if (edits.at(0).at(0).toString() != address || messages.at(0).at(1).toInt() != 5000)
+            return QStringLiteral("<wrong arguments>");
+        return messages.at(0).at(0).toString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+    }
+
+    void emptyUntilTheFirstRefresh()
+    {
+        OrvaneModel model;
+        QCOMPARE(model.count(), 0);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Serial"));
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("IP"));
+        QVERIFY(!model.headerData(2, Qt::Horizontal).isValid());
+        QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+        QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
+        QVERIFY(!model.searchFailed());
+    }
+
+    void refreshListsDevicesInByteOrder()
+    {
+        OrvaneModel model;
+        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        QCOMPARE(model.refresh(), 6);
+        QCOMPARE(reloads.count(), 1);
+        QCOMPARE(model.count(), 6);
+
+        QStringList serials;
+        for (int row = 0; row < model.rowCount(); ++row)
+            serials << model.index(row, 0).data().toString();
+        QCOMPARE(serials, (QStringList {kBinarySerial, "10", "9", "MOVER", "REFUSE", "SILENT"}));
+        QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("10.100.0.10"));
+        QCOMPARE(model.addressOf("9"), QStringLiteral("10.100.0.9"));
+        QCOMPARE(model.addressOf(kBinarySerial), QStringLiteral("10.100.0.11"));
+        QVERIFY(model.addressOf("gone").isNull());
+
+        QVERIFY(!model.index(1, 2).data().isValid());
+        QVERIFY(!model.index(1, 1).data(Qt::EditRole).isValid());
+        QVERIFY(!model.index(1, 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(!model.index(6, 0).data().isValid());
+        QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+        QCOMPARE(int(model.flags(model.index(1, 0))), 33);
+        QCOMPARE(int(model.flags(model.index(1, 1))), 35);
+    }
+
+    void editsThatSendNothing()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QSignalSpy messages(&model, &OrvaneModel::showMessage);
+        QSignalSpy edits(&model, &OrvaneModel::editCompleted);
+        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        QVERIFY(model.setData(model.index(1, 1), QString(), Qt::EditRole));
+        QVERIFY(model.setData(model.index(1, 0), "10.100.3.3", Qt::EditRole));
+        QVERIFY(model.setData(model.index(1, 1), "10.100.3.3", Qt::DisplayRole));
+        QCOMPARE(messages.count() + edits.count() + reloads.count(), 0);
+        QCOMPARE(model.addressOf("10"), QStringLiteral("10.100.0.10"));
+    }
+
+    void editOutcomesAreReportedAndTheTableReloads()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QCOMPARE(edit(model, "REFUSE", "10.100.3.1"), QStringLiteral("Could not change IP"));
+        QCOMPARE(edit(model, "9", "10.100.3"), QStringLiteral("Could not change IP"));
+        QCOMPARE(edit(model, "SILENT", "10.100.3.2"), QStringLiteral("IP change not confirmed"));
+        QCOMPARE(model.addressOf("SILENT"), QStringLiteral("10.100.0.13"));
+        QCOMPARE(edit(model, "MOVER", "10.100.3.3"), QStringLiteral("IP updated succesfully"));
+        QCOMPARE(model.addressOf("MOVER"), QStringLiteral("10.100.3.3"));
+        QCOMPARE(edit(model, "10", "10.100.3.4"), QStringLiteral("IP updated succesfully"));
+        QCOMPARE(model.index(rowOf(model, "10"), 1).data().toString(), QStringLiteral("10.100.3.4"));
+    }
+
+    void everySerialByteRoundTrips()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QCOMPARE(edit(model, kBinarySerial, "10.100.3.5"), QStringLiteral("IP updated succesfully"));
+        QCOMPARE(model.addressOf(kBinarySerial), QStringLiteral("10.100.3.5"));
+    }
+};
+
+QTEST_MAIN(ModelTest)
+#include "ModelTest.moc"

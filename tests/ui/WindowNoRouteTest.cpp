@@ -1,0 +1,59 @@
+// Runs in the virtual LAN started without a route, with two devices.
+
+#include "MainWindow.h"
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+#include <cstdlib>
+
+class WindowNoRouteTest final : public QObject {
+    Q_OBJECT
+
+private:
+    static void route(const char *verb)
+    {
+        const QByteArray command = QByteArray("ip route ") + verb + " default dev " + qgetenv("ORVANE_VLAN_IFACE");
+        QCOMPARE(std::system(command.constData()), 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+    }
+
+    void linkErrorIsShownAndTheProgramRecovers()
+    {
+        MainWindow window;
+        const QString error = window.statusBar()->currentMessage();
+        QVERIFY2(error.startsWith("Device link error: "), qPrintable(error));
+        QVERIFY2(error.contains("unreachable"), qPrintable(error));
+        auto *model = qobject_cast<OrvaneModel *>(window.findChild<QTableView *>("orvanesTableView")->model());
+        QCOMPARE(model->count(), 0);
+
+        route("add");
+        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 Orvanes found"));
+        QCOMPARE(model->count(), 2);
+
+        route("del");
+        QVERIFY(model->setData(model->index(0, 1), QStringLiteral("10.100.4.4"), Qt::EditRole));
+        QVERIFY(window.statusBar()->currentMessage().startsWith("Device link error: "));
+        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        QVERIFY(window.statusBar()->currentMessage().startsWith("Device link error: "));
+        QCOMPARE(model->count(), 0);
+
+        route("add");
+        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 Orvanes found"));
+    }
+};
+
+QTEST_MAIN(WindowNoRouteTest)
+#include "WindowNoRouteTest.moc"

@@ -1,0 +1,128 @@
+// Runs in the virtual LAN; ORVANE_EXPECT is the number of simulated devices.
+
+#include "MainWindow.h"
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolBar>
+
+class WindowTest final : public QObject {
+    Q_OBJECT
+
+private:
+    template<typename T> static T *child(const MainWindow &window, const char *name)
+    {
+        T *object = window.findChild<T *>(QString::fromLatin1(name));
+        if (!object)
+            qFatal("no %s", name);
+        return object;
+    }
+
+    static QString countMessage(int devices)
+    {
+        if (devices == 0)
+            return QStringLiteral("No Orvanes found");
+        return devices == 1 ? QStringLiteral("1 Orvane found") : QStringLiteral("%1 Orvanes found").arg(devices);
+    }
+
+    int expected = 0;
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+        expected = qEnvironmentVariableIntValue("ORVANE_EXPECT");
+    }
+
+    void formHasItsObjectsAndTexts()
+    {
+        MainWindow window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Velqor - Orvane Manager"));
+        QCOMPARE(window.size(), QSize(363, 538));
+        QVERIFY(window.windowIcon().availableSizes().contains(QSize(84, 84)));
+        QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QStringLiteral("Detected Orvanes"));
+        QCOMPARE(child<QGroupBox>(window, "groupBox_2")->title(), QStringLiteral("Application Launcher"));
+        QCOMPARE(child<QPushButton>(window, "searchOrvanesPushButton")->text(), QStringLiteral("Refresh"));
+        QCOMPARE(child<QPushButton>(window, "LaunchPushButton")->text(), QStringLiteral("Launch"));
+        QCOMPARE(child<QLabel>(window, "label")->text(), QStringLiteral("Orvane: "));
+        QCOMPARE(child<QLabel>(window, "label_2")->text(), QStringLiteral("Application: "));
+        QVERIFY(child<QToolBar>(window, "mainToolBar")->actions().isEmpty());
+        QVERIFY(!child<QComboBox>(window, "applicationComboBox")->isEditable());
+
+        auto *table = child<QTableView>(window, "orvanesTableView");
+        QVERIFY(table->verticalHeader()->isHidden());
+        QVERIFY(!table->isSortingEnabled());
+        QVERIFY(!table->horizontalHeader()->isSortIndicatorShown());
+        QVERIFY(!table->isCornerButtonEnabled());
+        QCOMPARE(table->frameShape(), QFrame::WinPanel);
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
+        QCOMPARE(table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Serial"));
+    }
+
+    void resourcesAreCompiledIn()
+    {
+        QCOMPARE(QImage(":/velqor_logo.png").size(), QSize(92, 32));
+        QCOMPARE(QImage(":/red-on-16.png").size(), QSize(16, 16));
+        QCOMPARE(QImage(":/green-on-16.png").size(), QSize(16, 16));
+        QCOMPARE(QImage(":/velqor_icon.ico").size(), QSize(84, 84));
+    }
+
+    void firstSearchReplacesReadyBeforeTheWindowShows()
+    {
+        MainWindow window;
+        auto *model = qobject_cast<OrvaneModel *>(child<QTableView>(window, "orvanesTableView")->model());
+        QVERIFY(model);
+        QCOMPARE(model->count(), expected);
+        QCOMPARE(window.statusBar()->currentMessage(), countMessage(expected));
+
+        auto *chooser = child<QComboBox>(window, "orvanesComboBox");
+        QCOMPARE(chooser->count(), expected);
+        QCOMPARE(chooser->currentIndex(), expected > 0 ? 0 : -1);
+        if (expected > 0)
+            QCOMPARE(chooser->currentText(), model->index(0, 0).data().toString());
+
+        // Messages time out and leave the status bar empty.
+        QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().isEmpty(), 8000);
+    }
+
+    void clickingAnyCellChoosesItsDeviceAndRefreshResetsTheChoice()
+    {
+        if (expected < 3)
+            QSKIP("needs three devices");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = child<QTableView>(window, "orvanesTableView");
+        auto *chooser = child<QComboBox>(window, "orvanesComboBox");
+        const QModelIndex third = table->model()->index(2, 1);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(third).center());
+        QCOMPARE(chooser->currentText(), table->model()->index(2, 0).data().toString());
+
+        QTest::mouseClick(child<QPushButton>(window, "searchOrvanesPushButton"), Qt::LeftButton);
+        QCOMPARE(chooser->currentIndex(), 0);
+        QCOMPARE(window.statusBar()->currentMessage(), countMessage(expected));
+    }
+
+    void addressChangeMessageReplacesTheCount()
+    {
+        if (expected < 1)
+            QSKIP("needs a device");
+        MainWindow window;
+        auto *model = qobject_cast<OrvaneModel *>(child<QTableView>(window, "orvanesTableView")->model());
+        QVERIFY(model->setData(model->index(0, 1), QStringLiteral("1.2.3"), Qt::EditRole));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Could not change IP"));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
