@@ -22,6 +22,8 @@ OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned 
     socket = std::make_shared<udp::socket>(*ioService);
     socket->open(remoteEndpoint.protocol());
     socket->set_option(boost::asio::socket_base::broadcast(true));
+    boost::system::error_code ignored; // a smaller buffer than asked for still works
+    socket->set_option(boost::asio::socket_base::receive_buffer_size(kReceiveBufferBytes), ignored);
     if (localPort != 0)
         socket->bind(udp::endpoint(boost::asio::ip::address_v4::any(), localPort));
     Send(GreetingCommand());
@@ -42,6 +44,13 @@ void OrvaneBase::Send(std::string datagram)
 unsigned short OrvaneBase::LocalPort() const
 {
     return socket->local_endpoint().port();
+}
+
+int OrvaneBase::ReceiveBufferSize() const
+{
+    boost::asio::socket_base::receive_buffer_size size;
+    socket->get_option(size);
+    return size.value();
 }
 
 void OrvaneBase::Stop()

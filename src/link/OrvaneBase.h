@@ -19,6 +19,11 @@
 
 namespace velqor {
 
+/// Receive buffer asked of the system, which grants at most its own limit.
+/// Thousands of devices answer a query within milliseconds; whatever the
+/// buffer cannot hold until the I/O thread takes it is lost.
+constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
+
 /// A UDP endpoint toward the devices: owns the socket, a private I/O service
 /// and the thread that runs it, and hands every received datagram to
 /// HandleMessage on that thread.
@@ -36,6 +41,8 @@ public:
 
     /// The local port that answers come back to.
     unsigned short LocalPort() const;
+    /// The receive buffer the system granted, in bytes.
+    int ReceiveBufferSize() const;
 
 protected:
     ~OrvaneBase();

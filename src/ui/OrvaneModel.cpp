@@ -2,8 +2,6 @@
 
 #include <boost/system/system_error.hpp>
 
-#include <iterator>
-
 namespace {
 
 constexpr int kColumnCount = 2;
@@ -47,7 +45,7 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= count())
         return QVariant();
-    const auto entry = std::next(devices.begin(), index.row());
+    const auto entry = rows[static_cast<std::size_t>(index.row())];
     switch (index.column()) {
     case kSerialColumn:
         return fromBytes(entry->first);
@@ -132,6 +130,10 @@ int OrvaneModel::refresh()
         }
     }
     devices.swap(found);
+    rows.clear();
+    rows.reserve(devices.size());
+    for (auto entry = devices.cbegin(); entry != devices.cend(); ++entry)
+        rows.push_back(entry);
     emit layoutChanged();
     return count();
 }

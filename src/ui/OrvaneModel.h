@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The devices found by the last search, one row each: serial, then address.
 // Editing an address cell asks the device to move there.
@@ -43,6 +44,9 @@ private:
     void reportLinkError(const std::exception &error);
 
     velqor::DeviceMap devices;
+    // The entry of each row, so that reading a cell does not step through
+    // the map: views and the chooser's size hint read every row.
+    std::vector<velqor::DeviceMap::const_iterator> rows;
     std::optional<velqor::OrvaneManager> manager;
     bool linkFailed = false;
 };
