@@ -14,6 +14,16 @@ namespace velqor {
 using boost::asio::ip::udp;
 using boost::log::trivial::severity_level;
 
+namespace {
+
+void ReportOversized()
+{
+    BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+        << "OrvaneBase: dropped a datagram longer than " << kMaxDatagramLength << " bytes";
+}
+
+} // namespace
+
 OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort)
     : remoteEndpoint(boost::asio::ip::address_v4::any(), 0), senderEndpoint(boost::asio::ip::address_v4::any(), 0)
 {
@@ -91,24 +101,20 @@ void OrvaneBase::AsyncReceiveCallback(const boost::system::error_code &error, st
         return; // The socket is gone: there is nothing left to receive from.
     if (error == boost::asio::error::message_size) {
         // Platforms that refuse to cut a datagram short say so here instead.
-        BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
-            << "OrvaneBase: dropped a datagram longer than " << kMaxDatagramLength << " bytes";
+        ReportOversized();
     } else if (error) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::error)
             << "OrvaneBase: Socket recieve error. Socket error code " << error.value();
     } else {
         receiveBuffer[bytesReceived] = '\0';
-        if (bytesReceived > kMaxDatagramLength) {
-            // Handing on the first 1023 bytes would put a cut serial into the registry.
-            BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
-                << "OrvaneBase: dropped a datagram longer than " << kMaxDatagramLength << " bytes";
-        } else if (auto message =
-                       SplitDatagram(receiveBuffer.data(), bytesReceived, senderEndpoint.address().to_string())) {
+        if (auto message = SplitDatagram(receiveBuffer.data(), bytesReceived, senderEndpoint.address().to_string())) {
             try {
                 HandleMessage(std::move(*message));
             } catch (const std::exception &e) {
                 BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneBase::HandleMessage: " << e.what();
             }
+        } else if (bytesReceived > kMaxDatagramLength) {
+            ReportOversized();
         }
         BOOST_LOG_SEV(my_logger::get(), severity_level::trace) << "OrvaneBase::AsyncReceiveCallback :" << bytesReceived;
     }

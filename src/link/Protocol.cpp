@@ -50,7 +50,7 @@ std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text)
 
 std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender)
 {
-    if (length < kCodeLength)
+    if (length < kCodeLength || length > kMaxDatagramLength)
         return std::nullopt;
     return Message {std::string(data, kCodeLength), std::string(data + kCodeLength, length - kCodeLength),
                     std::move(sender)};

@@ -37,7 +37,8 @@ std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &addres
 /// for any other text.
 std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text);
 
-/// Splits a received datagram; none for one shorter than the code.
+/// Splits a received datagram; none for one shorter than the code or longer
+/// than kMaxDatagramLength (a cut datagram would carry a cut serial).
 std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender);
 
 // Device to host.

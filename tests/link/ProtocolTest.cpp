@@ -30,6 +30,9 @@ TEST(ProtocolTest, SplitDatagramKeepsEveryByte)
 {
     EXPECT_FALSE(SplitDatagram("QVCQR", 5, "1.2.3.4"));
     EXPECT_FALSE(SplitDatagram("", 0, "1.2.3.4"));
+    const std::string longest(1023, 'x'), tooLong(1024, 'x');
+    EXPECT_TRUE(SplitDatagram(longest.data(), longest.size(), "1.2.3.4"));
+    EXPECT_FALSE(SplitDatagram(tooLong.data(), tooLong.size(), "1.2.3.4"));
 
     const auto bare = SplitDatagram("VQCQRE", 6, "1.2.3.4");
     ASSERT_TRUE(bare);

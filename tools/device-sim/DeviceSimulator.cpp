@@ -6,6 +6,7 @@
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/asio/steady_timer.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -116,8 +117,10 @@ void DeviceSimulator::Handle(std::size_t length)
         std::bernoulli_distribution lost(options.lossRate);
         for (std::size_t i = 0; i < devices.size(); ++i) {
             if (!lost(random))
-                Answer(devices[i].address, QueryReply(devices[i].serial));
+                Answer(devices[i].address, QueryReply(devices[i].serial), devices[i].extraDelay);
         }
+        if (options.junkPerQuery > 0)
+            SendJunk(senderEndpoint, options.junkPerQuery);
         return;
     }
 
@@ -139,11 +142,11 @@ void DeviceSimulator::Handle(std::size_t length)
                 device.address = newAddress;
             }
             if (device.setAddressAnswer == SimulatedDevice::Answer::Accept)
-                Answer(oldAddress, SetAddressAccepted());
+                Answer(oldAddress, SetAddressAccepted(), device.extraDelay);
             break;
         }
         case SimulatedDevice::Answer::Refuse:
-            Answer(device.address, SetAddressRefused(device.refusalCode));
+            Answer(device.address, SetAddressRefused(device.refusalCode), device.extraDelay);
             break;
         case SimulatedDevice::Answer::Silent:
             break;
@@ -166,9 +169,9 @@ void DeviceSimulator::Record(const std::string &bytes)
     receivedChanged.notify_all();
 }
 
-void DeviceSimulator::Answer(const std::string &from, std::string datagram)
+void DeviceSimulator::Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay)
 {
-    auto delay = options.replyDelay;
+    auto delay = options.replyDelay + extraDelay;
     if (options.jitter.count() > 0)
         delay += std::chrono::milliseconds(
             std::uniform_int_distribution<std::chrono::milliseconds::rep>(0, options.jitter.count())(random));
@@ -181,6 +184,29 @@ void DeviceSimulator::Answer(const std::string &from, std::string datagram)
                        destination = senderEndpoint](const boost::system::error_code &error) {
         if (!error)
             SendFrom(from, datagram, destination);
+    });
+}
+
+void DeviceSimulator::SendJunk(udp::endpoint destination, std::size_t remaining)
+{
+    // A hundred batches, 10 ms apart, from the first device's address.
+    constexpr std::size_t kBatches = 100;
+    const std::size_t batch = std::min(remaining, options.junkPerQuery / kBatches + 1);
+    const std::string from = devices.empty() ? options.listenAddress : devices.front().address;
+    std::uniform_int_distribution<std::size_t> size(0, 2000);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (std::size_t i = 0; i < batch; ++i) {
+        std::string junk(size(random), '\0');
+        for (char &c : junk)
+            c = static_cast<char>(byte(random));
+        SendFrom(from, junk, destination);
+    }
+    if (remaining <= batch)
+        return;
+    auto timer = std::make_shared<boost::asio::steady_timer>(io, std::chrono::milliseconds(10));
+    timer->async_wait([this, timer, destination, rest = remaining - batch](const boost::system::error_code &error) {
+        if (!error)
+            SendJunk(destination, rest);
     });
 }
 

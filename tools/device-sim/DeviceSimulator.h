@@ -31,6 +31,8 @@ struct SimulatedDevice {
     std::string address; ///< The IPv4 address it answers from.
     Answer setAddressAnswer = Answer::Accept;
     std::int8_t refusalCode = 0;
+    /// Added to the simulator's reply delay for this device's answers.
+    std::chrono::milliseconds extraDelay{0};
 };
 
 struct SimulatorOptions {
@@ -43,6 +45,9 @@ struct SimulatorOptions {
     double lossRate = 0.0; ///< Share of answers never sent.
     unsigned seed = 1;
     std::string recordPath; ///< Every received datagram is appended here when set.
+    /// Junk datagrams of random sizes (0 to 2000 bytes) and bytes sent to the
+    /// host over the second after each query.
+    std::size_t junkPerQuery = 0;
 };
 
 /// A datagram as the simulator received it.
@@ -73,7 +78,8 @@ private:
     void StartReceive();
     void Handle(std::size_t length);
     void Record(const std::string &bytes);
-    void Answer(const std::string &from, std::string datagram);
+    void Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay);
+    void SendJunk(boost::asio::ip::udp::endpoint destination, std::size_t remaining);
     void SendFrom(const std::string &address, const std::string &datagram,
                   const boost::asio::ip::udp::endpoint &destination);
     boost::asio::ip::udp::socket &SocketFor(const std::string &address);

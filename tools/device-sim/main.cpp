@@ -23,8 +23,8 @@ namespace {
 const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
-  --device SPEC         one device: SERIAL@ADDRESS[/refuse=CODE|/silent|/move-silently]
-                        SERIAL is text, or hex:4142 for any bytes
+  --device SPEC         one device: SERIAL@ADDRESS[/refuse=CODE|/silent|/move-silently][/delay=MS]
+                        SERIAL is text, hex:4142 for any bytes, or fill:N:C for N times C
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
   --serial-prefix TEXT  prefix of generated serials (default ORV)
@@ -35,6 +35,7 @@ const char *const kUsage = R"(usage: orvane-device-sim [options]
   --jitter MS           each answer waits a further random 0..MS milliseconds
   --loss RATE           share of answers never sent, 0 to 1
   --seed N              seed of the loss and jitter draws
+  --junk N              after each query send N junk datagrams over a second
   --record FILE         append every received datagram: seconds source hex
   --ready-file FILE     written once the simulator answers
 )";
@@ -56,13 +57,23 @@ SimulatedDevice ParseDevice(const std::string &spec)
         throw std::invalid_argument("device needs SERIAL@ADDRESS: " + spec);
     SimulatedDevice device;
     const std::string serial = spec.substr(0, at);
-    device.serial = serial.rfind("hex:", 0) == 0 ? Unhex(serial.substr(4)) : serial;
+    if (serial.rfind("hex:", 0) == 0) {
+        device.serial = Unhex(serial.substr(4));
+    } else if (serial.rfind("fill:", 0) == 0 && serial.size() >= 8) {
+        device.serial = std::string(std::stoul(serial.substr(5, serial.size() - 7)), serial.back());
+    } else {
+        device.serial = serial;
+    }
     std::string rest = spec.substr(at + 1);
-    const std::size_t slash = rest.find('/');
-    if (slash != std::string::npos) {
-        const std::string answer = rest.substr(slash + 1);
-        rest.resize(slash);
-        if (answer == "silent") {
+    std::size_t slash = rest.find('/');
+    const std::string address = rest.substr(0, slash);
+    while (slash != std::string::npos) {
+        const std::size_t next = rest.find('/', slash + 1);
+        const std::string answer = rest.substr(slash + 1, next == std::string::npos ? next : next - slash - 1);
+        slash = next;
+        if (answer.rfind("delay=", 0) == 0) {
+            device.extraDelay = std::chrono::milliseconds(std::stol(answer.substr(6)));
+        } else if (answer == "silent") {
             device.setAddressAnswer = SimulatedDevice::Answer::Silent;
         } else if (answer == "move-silently") {
             device.setAddressAnswer = SimulatedDevice::Answer::MoveSilently;
@@ -73,7 +84,7 @@ SimulatedDevice ParseDevice(const std::string &spec)
             throw std::invalid_argument("unknown answer: " + answer);
         }
     }
-    device.address = boost::asio::ip::make_address_v4(rest).to_string();
+    device.address = boost::asio::ip::make_address_v4(address).to_string();
     return device;
 }
 
@@ -147,6 +158,8 @@ int main(int argc, char **argv)
                 options.lossRate = std::stod(value());
             } else if (arg == "--seed") {
                 options.seed = static_cast<unsigned>(std::stoul(value()));
+            } else if (arg == "--junk") {
+                options.junkPerQuery = std::stoul(value());
             } else if (arg == "--record") {
                 options.recordPath = value();
             } else if (arg == "--ready-file") {

@@ -1,0 +1,84 @@
+// Faults on the network, each in a virtual LAN of its own; ORVANE_FAULT names
+// the one this run's simulators produce (tests/ui/CMakeLists.txt).
+
+#include "MainWindow.h"
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+#include <iostream>
+
+class FaultTest final : public QObject
+{
+    Q_OBJECT
+
+private:
+    static OrvaneModel *modelOf(const MainWindow &window)
+    {
+        return qobject_cast<OrvaneModel *>(window.findChild<QTableView *>("orvanesTableView")->model());
+    }
+
+    static void requireFault(const char *fault)
+    {
+        if (qgetenv("ORVANE_FAULT") != fault)
+            QSKIP("another fault's run");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+    }
+
+    // 100,000 junk datagrams of every size pour in during each search.
+    void junkLeavesTheListExact()
+    {
+        requireFault("junk");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        OrvaneModel *model = modelOf(window);
+        for (int search = 0; search < 2; ++search) {
+            QCOMPARE(model->count(), 3);
+            QCOMPARE(model->addressOf("ORV000000"), QStringLiteral("10.100.0.1"));
+            QCOMPARE(model->addressOf("ORV000002"), QStringLiteral("10.100.0.3"));
+            QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        }
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3 Orvanes found"));
+        QTest::qWait(50); // the window still answers
+        QVERIFY(window.isVisible());
+    }
+
+    // Answers of 1024 and 1106 bytes are dropped whole; 1023 bytes still pass.
+    // A device answering from two addresses ends with the later one.
+    void oversizedAnswersAndSecondAddresses()
+    {
+        requireFault("shape");
+        MainWindow window;
+        OrvaneModel *model = modelOf(window);
+        QCOMPARE(model->count(), 2);
+        QCOMPARE(model->addressOf(QString(1017, 'Y')), QStringLiteral("10.100.0.61"));
+        QCOMPARE(model->addressOf("TWIN"), QStringLiteral("10.100.0.51"));
+        for (int row = 0; row < model->count(); ++row)
+            QVERIFY(!model->index(row, 0).data().toString().startsWith("XX"));
+    }
+
+    // 30 % of the answers are lost; the repeated query finds most devices.
+    void lossyLinkStillFindsMostDevices()
+    {
+        requireFault("loss");
+        OrvaneModel model;
+        const int found = model.refresh();
+        std::cout << "30 % loss: one refresh found " << found << " of 256 devices" << std::endl;
+        QVERIFY2(found >= 180, qPrintable(QString::number(found)));
+        QVERIFY(found <= 256);
+    }
+};
+
+QTEST_MAIN(FaultTest)
+#include "FaultTest.moc"
