@@ -29,7 +29,7 @@ public:
     OrvaneManagerPrivate();
     /// Aimed at another address and port, for tests on loopback.
     OrvaneManagerPrivate(std::string address, unsigned short port);
-    ~OrvaneManagerPrivate();
+    virtual ~OrvaneManagerPrivate();
 
     /// Starts a search run: timed, or without end for timeoutMs 0. With wait,
     /// returns its result (ResultTimeout is the normal end of a timed run).

@@ -12,8 +12,7 @@
 
 #include <iostream>
 
-class FaultTest final : public QObject
-{
+class FaultTest final : public QObject {
     Q_OBJECT
 
 private:

@@ -32,7 +32,7 @@ struct SimulatedDevice {
     Answer setAddressAnswer = Answer::Accept;
     std::int8_t refusalCode = 0;
     /// Added to the simulator's reply delay for this device's answers.
-    std::chrono::milliseconds extraDelay{0};
+    std::chrono::milliseconds extraDelay {0};
 };
 
 struct SimulatorOptions {
