@@ -41,8 +41,9 @@ protected:
     }
 };
 
-/// Sends count answers of 4096 different devices to port, as fast as it can.
-void Flood(unsigned short port, std::size_t count)
+/// Sends count answers of 4096 different devices to port at a fixed rate
+/// (datagrams per second), in batches of 50.
+void Flood(unsigned short port, std::size_t count, double rate)
 {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in from {};
@@ -56,19 +57,24 @@ void Flood(unsigned short port, std::size_t count)
     std::vector<std::string> answers;
     for (int i = 0; i < 4096; ++i)
         answers.push_back("VQCQREORV" + std::to_string(100000 + i));
+    const auto started = Clock::now();
     for (std::size_t i = 0; i < count; ++i) {
+        if (i % 50 == 0) {
+            const auto due =
+                started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(i / rate));
+            while (Clock::now() < due) { }
+        }
         const std::string &answer = answers[i % answers.size()];
         sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
     }
     close(fd);
 }
 
-/// Floods, waits until the counter stands still, returns datagrams per second.
-double Measure(unsigned short port, std::size_t count, const std::atomic<std::size_t> &counter, std::size_t &taken)
+/// Floods at rate, waits until the counter stands still, returns the share taken.
+double Measure(unsigned short port, std::size_t count, double rate, const std::atomic<std::size_t> &counter)
 {
     const std::size_t before = counter.load();
-    const auto started = Clock::now();
-    std::thread sender(Flood, port, count);
+    std::thread sender(Flood, port, count, rate);
     sender.join();
     std::size_t last = counter.load();
     auto lastChange = Clock::now();
@@ -80,8 +86,7 @@ double Measure(unsigned short port, std::size_t count, const std::atomic<std::si
             lastChange = Clock::now();
         }
     }
-    taken = last - before;
-    return taken / std::chrono::duration<double>(lastChange - started).count();
+    return double(last - before) / count;
 }
 
 double Median(std::vector<double> values)
@@ -98,14 +103,15 @@ int main(int argc, char **argv)
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
 
     ReferenceReceiver peer(0); // where the manager's own commands go
-    std::vector<double> program, reference;
-    std::size_t programTaken = 0, referenceTaken = 0;
-    for (int round = 0; round < rounds; ++round) {
-        {
-            CountingManager manager(peer.Port());
-            program.push_back(Measure(manager.LocalPort(), count, manager.handled, programTaken));
-        }
-        {
+    std::printf("receive path: %zu datagrams a round at each offered rate, median of %d rounds\n", count, rounds);
+    std::printf("  offered/s   program taken/s   reference taken/s   ratio\n");
+    for (double rate : {50000.0, 100000.0, 200000.0, 400000.0}) {
+        std::vector<double> program, reference;
+        for (int round = 0; round < rounds; ++round) {
+            {
+                CountingManager manager(peer.Port());
+                program.push_back(Measure(manager.LocalPort(), count, rate, manager.handled));
+            }
             ReferenceReceiver receiver(velqor::kReceiveBufferBytes);
             std::atomic<std::size_t> received {0};
             std::atomic<bool> running {true};
@@ -115,15 +121,12 @@ int main(int argc, char **argv)
                         received.fetch_add(1, std::memory_order_relaxed);
                     });
             });
-            reference.push_back(Measure(receiver.Port(), count, received, referenceTaken));
+            reference.push_back(Measure(receiver.Port(), count, rate, received));
             running = false;
             loop.join();
         }
+        const double p = Median(program) * rate, r = Median(reference) * rate;
+        std::printf("  %9.0f   %15.0f   %17.0f   %5.3f\n", rate, p, r, p / r);
     }
-    const double p = Median(program), r = Median(reference);
-    std::printf("receive path: %zu datagrams a round, %d rounds (median)\n", count, rounds);
-    std::printf("  program  : %9.0f datagrams/s (last round took %zu of %zu)\n", p, programTaken, count);
-    std::printf("  reference: %9.0f datagrams/s (last round took %zu of %zu)\n", r, referenceTaken, count);
-    std::printf("  ratio %.3f\n", p / r);
     return 0;
 }

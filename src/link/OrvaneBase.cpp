@@ -16,6 +16,8 @@ using boost::log::trivial::severity_level;
 
 namespace {
 
+constexpr int kDrainBatch = 64;
+
 void ReportOversized()
 {
     BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
@@ -95,30 +97,49 @@ void OrvaneBase::StartReceive()
 
 void OrvaneBase::AsyncReceiveCallback(const boost::system::error_code &error, std::size_t bytesReceived)
 {
-    if (stopped)
+    if (stopped || !Take(error, bytesReceived))
         return;
+    // Take what else is already waiting without a round through the reactor:
+    // answers to a broadcast come in bursts. A bounded batch keeps the timer
+    // handlers on this thread on time.
+    for (int taken = 0; taken < kDrainBatch && !stopped; ++taken) {
+        boost::system::error_code drainError;
+        if (socket->available(drainError) == 0 || drainError)
+            break;
+        const std::size_t length = socket->receive_from(
+            boost::asio::buffer(receiveBuffer.data(), receiveBuffer.size() - 1), senderEndpoint, 0, drainError);
+        if (!Take(drainError, length))
+            return;
+    }
+    StartReceive();
+}
+
+bool OrvaneBase::Take(const boost::system::error_code &error, std::size_t bytesReceived)
+{
     if (error == boost::asio::error::operation_aborted || error == boost::asio::error::bad_descriptor)
-        return; // The socket is gone: there is nothing left to receive from.
+        return false; // The socket is gone: there is nothing left to receive from.
     if (error == boost::asio::error::message_size) {
         // Platforms that refuse to cut a datagram short say so here instead.
         ReportOversized();
-    } else if (error) {
+        return true;
+    }
+    if (error) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::error)
             << "OrvaneBase: Socket recieve error. Socket error code " << error.value();
-    } else {
-        receiveBuffer[bytesReceived] = '\0';
-        if (auto message = SplitDatagram(receiveBuffer.data(), bytesReceived, senderEndpoint.address().to_string())) {
-            try {
-                HandleMessage(std::move(*message));
-            } catch (const std::exception &e) {
-                BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneBase::HandleMessage: " << e.what();
-            }
-        } else if (bytesReceived > kMaxDatagramLength) {
-            ReportOversized();
-        }
-        BOOST_LOG_SEV(my_logger::get(), severity_level::trace) << "OrvaneBase::AsyncReceiveCallback :" << bytesReceived;
+        return true;
     }
-    StartReceive();
+    receiveBuffer[bytesReceived] = '\0';
+    if (auto message = SplitDatagram(receiveBuffer.data(), bytesReceived, senderEndpoint.address().to_string())) {
+        try {
+            HandleMessage(std::move(*message));
+        } catch (const std::exception &e) {
+            BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneBase::HandleMessage: " << e.what();
+        }
+    } else if (bytesReceived > kMaxDatagramLength) {
+        ReportOversized();
+    }
+    BOOST_LOG_SEV(my_logger::get(), severity_level::trace) << "OrvaneBase::AsyncReceiveCallback :" << bytesReceived;
+    return true;
 }
 
 void OrvaneBase::RunIoService()

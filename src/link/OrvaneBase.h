@@ -67,6 +67,9 @@ protected:
 
 private:
     void AsyncReceiveCallback(const boost::system::error_code &error, std::size_t bytesReceived);
+    /// Handles one completed receive: hands the datagram on, or drops or
+    /// reports it. False when the socket is gone and receiving must end.
+    bool Take(const boost::system::error_code &error, std::size_t bytesReceived);
     void RunIoService();
 
     std::shared_ptr<boost::asio::ip::udp::socket> socket;
