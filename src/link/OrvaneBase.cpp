@@ -58,13 +58,6 @@ unsigned short OrvaneBase::LocalPort() const
     return socket->local_endpoint().port();
 }
 
-int OrvaneBase::ReceiveBufferSize() const
-{
-    boost::asio::socket_base::receive_buffer_size size;
-    socket->get_option(size);
-    return size.value();
-}
-
 void OrvaneBase::Stop()
 {
     if (stopped.exchange(true))

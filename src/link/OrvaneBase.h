@@ -41,8 +41,6 @@ public:
 
     /// The local port that answers come back to.
     unsigned short LocalPort() const;
-    /// The receive buffer the system granted, in bytes.
-    int ReceiveBufferSize() const;
 
 protected:
     ~OrvaneBase();
