@@ -23,7 +23,7 @@ namespace {
 const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
-  --device SPEC         one device: SERIAL@ADDRESS[/refuse=CODE|/silent|/move-silently][/delay=MS]
+  --device DEVICE       one device: SERIAL@ADDRESS[/refuse=CODE|/silent|/move-silently][/delay=MS]
                         SERIAL is text, hex:4142 for any bytes, or fill:N:C for N times C
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
@@ -50,13 +50,13 @@ std::string Unhex(const std::string &hex)
     return bytes;
 }
 
-SimulatedDevice ParseDevice(const std::string &spec)
+SimulatedDevice ParseDevice(const std::string &text)
 {
-    const std::size_t at = spec.rfind('@');
+    const std::size_t at = text.rfind('@');
     if (at == std::string::npos)
-        throw std::invalid_argument("device needs SERIAL@ADDRESS: " + spec);
+        throw std::invalid_argument("device needs SERIAL@ADDRESS: " + text);
     SimulatedDevice device;
-    const std::string serial = spec.substr(0, at);
+    const std::string serial = text.substr(0, at);
     if (serial.rfind("hex:", 0) == 0) {
         device.serial = Unhex(serial.substr(4));
     } else if (serial.rfind("fill:", 0) == 0 && serial.size() >= 8) {
@@ -64,7 +64,7 @@ SimulatedDevice ParseDevice(const std::string &spec)
     } else {
         device.serial = serial;
     }
-    std::string rest = spec.substr(at + 1);
+    std::string rest = text.substr(at + 1);
     std::size_t slash = rest.find('/');
     const std::string address = rest.substr(0, slash);
     while (slash != std::string::npos) {
