@@ -80,6 +80,11 @@ void OrvaneBase::Shutdown() noexcept
     }
 }
 
+bool OrvaneBase::OnIoThread() const
+{
+    return ioThread->get_id() == boost::this_thread::get_id();
+}
+
 void OrvaneBase::StartReceive()
 {
     socket->async_receive_from(boost::asio::buffer(receiveBuffer.data(), receiveBuffer.size() - 1), senderEndpoint,

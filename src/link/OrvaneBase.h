@@ -55,6 +55,10 @@ protected:
     /// Stop for destructors: a failure is logged, never thrown.
     void Shutdown() noexcept;
 
+    /// Whether the caller runs on the I/O thread, where a wait for one of its
+    /// own handlers would never end.
+    bool OnIoThread() const;
+
     /// Arms the receive loop. The most-derived constructor calls it last, so
     /// that no datagram reaches HandleMessage before the object is complete;
     /// until then datagrams wait in the socket.

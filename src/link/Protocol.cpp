@@ -66,15 +66,16 @@ bool IsSetAddressReply(const Message &message)
     return message.code.size() == kCodeLength && message.code.compare(kServiceOffset, 4, kSetAddressService) == 0;
 }
 
-std::optional<int> SetAddressReplyResult(const Message &message)
+std::optional<SetAddressAnswer> ParseSetAddressAnswer(const Message &message)
 {
     if (!IsSetAddressReply(message))
         return std::nullopt;
     switch (message.code[1]) {
     case 'Q':
-        return 0;
+        return SetAddressAnswer {true, 0};
     case 'V':
-        return message.payload.empty() ? 0 : static_cast<int>(static_cast<std::int8_t>(message.payload[0]));
+        return SetAddressAnswer {
+            false, message.payload.empty() ? 0 : static_cast<int>(static_cast<std::int8_t>(message.payload[0]))};
     default:
         return std::nullopt;
     }

@@ -45,10 +45,16 @@ std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::
 bool IsQueryReply(const Message &message);
 /// Letters 3 to 6 of the code are "SIPC": an answer to the set-address command.
 bool IsSetAddressReply(const Message &message);
-/// The result code that a set-address answer carries: 0 for an acceptance,
-/// the signed first payload byte (0 when empty) for a refusal, none for a
-/// second letter that is neither.
-std::optional<int> SetAddressReplyResult(const Message &message);
+/// What a set-address answer says.
+struct SetAddressAnswer {
+    bool accepted;
+    /// A refusal's signed first payload byte; 0 for an acceptance and for a
+    /// refusal without payload.
+    int code;
+};
+/// The answer a set-address reply carries; none for a second letter that is
+/// neither "Q" (accepted) nor "V" (refused).
+std::optional<SetAddressAnswer> ParseSetAddressAnswer(const Message &message);
 
 // Device side, for simulators.
 struct SetAddressRequest {

@@ -18,6 +18,11 @@ int OrvaneManager::Search(std::uint32_t timeoutMs, bool wait, DeviceListener *li
     return d->Search(timeoutMs, wait, listener);
 }
 
+void OrvaneManager::StopSearch()
+{
+    d->StopSearch();
+}
+
 void OrvaneManager::Clear()
 {
     d->Clear();
@@ -31,6 +36,11 @@ int OrvaneManager::SetAddress(std::string serial, std::string address)
 DeviceMap OrvaneManager::GetDevices()
 {
     return d->GetDevices();
+}
+
+std::size_t OrvaneManager::GetDroppedCount()
+{
+    return d->GetDroppedCount();
 }
 
 } // namespace velqor

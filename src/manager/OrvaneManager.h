@@ -5,6 +5,7 @@
 #include "DeviceMap.h"
 #include "ResultCodes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,9 +28,15 @@ public:
     ~OrvaneManager();
 
     int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
+    /// Ends a search run at once without serving its listener; see
+    /// OrvaneManagerPrivate::StopSearch.
+    void StopSearch();
     void Clear();
     int SetAddress(std::string serial, std::string address);
     DeviceMap GetDevices();
+    /// Answers with a new serial that the full registry dropped during the
+    /// last search.
+    std::size_t GetDroppedCount();
 
 private:
     std::unique_ptr<OrvaneManagerPrivate> d;

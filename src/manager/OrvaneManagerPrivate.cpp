@@ -1,19 +1,27 @@
 #include "OrvaneManagerPrivate.h"
 
+#include "AddressRules.h"
+#include "OrvaneLogger.h"
 #include "Protocol.h"
 
-#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <chrono>
+#include <exception>
 
 namespace velqor {
+
+using boost::log::trivial::severity_level;
 
 namespace {
 
 constexpr std::uint32_t kTickMs = 1000;
 constexpr std::uint32_t kSetAddressWaitMs = 1000;
 
-boost::posix_time::microseconds Milliseconds(std::uint32_t ms)
+int ResultOf(const SetAddressAnswer &answer)
 {
-    return boost::posix_time::microseconds(static_cast<std::int64_t>(ms) * 1000);
+    if (answer.accepted)
+        return ResultOk;
+    // A refusal must never read as the success code.
+    return answer.code == 0 ? ResultRefusedWithoutCode : answer.code;
 }
 
 } // namespace
@@ -22,8 +30,8 @@ OrvaneManagerPrivate::OrvaneManagerPrivate() : OrvaneManagerPrivate(kBroadcastAd
 
 OrvaneManagerPrivate::OrvaneManagerPrivate(std::string address, unsigned short port)
     : OrvaneBase(std::move(address), port, 0),
-      deadlineTimer(std::make_shared<boost::asio::deadline_timer>(*ioService)),
-      tickTimer(std::make_shared<boost::asio::deadline_timer>(*ioService))
+      deadlineTimer(std::make_shared<boost::asio::steady_timer>(*ioService)),
+      tickTimer(std::make_shared<boost::asio::steady_timer>(*ioService))
 {
     StartReceive();
 }
@@ -42,23 +50,34 @@ int OrvaneManagerPrivate::Search(std::uint32_t timeoutMs, bool wait, DeviceListe
     Lock lock(mutex);
     if (busy)
         return ResultBusy;
-    Begin();
-    DeviceListener *const previousListener = listener;
-    if (newListener != nullptr)
-        listener = newListener;
+    Begin(false);
+    registry.BeginSearch();
+    listener = newListener;
+    continuous = timeoutMs == 0;
     try {
         Send(QueryCommand());
-        continuous = timeoutMs == 0;
         if (!continuous)
             ArmDeadline(timeoutMs);
         ArmTick();
     } catch (...) {
-        // The run never started: leave the manager as it was.
-        listener = previousListener;
+        // The run never started: leave the manager idle.
         Finish(result);
         throw;
     }
     return wait ? WaitResult(lock) : ResultOk;
+}
+
+void OrvaneManagerPrivate::StopSearch()
+{
+    Lock lock(mutex);
+    if (busy && !changingAddress)
+        Finish(ResultTimeout);
+    // A listener already being served may still hold on to its registry copy;
+    // the caller may free it once this returns.
+    if (!OnIoThread()) {
+        while (serving)
+            condition.wait(lock);
+    }
 }
 
 int OrvaneManagerPrivate::WaitResult()
@@ -81,13 +100,19 @@ int OrvaneManagerPrivate::WaitResult(Lock &lock)
 DeviceMap OrvaneManagerPrivate::GetDevices()
 {
     Lock lock(mutex);
-    return registry;
+    return registry.Map();
 }
 
 void OrvaneManagerPrivate::Clear()
 {
     Lock lock(mutex);
-    registry.clear();
+    registry.Clear();
+}
+
+std::size_t OrvaneManagerPrivate::GetDroppedCount()
+{
+    Lock lock(mutex);
+    return registry.Dropped();
 }
 
 int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
@@ -96,11 +121,17 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     if (busy)
         return ResultBusy;
     const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
-    if (!bytes)
+    if (!bytes || !IsAssignable(*bytes))
         return ResultInvalidArgument;
+    const std::string command = SetAddressCommand(serial, *bytes);
+    // No device would receive it whole.
+    if (command.size() > kMaxDatagramLength)
+        return ResultInvalidArgument;
+    if (registry.AnsweredFromSeveralAddresses(serial))
+        return ResultSeveralAddresses;
 
-    Send(SetAddressCommand(serial, *bytes));
-    Begin();
+    Send(command);
+    Begin(true);
     try {
         ArmDeadline(kSetAddressWaitMs);
     } catch (...) {
@@ -109,7 +140,7 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     }
     const int outcome = WaitResult(lock);
     if (outcome == ResultOk)
-        registry[serial] = address;
+        registry.Set(serial, address);
     return outcome;
 }
 
@@ -117,41 +148,72 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
 {
     Lock lock(mutex);
     if (IsQueryReply(message)) {
-        registry[message.payload] = message.sender;
+        registry.Record(message.payload, message.sender);
         return;
     }
-    // Any set-address answer ends the operation in progress, a search run included.
-    const std::optional<int> code = SetAddressReplyResult(message);
-    if (code && busy)
-        Finish(*code);
+    const std::optional<SetAddressAnswer> answer = ParseSetAddressAnswer(message);
+    if (!answer)
+        return;
+    // Replies carry no serial: one that comes while no change waits is late,
+    // or not meant for us, and must not end a search.
+    if (!busy || !changingAddress) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::debug)
+            << "OrvaneManager: ignored a set-address answer from " << message.sender << ": no address change pending";
+        return;
+    }
+    Finish(ResultOf(*answer));
 }
 
-void OrvaneManagerPrivate::Begin()
+void OrvaneManagerPrivate::Begin(bool addressChange)
 {
     busy = true;
+    changingAddress = addressChange;
     ++operation;
 }
 
 void OrvaneManagerPrivate::Finish(int code)
 {
+    if (!changingAddress && registry.Dropped() > 0) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+            << "OrvaneManager: registry full at " << DeviceRegistry::kMaxDevices << " devices; dropped "
+            << registry.Dropped() << " answers with new serials";
+    }
     result = code;
     busy = false;
     continuous = false;
+    changingAddress = false;
+    listener = nullptr;
     deadlineTimer->cancel();
     tickTimer->cancel();
     condition.notify_all();
 }
 
+void OrvaneManagerPrivate::Serve(Lock &lock, DeviceListener *served)
+{
+    serving = true;
+    DeviceMap devices = registry.Map();
+    // Without the lock, so that a listener may call back into the manager.
+    lock.unlock();
+    try {
+        served->DevicesFound(std::move(devices));
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: listener: " << e.what();
+    }
+    lock.lock();
+    serving = false;
+    condition.notify_all();
+}
+
 void OrvaneManagerPrivate::ArmDeadline(std::uint32_t timeoutMs)
 {
-    deadlineTimer->expires_from_now(Milliseconds(timeoutMs));
+    deadlineTimer->expires_after(std::chrono::milliseconds(timeoutMs));
     deadlineTimer->async_wait(
         [this, run = operation](const boost::system::error_code &error) { OnDeadline(error, run); });
 }
 
 void OrvaneManagerPrivate::ArmTick()
 {
-    tickTimer->expires_from_now(Milliseconds(kTickMs));
+    tickTimer->expires_after(std::chrono::milliseconds(kTickMs));
     tickTimer->async_wait([this, run = operation](const boost::system::error_code &error) { OnTick(error, run); });
 }
 
@@ -160,15 +222,16 @@ void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::u
     Lock lock(mutex);
     if (error || !busy || run != operation)
         return;
-    Send(QueryCommand());
+    // A repeat that cannot go out now may next time: the run goes on rather
+    // than leaving the manager busy with nothing armed.
+    try {
+        Send(QueryCommand());
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: repeated query: " << e.what();
+    }
     ArmTick();
-    if (!continuous || listener == nullptr)
-        return;
-    DeviceListener *const served = listener;
-    DeviceMap devices = registry;
-    // Served without the lock, so a listener may call back into the manager.
-    lock.unlock();
-    served->DevicesFound(std::move(devices));
+    if (continuous && listener != nullptr)
+        Serve(lock, listener);
 }
 
 void OrvaneManagerPrivate::OnDeadline(const boost::system::error_code &error, std::uint64_t run)
@@ -176,15 +239,12 @@ void OrvaneManagerPrivate::OnDeadline(const boost::system::error_code &error, st
     Lock lock(mutex);
     if (error || !busy || run != operation)
         return;
-    if (DeviceListener *const served = listener) {
-        listener = nullptr;
-        DeviceMap devices = registry;
+    if (listener != nullptr) {
         // Served before the run ends, so the waiting caller cannot return and
-        // drop its listener first; without the lock, so that it may read the
-        // registry. While busy stays set nothing else can end the run.
-        lock.unlock();
-        served->DevicesFound(std::move(devices));
-        lock.lock();
+        // drop its listener first.
+        Serve(lock, listener);
+        if (!busy || run != operation)
+            return; // stopped meanwhile
     }
     Finish(ResultTimeout);
 }

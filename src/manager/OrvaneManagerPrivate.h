@@ -3,13 +3,15 @@
 
 #include "DeviceListener.h"
 #include "DeviceMap.h"
+#include "DeviceRegistry.h"
 #include "OrvaneBase.h"
 #include "ResultCodes.h"
 
-#include <boost/asio/deadline_timer.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,7 +24,8 @@ namespace velqor {
 /// Operations run on the caller's thread; HandleMessage and the timer handlers
 /// run on the endpoint's I/O thread. One mutex guards the shared state, the
 /// timers included, and the condition hands the end of an operation to a
-/// waiting caller.
+/// waiting caller. The timers run on the steady clock, so a step of the
+/// system time changes no wait.
 class OrvaneManagerPrivate : public OrvaneBase {
 public:
     /// Aimed at the broadcast address and the device port.
@@ -34,11 +37,19 @@ public:
     /// Starts a search run: timed, or without end for timeoutMs 0. With wait,
     /// returns its result (ResultTimeout is the normal end of a timed run).
     int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
+    /// Ends a search run at once, timed or without end, without serving its
+    /// listener; returns when the run has ended and no listener call is under
+    /// way. Does nothing when no search runs. Not for use inside a listener's
+    /// DevicesFound, whose own call it cannot wait for.
+    void StopSearch();
     /// Blocks until no operation is in progress and returns its result;
     /// ResultBusy at once for a run without end.
     int WaitResult();
     DeviceMap GetDevices();
     void Clear();
+    /// Answers with a new serial that the full registry dropped during the
+    /// last search.
+    std::size_t GetDroppedCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
     /// waits up to one second for its answer.
     int SetAddress(std::string serial, std::string address);
@@ -51,21 +62,30 @@ private:
 
     int WaitResult(Lock &lock);
     /// Begins an operation under a new number.
-    void Begin();
-    /// Ends the operation in progress with this result and wakes its waiters.
+    void Begin(bool addressChange);
+    /// Ends the operation in progress with this result, drops its listener
+    /// and wakes its waiters.
     void Finish(int code);
+    /// Serves the listener outside the lock; returns with the lock held again.
+    void Serve(Lock &lock, DeviceListener *served);
+    void SendQuery();
     void ArmDeadline(std::uint32_t timeoutMs);
     void ArmTick();
     void OnTick(const boost::system::error_code &error, std::uint64_t run);
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
 
-    DeviceMap registry;
-    std::shared_ptr<boost::asio::deadline_timer> deadlineTimer;
-    std::shared_ptr<boost::asio::deadline_timer> tickTimer;
+    DeviceRegistry registry;
+    std::shared_ptr<boost::asio::steady_timer> deadlineTimer;
+    std::shared_ptr<boost::asio::steady_timer> tickTimer;
     boost::mutex mutex;
     boost::condition_variable condition;
     bool busy = false;
     bool continuous = false;
+    /// The operation in progress is an address change: only it takes a
+    /// set-address answer.
+    bool changingAddress = false;
+    /// A listener is being served outside the lock.
+    bool serving = false;
     int result = ResultOk;
     DeviceListener *listener = nullptr;
     /// Numbers the operations, so that a timer armed for one never acts on a

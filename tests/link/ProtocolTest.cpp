@@ -11,6 +11,15 @@ Message Reply(const std::string &code, const std::string &payload = {})
     return Message {code, payload, "10.0.0.1"};
 }
 
+// The refusal's code, or -1000 for an acceptance; none when not an answer.
+std::optional<int> Outcome(const Message &reply)
+{
+    const auto answer = ParseSetAddressAnswer(reply);
+    if (!answer)
+        return std::nullopt;
+    return answer->accepted ? -1000 : answer->code;
+}
+
 } // namespace
 
 TEST(ProtocolTest, CommandsHaveTheirExactBytes)
@@ -61,17 +70,17 @@ TEST(ProtocolTest, QueryReplyIsRecognisedByItsWholeCode)
 
 TEST(ProtocolTest, SetAddressReplyCarriesItsResultCode)
 {
-    EXPECT_EQ(SetAddressReplyResult(Reply("VQSIPC")), 0);
-    EXPECT_EQ(SetAddressReplyResult(Reply("XQSIPC", "\x05")), 0) << "a 'Q' reply ignores its payload";
-    EXPECT_EQ(SetAddressReplyResult(Reply("VVSIPC", "\x31")), 49);
-    EXPECT_EQ(SetAddressReplyResult(Reply("VVSIPC", "\xFF")), -1);
-    EXPECT_EQ(SetAddressReplyResult(Reply("VVSIPC", "\xFE")), -2);
-    EXPECT_EQ(SetAddressReplyResult(Reply("VVSIPC", "\x80")), -128);
-    EXPECT_EQ(SetAddressReplyResult(Reply("AVSIPC")), 0) << "an empty refusal reads as 0";
+    EXPECT_EQ(Outcome(Reply("VQSIPC")), -1000);
+    EXPECT_EQ(Outcome(Reply("XQSIPC", "\x05")), -1000) << "a 'Q' reply ignores its payload";
+    EXPECT_EQ(Outcome(Reply("VVSIPC", "\x31")), 49);
+    EXPECT_EQ(Outcome(Reply("VVSIPC", "\xFF")), -1);
+    EXPECT_EQ(Outcome(Reply("VVSIPC", "\xFE")), -2);
+    EXPECT_EQ(Outcome(Reply("VVSIPC", "\x80")), -128);
+    EXPECT_EQ(Outcome(Reply("AVSIPC")), 0) << "an empty refusal is still a refusal";
 
-    EXPECT_FALSE(SetAddressReplyResult(Reply("VXSIPC", "\x01"))) << "second letter neither V nor Q";
-    EXPECT_FALSE(SetAddressReplyResult(Reply("VQSIPX")));
-    EXPECT_FALSE(SetAddressReplyResult(Reply("VQCQRE")));
+    EXPECT_FALSE(Outcome(Reply("VXSIPC", "\x01"))) << "second letter neither V nor Q";
+    EXPECT_FALSE(Outcome(Reply("VQSIPX")));
+    EXPECT_FALSE(Outcome(Reply("VQCQRE")));
 }
 
 TEST(ProtocolTest, DeviceSideRoundTrip)
@@ -90,7 +99,7 @@ TEST(ProtocolTest, DeviceSideRoundTrip)
     EXPECT_FALSE(ParseSetAddressCommand(Reply("QVCQRE", "abcdef")));
 
     EXPECT_EQ(QueryReply(std::string("\x00Z", 2)), std::string("VQCQRE\x00Z", 8));
-    EXPECT_EQ(SetAddressReplyResult(Reply(SetAddressAccepted().substr(0, 6))), 0);
+    EXPECT_EQ(Outcome(Reply(SetAddressAccepted().substr(0, 6))), -1000);
     const std::string refusal = SetAddressRefused(-7);
-    EXPECT_EQ(SetAddressReplyResult(Reply(refusal.substr(0, 6), refusal.substr(6))), -7);
+    EXPECT_EQ(Outcome(Reply(refusal.substr(0, 6), refusal.substr(6))), -7);
 }

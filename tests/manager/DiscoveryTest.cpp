@@ -108,7 +108,7 @@ TEST_F(ManagerTest, ListenerGetsTheFinalRegistryOnceAtTheEndOfATimedRun)
     EXPECT_EQ(listener.WaitForCalls(2, 0ms).size(), 1u) << "the registration ended with its run";
 }
 
-TEST_F(ManagerTest, RunWithoutEndServesItsListenerUntilASetAddressAnswerEndsIt)
+TEST_F(ManagerTest, RunWithoutEndServesItsListenerUntilStopped)
 {
     Start({Device("SN-1", "127.0.0.2")});
     RecordingListener listener;
@@ -119,32 +119,45 @@ TEST_F(ManagerTest, RunWithoutEndServesItsListenerUntilASetAddressAnswerEndsIt)
     ASSERT_GE(calls.size(), 2u) << "one copy after every repeated query";
     EXPECT_EQ(calls[1], (DeviceMap {{"SN-1", "127.0.0.2"}}));
 
-    SendDatagram("VVSIPC\xFE", "127.0.0.1", manager->LocalPort());
-    for (int i = 0; i < 100 && manager->WaitResult() == ResultBusy; ++i)
-        std::this_thread::sleep_for(10ms);
+    manager->StopSearch();
     EXPECT_EQ(manager->WaitResult(), ResultOk) << "idle again";
+    simulator->WaitForReceived(1000, 200ms); // what was sent before arrives
     const std::size_t queries = Received();
     const std::size_t served = listener.WaitForCalls(1, 0ms).size();
-    std::this_thread::sleep_for(1300ms);
-    EXPECT_EQ(Received(), queries) << "the repeat stopped";
-    EXPECT_EQ(listener.WaitForCalls(1, 0ms).size(), served);
-    EXPECT_EQ(manager->Search(100, true, nullptr), ResultTimeout) << "usable again";
+    EXPECT_EQ(manager->Search(1200, true, nullptr), ResultTimeout) << "usable again";
+    EXPECT_EQ(listener.WaitForCalls(1, 0ms).size(), served) << "the registration ended with its run";
+    EXPECT_EQ(Received(), queries + 2) << "only the new run's two queries";
+    manager->StopSearch(); // idle: nothing to do
 }
 
-TEST_F(ManagerTest, SetAddressAnswerEndsATimedRunEarlyWithItsCode)
+// A late acceptance, or a host answering queries with set-address replies,
+// must not cut a search short.
+TEST_F(ManagerTest, SetAddressAnswersNeverEndASearch)
 {
-    Start({});
+    Start({Device("SN-1", "127.0.0.2")});
     const unsigned short port = manager->LocalPort();
-    std::thread device([&] {
-        if (simulator->WaitForReceived(2, 2s))
-            SendDatagram("VVSIPC\xFE", "127.0.0.1", port);
+    std::thread host([&] {
+        if (simulator->WaitForReceived(2, 2s)) {
+            SendDatagram("VQSIPC", "127.0.0.1", port, "127.0.0.9");
+            SendDatagram("VVSIPC\xFE", "127.0.0.1", port, "127.0.0.9");
+        }
     });
     const auto started = Clock::now();
-    EXPECT_EQ(manager->Search(1500, true, nullptr), -2);
-    EXPECT_LT(SecondsBetween(started, Clock::now()), 0.9);
-    device.join();
-    std::this_thread::sleep_for(1300ms);
-    EXPECT_EQ(Received(), 2u) << "no repeat after the end";
+    EXPECT_EQ(manager->Search(1500, true, nullptr), ResultTimeout);
+    EXPECT_GT(SecondsBetween(started, Clock::now()), 1.45);
+    host.join();
+    EXPECT_EQ(Received(), 3u) << "greeting and both queries";
+    EXPECT_EQ(manager->GetDevices(), (DeviceMap {{"SN-1", "127.0.0.2"}}));
+}
+
+TEST_F(ManagerTest, ASerialSeenAtSeveralAddressesIsNotMoved)
+{
+    Start({Device("TWIN", "127.0.0.5"), Device("TWIN", "127.0.0.6"), Device("ONE", "127.0.0.7")});
+    EXPECT_EQ(manager->Search(300, true, nullptr), ResultTimeout);
+    EXPECT_EQ(manager->GetDevices().size(), 2u) << "one entry per serial";
+    EXPECT_EQ(manager->SetAddress("TWIN", "10.0.0.9"), ResultSeveralAddresses);
+    EXPECT_EQ(Received(), 2u) << "nothing sent";
+    EXPECT_EQ(manager->SetAddress("ONE", "10.0.0.10"), ResultOk);
 }
 
 TEST_F(ManagerTest, AnsweringDevicesNeverMakeTheManagerLookBusy)
