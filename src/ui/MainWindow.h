@@ -31,6 +31,8 @@ private slots:
 
 private:
     void fillApplicationList();
+    // Makes the table's current row the chooser's device.
+    void showChosenDevice(int row);
 
     Ui::MainWindow *ui;
     OrvaneModel *model;

@@ -87,6 +87,8 @@ bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int r
         text = tr("IP updated succesfully");
     else if (code == velqor::ResultTimeout)
         text = tr("IP change not confirmed");
+    else if (code == velqor::ResultSeveralAddresses)
+        text = tr("Serial answered from several addresses");
     else
         text = tr("Could not change IP");
     emit showMessage(text, kMessageMs);
@@ -118,12 +120,14 @@ Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
 int OrvaneModel::refresh()
 {
     velqor::DeviceMap found;
+    dropped = 0;
     linkFailed = !openLink();
     if (!linkFailed) {
         try {
             manager->Clear();
             manager->Search(kSearchMs, true, nullptr);
             found = manager->GetDevices();
+            dropped = manager->GetDroppedCount();
         } catch (const boost::system::system_error &error) {
             linkFailed = true;
             reportLinkError(error);
@@ -147,6 +151,11 @@ QString OrvaneModel::addressOf(const QString &serial) const
 {
     const auto found = devices.find(toBytes(serial));
     return found == devices.end() ? QString() : fromBytes(found->second);
+}
+
+std::size_t OrvaneModel::droppedCount() const
+{
+    return dropped;
 }
 
 bool OrvaneModel::searchFailed() const

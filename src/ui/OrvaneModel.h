@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
     int count() const;
     // The address of the device with this serial; empty when there is none.
     QString addressOf(const QString &serial) const;
+    // Devices that answered the last search but did not fit the list.
+    std::size_t droppedCount() const;
     // Whether the last search failed on the device link; showMessage has said
     // why. A link that could not be opened is tried again by every search.
     bool searchFailed() const;
@@ -49,6 +52,7 @@ private:
     std::vector<velqor::DeviceMap::const_iterator> rows;
     std::optional<velqor::OrvaneManager> manager;
     bool linkFailed = false;
+    std::size_t dropped = 0;
 };
 
 #endif // ORVANEMODEL_H

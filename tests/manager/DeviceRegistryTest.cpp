@@ -1,4 +1,5 @@
 #include "DeviceRegistry.h"
+#include "Printable.h"
 
 #include <gtest/gtest.h>
 
@@ -39,4 +40,10 @@ TEST(DeviceRegistryTest, KnowsWhichSerialsAnsweredOneSearchFromSeveralAddresses)
     registry.Record("ONE", "10.0.0.4");
     EXPECT_FALSE(registry.AnsweredFromSeveralAddresses("TWIN")) << "forgotten with the search";
     EXPECT_FALSE(registry.AnsweredFromSeveralAddresses("ONE")) << "a device moved between searches";
+}
+
+TEST(PrintableTest, EscapesEveryByteATerminalWouldActOn)
+{
+    EXPECT_EQ(velqor::Printable("ORV-01 ok~"), "ORV-01 ok~");
+    EXPECT_EQ(velqor::Printable(std::string("\x1b]0;X\x07\n\\\x00\xe9", 10)), "\\x1b]0;X\\x07\\x0a\\x5c\\x00\\xe9");
 }

@@ -65,6 +65,12 @@ private slots:
         QCOMPARE(model->addressOf("TWIN"), QStringLiteral("10.100.0.51"));
         for (int row = 0; row < model->count(); ++row)
             QVERIFY(!model->index(row, 0).data().toString().startsWith("XX"));
+        QVERIFY2(window.sizeHint().width() < 1000, "a 1017-byte serial does not widen the window");
+
+        // Both TWINs would move to the new address: refused, and said why.
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("TWIN"));
+        QVERIFY(model->setData(model->index(0, 1), "10.100.0.70", Qt::EditRole));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Serial answered from several addresses"));
     }
 
     // 30 % of the answers are lost; the repeated query finds most devices.

@@ -10,8 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
+
+#include <unistd.h>
 
 #include <iostream>
 #include <sstream>
@@ -61,7 +64,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (const char *name : {"alpha", "Zeta", "beta.txt", "self-copy", "late", "record-args.out"})
+        for (const char *name : {"alpha", "Zeta", "beta.txt", "self-copy", "late", "record-args.out", "broken"})
             QFile::remove(folder.filePath(name));
         folder.rmdir("gamma.d");
     }
@@ -107,6 +110,29 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList received = QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(received, arguments);
+    }
+
+    void launchSurvivesAClosedOutputAndSaysWhatCannotStart()
+    {
+        QFile broken(folder.filePath("broken"));
+        QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        broken.write("\x7f"
+                     "ELF, but not a program");
+        broken.close();
+        QVERIFY(broken.setPermissions(broken.permissions() | QFile::ExeOwner | QFile::ExeUser));
+        MainWindow window;
+        window.findChild<QComboBox *>("applicationComboBox")->setCurrentText("broken");
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        ::close(ends[0]);
+        const int output = ::dup(STDOUT_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::close(ends[1]);
+        QTest::mouseClick(window.findChild<QPushButton *>("LaunchPushButton"), Qt::LeftButton);
+        ::dup2(output, STDOUT_FILENO);
+        ::close(output);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Could not start broken"));
+        broken.remove();
     }
 };
 

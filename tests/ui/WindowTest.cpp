@@ -111,6 +111,23 @@ private slots:
         QTest::mouseClick(child<QPushButton>(window, "searchOrvanesPushButton"), Qt::LeftButton);
         QCOMPARE(chooser->currentIndex(), 0);
         QCOMPARE(window.statusBar()->currentMessage(), countMessage(expected));
+        // The table shows the chosen device selected.
+        QCOMPARE(table->selectionModel()->selectedRows(), (QModelIndexList {table->model()->index(0, 0)}));
+    }
+
+    void movingTheCurrentRowWithTheKeyboardChoosesItsDevice()
+    {
+        if (expected < 3)
+            QSKIP("needs three devices");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = child<QTableView>(window, "orvanesTableView");
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(table->currentIndex().row(), 2);
+        QCOMPARE(child<QComboBox>(window, "orvanesComboBox")->currentIndex(), 2);
     }
 
     void addressChangeMessageReplacesTheCount()
