@@ -7,6 +7,7 @@
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/system/system_error.hpp>
 
+#include <algorithm>
 #include <exception>
 
 namespace velqor {
@@ -26,18 +27,20 @@ void ReportOversized()
 
 } // namespace
 
-OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort)
-    : remoteEndpoint(boost::asio::ip::address_v4::any(), 0), senderEndpoint(boost::asio::ip::address_v4::any(), 0)
+OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort,
+                       InterfaceLister interfaceLister)
+    : remoteEndpoint(boost::asio::ip::make_address_v4(address), remotePort), lister(std::move(interfaceLister))
 {
-    remoteEndpoint = udp::endpoint(boost::asio::ip::make_address_v4(address), remotePort);
+    if (!lister && remoteEndpoint.address() == boost::asio::ip::address_v4::broadcast())
+        lister = ListNetworkInterfaces;
     ioService = std::make_shared<boost::asio::io_context>();
-    socket = std::make_shared<udp::socket>(*ioService);
-    socket->open(remoteEndpoint.protocol());
-    socket->set_option(boost::asio::socket_base::broadcast(true));
-    boost::system::error_code ignored; // a smaller buffer than asked for still works
-    socket->set_option(boost::asio::socket_base::receive_buffer_size(kReceiveBufferBytes), ignored);
-    if (localPort != 0)
-        socket->bind(udp::endpoint(boost::asio::ip::address_v4::any(), localPort));
+    {
+        Lock lock(channelMutex);
+        if (lister)
+            RefreshLocked(lock);
+        else
+            channels.push_back(Open({}, localPort));
+    }
     Send(GreetingCommand());
     work.emplace(ioService->get_executor());
     ioThread = std::make_shared<boost::thread>(&OrvaneBase::RunIoService, this);
@@ -48,14 +51,145 @@ OrvaneBase::~OrvaneBase()
     Shutdown();
 }
 
+OrvaneBase::ChannelPtr OrvaneBase::Open(const NetworkInterface &via, unsigned short localPort)
+{
+    auto channel = std::make_shared<Channel>(*ioService);
+    channel->via = via;
+    channel->socket.open(udp::v4());
+    channel->socket.set_option(boost::asio::socket_base::broadcast(true));
+    boost::system::error_code ignored; // a smaller buffer than asked for still works
+    channel->socket.set_option(boost::asio::socket_base::receive_buffer_size(kReceiveBufferBytes), ignored);
+    if (!via.name.empty()) {
+        // The answer comes back to the address it was sent from, so the
+        // socket it reaches names the network it came from.
+        channel->socket.bind(udp::endpoint(boost::asio::ip::address_v4(via.address), 0));
+        if (!BindToInterface(channel->socket, via))
+            BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+                << "OrvaneBase: cannot tie the socket to " << via.name;
+    } else if (localPort != 0) {
+        channel->socket.bind(udp::endpoint(boost::asio::ip::address_v4::any(), localPort));
+    }
+    return channel;
+}
+
+void OrvaneBase::RefreshInterfaces()
+{
+    if (!lister)
+        return;
+    Lock lock(channelMutex);
+    RefreshLocked(lock);
+}
+
+void OrvaneBase::RefreshLocked(Lock &)
+{
+    const std::vector<NetworkInterface> listed = lister();
+    std::vector<ChannelPtr> kept;
+    ChannelPtr fallback;
+    for (const ChannelPtr &channel : channels) {
+        if (channel->via.name.empty()) {
+            fallback = channel;
+        } else if (std::find(listed.begin(), listed.end(), channel->via) != listed.end()) {
+            kept.push_back(channel);
+        } else {
+            BOOST_LOG_SEV(my_logger::get(), severity_level::info)
+                << "OrvaneBase: " << channel->via.name << " " << channel->via.SubnetText() << " is gone";
+            boost::system::error_code ignored;
+            channel->socket.close(ignored);
+        }
+    }
+    for (const NetworkInterface &via : listed) {
+        const bool open = std::any_of(kept.begin(), kept.end(), [&](const ChannelPtr &c) { return c->via == via; });
+        if (open)
+            continue;
+        try {
+            kept.push_back(Open(via, 0));
+            if (receiving)
+                Arm(kept.back());
+            BOOST_LOG_SEV(my_logger::get(), severity_level::info)
+                << "OrvaneBase: searching on " << via.name << " " << via.SubnetText();
+        } catch (const boost::system::system_error &e) {
+            BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+                << "OrvaneBase: cannot use " << via.name << " " << via.SubnetText() << ": " << e.what();
+        }
+    }
+    if (kept.empty()) {
+        // No network to choose: the routing table decides, as one socket would.
+        if (!fallback) {
+            fallback = Open({}, 0);
+            if (receiving)
+                Arm(fallback);
+        }
+        kept.push_back(fallback);
+    } else if (fallback) {
+        boost::system::error_code ignored;
+        fallback->socket.close(ignored);
+    }
+    channels.swap(kept);
+}
+
 void OrvaneBase::Send(std::string datagram)
 {
-    socket->send_to(boost::asio::buffer(datagram), remoteEndpoint);
+    Lock lock(channelMutex);
+    SendOn(channels, datagram);
+}
+
+void OrvaneBase::SendVia(std::string datagram, const std::string &interfaceName)
+{
+    Lock lock(channelMutex);
+    const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
+        return !interfaceName.empty() && channel->via.name == interfaceName;
+    });
+    if (found == channels.end())
+        SendOn(channels, datagram);
+    else
+        SendOn({*found}, datagram);
+}
+
+void OrvaneBase::SendOn(const std::vector<ChannelPtr> &targets, const std::string &datagram)
+{
+    boost::system::error_code lastError = boost::asio::error::network_unreachable;
+    std::vector<ChannelPtr> failed;
+    bool sent = false;
+    for (const ChannelPtr &channel : targets) {
+        boost::system::error_code error;
+        channel->socket.send_to(boost::asio::buffer(datagram), remoteEndpoint, 0, error);
+        if (!error) {
+            sent = true;
+            continue;
+        }
+        lastError = error;
+        if (!channel->via.name.empty()) {
+            BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+                << "OrvaneBase: send on " << channel->via.name << " failed: " << error.message();
+            failed.push_back(channel);
+        }
+    }
+    // A socket whose send failed is opened anew by the next refresh, should
+    // its interface still be there.
+    for (const ChannelPtr &channel : failed) {
+        boost::system::error_code ignored;
+        channel->socket.close(ignored);
+        channels.erase(std::remove(channels.begin(), channels.end(), channel), channels.end());
+    }
+    if (!sent)
+        throw boost::system::system_error(lastError, "send_to");
 }
 
 unsigned short OrvaneBase::LocalPort() const
 {
-    return socket->local_endpoint().port();
+    Lock lock(channelMutex);
+    return channels.empty() ? 0 : channels.front()->socket.local_endpoint().port();
+}
+
+std::vector<NetworkInterface> OrvaneBase::Interfaces() const
+{
+    Lock lock(channelMutex);
+    std::vector<NetworkInterface> list;
+    for (const ChannelPtr &channel : channels) {
+        if (!channel->via.name.empty())
+            list.push_back(channel->via);
+    }
+    return list;
 }
 
 void OrvaneBase::Stop()
@@ -65,10 +199,17 @@ void OrvaneBase::Stop()
     ioService->stop();
     if (ioThread->joinable())
         ioThread->join();
-    boost::system::error_code error;
-    socket->close(error);
-    if (error)
-        throw boost::system::system_error(error, "close");
+    Lock lock(channelMutex);
+    boost::system::error_code firstError;
+    for (const ChannelPtr &channel : channels) {
+        boost::system::error_code error;
+        channel->socket.close(error);
+        if (error && !firstError)
+            firstError = error;
+    }
+    channels.clear();
+    if (firstError)
+        throw boost::system::system_error(firstError, "close");
 }
 
 void OrvaneBase::Shutdown() noexcept
@@ -87,32 +228,46 @@ bool OrvaneBase::OnIoThread() const
 
 void OrvaneBase::StartReceive()
 {
-    socket->async_receive_from(boost::asio::buffer(receiveBuffer.data(), receiveBuffer.size() - 1), senderEndpoint,
-                               [this](const boost::system::error_code &error, std::size_t bytesReceived) {
-                                   AsyncReceiveCallback(error, bytesReceived);
-                               });
+    Lock lock(channelMutex);
+    receiving = true;
+    for (const ChannelPtr &channel : channels)
+        Arm(channel);
 }
 
-void OrvaneBase::AsyncReceiveCallback(const boost::system::error_code &error, std::size_t bytesReceived)
+void OrvaneBase::Arm(const ChannelPtr &channel)
 {
-    if (stopped || !Take(error, bytesReceived))
+    channel->socket.async_receive_from(
+        boost::asio::buffer(channel->buffer.data(), channel->buffer.size() - 1), channel->sender,
+        [this, channel](const boost::system::error_code &error, std::size_t bytesReceived) {
+            AsyncReceiveCallback(channel, error, bytesReceived);
+        });
+}
+
+void OrvaneBase::AsyncReceiveCallback(const ChannelPtr &channel, const boost::system::error_code &error,
+                                      std::size_t bytesReceived)
+{
+    if (stopped || !Take(*channel, error, bytesReceived))
         return;
     // Take what else is already waiting without a round through the reactor:
     // answers to a broadcast come in bursts. A bounded batch keeps the timer
     // handlers on this thread on time.
     for (int taken = 0; taken < kDrainBatch && !stopped; ++taken) {
+        Lock lock(channelMutex);
         boost::system::error_code drainError;
-        if (socket->available(drainError) == 0 || drainError)
+        if (!channel->socket.is_open() || channel->socket.available(drainError) == 0 || drainError)
             break;
-        const std::size_t length = socket->receive_from(
-            boost::asio::buffer(receiveBuffer.data(), receiveBuffer.size() - 1), senderEndpoint, 0, drainError);
-        if (!Take(drainError, length))
+        const std::size_t length = channel->socket.receive_from(
+            boost::asio::buffer(channel->buffer.data(), channel->buffer.size() - 1), channel->sender, 0, drainError);
+        lock.unlock();
+        if (!Take(*channel, drainError, length))
             return;
     }
-    StartReceive();
+    Lock lock(channelMutex);
+    if (channel->socket.is_open())
+        Arm(channel);
 }
 
-bool OrvaneBase::Take(const boost::system::error_code &error, std::size_t bytesReceived)
+bool OrvaneBase::Take(Channel &channel, const boost::system::error_code &error, std::size_t bytesReceived)
 {
     if (error == boost::asio::error::operation_aborted || error == boost::asio::error::bad_descriptor)
         return false; // The socket is gone: there is nothing left to receive from.
@@ -126,8 +281,9 @@ bool OrvaneBase::Take(const boost::system::error_code &error, std::size_t bytesR
             << "OrvaneBase: Socket recieve error. Socket error code " << error.value();
         return true;
     }
-    receiveBuffer[bytesReceived] = '\0';
-    if (auto message = SplitDatagram(receiveBuffer.data(), bytesReceived, senderEndpoint.address().to_string())) {
+    channel.buffer[bytesReceived] = '\0';
+    if (auto message = SplitDatagram(channel.buffer.data(), bytesReceived, channel.sender.address().to_string())) {
+        message->via = channel.via;
         try {
             HandleMessage(std::move(*message));
         } catch (const std::exception &e) {

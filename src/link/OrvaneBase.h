@@ -2,12 +2,14 @@
 #define VELQOR_ORVANEBASE_H
 
 #include "Message.h"
+#include "NetworkInterface.h"
 #include "Protocol.h"
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 #include <boost/system/error_code.hpp>
+#include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
 #include <array>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velqor {
 
@@ -24,23 +27,38 @@ namespace velqor {
 /// buffer cannot hold until the I/O thread takes it is lost.
 constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
 
-/// A UDP endpoint toward the devices: owns the socket, a private I/O service
+/// A UDP endpoint toward the devices: owns the sockets, a private I/O service
 /// and the thread that runs it, and hands every received datagram to
 /// HandleMessage on that thread.
+///
+/// Aimed at the limited broadcast address, a broadcast leaves through one
+/// interface only, the one the routing table picks. So the endpoint keeps one
+/// socket per network of the workstation, each bound to its interface's
+/// address, sends every datagram on each, and tags what arrives with the
+/// interface of the socket it reached. Without any network it falls back to
+/// one unbound socket; a unicast target has that one socket too.
 class OrvaneBase {
 public:
-    /// Opens the socket toward address:remotePort with broadcast enabled, binds
-    /// localPort unless it is 0, sends the greeting and starts the I/O thread.
+    /// Opens the sockets toward address:remotePort with broadcast enabled,
+    /// binds localPort unless it is 0 (one-socket mode only), sends the
+    /// greeting and starts the I/O thread. With a lister, or aimed at the
+    /// limited broadcast address, it keeps one socket per listed interface.
     /// Throws boost::system::system_error on failure.
-    OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort);
+    OrvaneBase(std::string address, unsigned short remotePort, unsigned short localPort, InterfaceLister lister = {});
     OrvaneBase(const OrvaneBase &) = delete;
     OrvaneBase &operator=(const OrvaneBase &) = delete;
 
-    /// Sends one datagram to the remote endpoint; callable from any thread.
+    /// Sends one datagram to the remote endpoint on every socket; callable
+    /// from any thread. A failure on one interface is logged and skipped;
+    /// throws "send_to" only when every socket failed.
     void Send(std::string datagram);
+    /// Sends on the named interface's socket alone; on all when it has none.
+    void SendVia(std::string datagram, const std::string &interfaceName);
 
-    /// The local port that answers come back to.
+    /// The local port that answers come back to (of the first socket).
     unsigned short LocalPort() const;
+    /// The interfaces that have a socket now; empty in one-socket mode.
+    std::vector<NetworkInterface> Interfaces() const;
 
 protected:
     ~OrvaneBase();
@@ -48,7 +66,11 @@ protected:
     /// Called on the I/O thread for every datagram of at least 6 bytes.
     virtual void HandleMessage(Message message) = 0;
 
-    /// Stops and joins the I/O thread, then closes the socket. Safe to call
+    /// Reads the interface list again: a new interface gets a socket, a
+    /// vanished one is closed. Does nothing in one-socket mode.
+    void RefreshInterfaces();
+
+    /// Stops and joins the I/O thread, then closes the sockets. Safe to call
     /// again; must not be called from the I/O thread.
     void Stop();
 
@@ -61,29 +83,51 @@ protected:
 
     /// Arms the receive loop. The most-derived constructor calls it last, so
     /// that no datagram reaches HandleMessage before the object is complete;
-    /// until then datagrams wait in the socket.
+    /// until then datagrams wait in the sockets.
     void StartReceive();
 
     /// The I/O service; subclasses put their timers on it.
     std::shared_ptr<boost::asio::io_context> ioService;
 
 private:
-    void AsyncReceiveCallback(const boost::system::error_code &error, std::size_t bytesReceived);
+    /// One socket with its own receive state.
+    struct Channel {
+        explicit Channel(boost::asio::io_context &io) : socket(io) { }
+        boost::asio::ip::udp::socket socket;
+        NetworkInterface via;
+        boost::asio::ip::udp::endpoint sender;
+        /// One byte beyond the longest datagram taken in tells a longer one
+        /// apart, and one more keeps the data terminated.
+        std::array<char, kMaxDatagramLength + 2> buffer {};
+    };
+    using ChannelPtr = std::shared_ptr<Channel>;
+    using Lock = boost::unique_lock<boost::mutex>;
+
+    /// Opens a socket, bound to the interface's address when it has a name.
+    ChannelPtr Open(const NetworkInterface &via, unsigned short localPort);
+    /// Caller holds channelMutex.
+    void RefreshLocked(Lock &lock);
+    void Arm(const ChannelPtr &channel);
+    void AsyncReceiveCallback(const ChannelPtr &channel, const boost::system::error_code &error,
+                              std::size_t bytesReceived);
     /// Handles one completed receive: hands the datagram on, or drops or
     /// reports it. False when the socket is gone and receiving must end.
-    bool Take(const boost::system::error_code &error, std::size_t bytesReceived);
+    bool Take(Channel &channel, const boost::system::error_code &error, std::size_t bytesReceived);
+    void SendOn(const std::vector<ChannelPtr> &targets, const std::string &datagram);
     void RunIoService();
 
-    std::shared_ptr<boost::asio::ip::udp::socket> socket;
     std::shared_ptr<boost::thread> ioThread;
     /// Keeps run() waiting even while no receive is outstanding, so the I/O
     /// thread sleeps instead of spinning.
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
     boost::asio::ip::udp::endpoint remoteEndpoint;
-    boost::asio::ip::udp::endpoint senderEndpoint;
-    /// One byte beyond the longest datagram taken in tells a longer one apart,
-    /// and one more keeps the data terminated.
-    std::array<char, kMaxDatagramLength + 2> receiveBuffer {};
+    InterfaceLister lister;
+    /// Guards channels and every call on their sockets: a send from the
+    /// caller's thread never meets the I/O thread's receive on one socket.
+    /// Never held while HandleMessage runs.
+    mutable boost::mutex channelMutex;
+    std::vector<ChannelPtr> channels;
+    bool receiving = false;
     std::atomic<bool> stopped {false};
 };
 

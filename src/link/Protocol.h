@@ -14,8 +14,6 @@
 
 namespace velqor {
 
-using Ipv4Bytes = std::array<unsigned char, 4>;
-
 constexpr std::size_t kCodeLength = 6;
 /// Longest datagram taken in; a longer one is dropped whole.
 constexpr std::size_t kMaxDatagramLength = 1023;

@@ -1,25 +1,34 @@
 #include "DeviceRegistry.h"
 
+#include "Protocol.h"
+
 namespace velqor {
 
 DeviceRegistry::DeviceRegistry(std::size_t capacity) : capacity(capacity) { }
 
-bool DeviceRegistry::Record(const std::string &serial, const std::string &address)
+bool DeviceRegistry::Record(const std::string &serial, const std::string &address, const NetworkInterface &via)
 {
+    const auto now = std::chrono::steady_clock::now();
     auto found = entries.find(serial);
     if (found == entries.end()) {
         if (entries.size() >= capacity) {
             ++dropped;
             return false;
         }
-        entries.emplace(serial, Entry {address, search});
+        entries.emplace(serial, Entry {address, search, via, now});
         return true;
     }
     Entry &entry = found->second;
     if (entry.search == search && entry.address != address)
         severalAddresses.insert(serial);
+    const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
+    const bool keepInterface =
+        entry.address == address && entry.via != via && bytes && entry.via.Contains(*bytes) && !via.Contains(*bytes);
+    if (!keepInterface)
+        entry.via = via;
     entry.address = address;
     entry.search = search;
+    entry.lastSeen = now;
     return true;
 }
 
@@ -31,7 +40,7 @@ void DeviceRegistry::Set(const std::string &serial, const std::string &address)
     if (found != entries.end())
         found->second.address = address;
     else if (entries.size() < capacity)
-        entries.emplace(serial, Entry {address, search});
+        entries.emplace(serial, Entry {address, search, {}, std::chrono::steady_clock::now()});
 }
 
 void DeviceRegistry::Clear()
@@ -54,6 +63,21 @@ DeviceMap DeviceRegistry::Map() const
     for (const auto &[serial, entry] : entries)
         map.emplace_hint(map.end(), serial, entry.address);
     return map;
+}
+
+std::vector<DeviceDetails> DeviceRegistry::Details() const
+{
+    std::vector<DeviceDetails> details;
+    details.reserve(entries.size());
+    for (const auto &[serial, entry] : entries)
+        details.push_back({serial, entry.address, entry.via, entry.lastSeen, {}});
+    return details;
+}
+
+std::string DeviceRegistry::InterfaceOf(const std::string &serial) const
+{
+    const auto found = entries.find(serial);
+    return found == entries.end() ? std::string() : found->second.via.name;
 }
 
 bool DeviceRegistry::AnsweredFromSeveralAddresses(const std::string &serial) const

@@ -1,18 +1,23 @@
 #ifndef VELQOR_DEVICEREGISTRY_H
 #define VELQOR_DEVICEREGISTRY_H
 
+#include "DeviceDetails.h"
 #include "DeviceMap.h"
+#include "NetworkInterface.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace velqor {
 
-/// The devices that answered: the latest address of each serial, bounded in
-/// size, and which serials answered one search from more than one address.
+/// The devices that answered: the latest address of each serial, where it
+/// answered and when, bounded in size, and which serials answered one search
+/// from more than one address.
 /// Not thread-safe: the manager guards it with its lock.
 class DeviceRegistry {
 public:
@@ -22,9 +27,11 @@ public:
 
     explicit DeviceRegistry(std::size_t capacity = kMaxDevices);
 
-    /// Records an answer. False when its serial is new and the registry is
-    /// full: the answer is dropped and counted.
-    bool Record(const std::string &serial, const std::string &address);
+    /// Records an answer that arrived on via. False when its serial is new
+    /// and the registry is full: the answer is dropped and counted. A device
+    /// heard on two interfaces (both on one switch) keeps the one whose
+    /// subnet holds its address.
+    bool Record(const std::string &serial, const std::string &address, const NetworkInterface &via = {});
     /// Sets the address of a serial, as after an acknowledged change.
     void Set(const std::string &serial, const std::string &address);
     void Clear();
@@ -33,6 +40,10 @@ public:
     void BeginSearch();
 
     DeviceMap Map() const;
+    /// Every device in serial order, without diagnostics.
+    std::vector<DeviceDetails> Details() const;
+    /// The interface the device last answered on; empty when unknown.
+    std::string InterfaceOf(const std::string &serial) const;
     bool AnsweredFromSeveralAddresses(const std::string &serial) const;
     /// Answers with a new serial dropped since the search began (or Clear).
     std::size_t Dropped() const;
@@ -41,6 +52,8 @@ private:
     struct Entry {
         std::string address;
         std::uint64_t search; ///< The search it last answered in.
+        NetworkInterface via;
+        std::chrono::steady_clock::time_point lastSeen;
     };
 
     std::size_t capacity;

@@ -38,6 +38,16 @@ DeviceMap OrvaneManager::GetDevices()
     return d->GetDevices();
 }
 
+std::vector<DeviceDetails> OrvaneManager::GetDeviceDetails()
+{
+    return d->GetDeviceDetails();
+}
+
+std::vector<Diagnostic> OrvaneManager::GetWorkstationDiagnostics()
+{
+    return d->GetWorkstationDiagnostics();
+}
+
 std::size_t OrvaneManager::GetDroppedCount()
 {
     return d->GetDroppedCount();

@@ -1,14 +1,17 @@
 #ifndef VELQOR_ORVANEMANAGER_H
 #define VELQOR_ORVANEMANAGER_H
 
+#include "DeviceDetails.h"
 #include "DeviceListener.h"
 #include "DeviceMap.h"
+#include "Diagnostic.h"
 #include "ResultCodes.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velqor {
 
@@ -34,6 +37,10 @@ public:
     void Clear();
     int SetAddress(std::string serial, std::string address);
     DeviceMap GetDevices();
+    /// Every device with its interface, last answer and diagnostics.
+    std::vector<DeviceDetails> GetDeviceDetails();
+    /// What is wrong with the workstation's networks.
+    std::vector<Diagnostic> GetWorkstationDiagnostics();
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();

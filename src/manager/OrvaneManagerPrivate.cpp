@@ -28,8 +28,8 @@ int ResultOf(const SetAddressAnswer &answer)
 
 OrvaneManagerPrivate::OrvaneManagerPrivate() : OrvaneManagerPrivate(kBroadcastAddress, kDevicePort) { }
 
-OrvaneManagerPrivate::OrvaneManagerPrivate(std::string address, unsigned short port)
-    : OrvaneBase(std::move(address), port, 0),
+OrvaneManagerPrivate::OrvaneManagerPrivate(std::string address, unsigned short port, InterfaceLister lister)
+    : OrvaneBase(std::move(address), port, 0, std::move(lister)),
       deadlineTimer(std::make_shared<boost::asio::steady_timer>(*ioService)),
       tickTimer(std::make_shared<boost::asio::steady_timer>(*ioService))
 {
@@ -55,7 +55,7 @@ int OrvaneManagerPrivate::Search(std::uint32_t timeoutMs, bool wait, DeviceListe
     listener = newListener;
     continuous = timeoutMs == 0;
     try {
-        Send(QueryCommand());
+        SendQuery();
         if (!continuous)
             ArmDeadline(timeoutMs);
         ArmTick();
@@ -103,6 +103,22 @@ DeviceMap OrvaneManagerPrivate::GetDevices()
     return registry.Map();
 }
 
+std::vector<DeviceDetails> OrvaneManagerPrivate::GetDeviceDetails()
+{
+    std::vector<DeviceDetails> details;
+    {
+        Lock lock(mutex);
+        details = registry.Details();
+    }
+    Diagnose(details, Interfaces());
+    return details;
+}
+
+std::vector<Diagnostic> OrvaneManagerPrivate::GetWorkstationDiagnostics()
+{
+    return DiagnoseWorkstation(Interfaces());
+}
+
 void OrvaneManagerPrivate::Clear()
 {
     Lock lock(mutex);
@@ -130,7 +146,9 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     if (registry.AnsweredFromSeveralAddresses(serial))
         return ResultSeveralAddresses;
 
-    Send(command);
+    // Where the device last answered; its reply may come on any interface.
+    RefreshInterfaces();
+    SendVia(command, registry.InterfaceOf(serial));
     Begin(true);
     try {
         ArmDeadline(kSetAddressWaitMs);
@@ -148,7 +166,7 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
 {
     Lock lock(mutex);
     if (IsQueryReply(message)) {
-        registry.Record(message.payload, message.sender);
+        registry.Record(message.payload, message.sender, message.via);
         return;
     }
     const std::optional<SetAddressAnswer> answer = ParseSetAddressAnswer(message);
@@ -204,6 +222,13 @@ void OrvaneManagerPrivate::Serve(Lock &lock, DeviceListener *served)
     condition.notify_all();
 }
 
+void OrvaneManagerPrivate::SendQuery()
+{
+    // Interfaces come and go: a cable, a VPN, a docking station.
+    RefreshInterfaces();
+    Send(QueryCommand());
+}
+
 void OrvaneManagerPrivate::ArmDeadline(std::uint32_t timeoutMs)
 {
     deadlineTimer->expires_after(std::chrono::milliseconds(timeoutMs));
@@ -225,7 +250,7 @@ void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::u
     // A repeat that cannot go out now may next time: the run goes on rather
     // than leaving the manager busy with nothing armed.
     try {
-        Send(QueryCommand());
+        SendQuery();
     } catch (const std::exception &e) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: repeated query: " << e.what();
     }

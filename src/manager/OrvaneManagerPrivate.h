@@ -1,9 +1,11 @@
 #ifndef VELQOR_ORVANEMANAGERPRIVATE_H
 #define VELQOR_ORVANEMANAGERPRIVATE_H
 
+#include "DeviceDetails.h"
 #include "DeviceListener.h"
 #include "DeviceMap.h"
 #include "DeviceRegistry.h"
+#include "Diagnostic.h"
 #include "OrvaneBase.h"
 #include "ResultCodes.h"
 
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velqor {
 
@@ -30,8 +33,9 @@ class OrvaneManagerPrivate : public OrvaneBase {
 public:
     /// Aimed at the broadcast address and the device port.
     OrvaneManagerPrivate();
-    /// Aimed at another address and port, for tests on loopback.
-    OrvaneManagerPrivate(std::string address, unsigned short port);
+    /// Aimed at another address and port, for tests on loopback; with a
+    /// lister, one socket per interface that it lists.
+    OrvaneManagerPrivate(std::string address, unsigned short port, InterfaceLister lister = {});
     virtual ~OrvaneManagerPrivate();
 
     /// Starts a search run: timed, or without end for timeoutMs 0. With wait,
@@ -46,6 +50,11 @@ public:
     /// ResultBusy at once for a run without end.
     int WaitResult();
     DeviceMap GetDevices();
+    /// Every device with its interface, last answer and diagnostics, in
+    /// serial order.
+    std::vector<DeviceDetails> GetDeviceDetails();
+    /// What is wrong with the workstation's networks.
+    std::vector<Diagnostic> GetWorkstationDiagnostics();
     void Clear();
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
@@ -68,6 +77,7 @@ private:
     void Finish(int code);
     /// Serves the listener outside the lock; returns with the lock held again.
     void Serve(Lock &lock, DeviceListener *served);
+    /// Refreshes the interfaces and sends the query on each.
     void SendQuery();
     void ArmDeadline(std::uint32_t timeoutMs);
     void ArmTick();

@@ -19,9 +19,9 @@ DeviceMap Refresh(OrvaneManager &manager)
     return manager.GetDevices();
 }
 
-void Route(const char *verb)
+void Link(const char *state)
 {
-    const std::string command = std::string("ip route ") + verb + " default dev " + std::getenv("ORVANE_VLAN_IFACE");
+    const std::string command = std::string("ip link set ") + std::getenv("ORVANE_VLAN_IFACE") + " " + state;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -54,24 +54,27 @@ TEST(ManagerVirtualLanTest, AddressChangesAreAnsweredAsTheDevicesDecide)
     EXPECT_EQ(devices.at("SILENT1"), "10.100.1.3");
 }
 
-// Started by scripts/vlan --no-route: the workstation has no network yet.
-TEST(ManagerVirtualLanTest, NoRouteFailsLoudlyAndTheNextAttemptRecovers)
+// Started by scripts/vlan --no-route; the test takes the workstation's only
+// network down: no interface to search on, and no route for a broadcast.
+TEST(ManagerVirtualLanTest, NoNetworkFailsLoudlyAndTheNextAttemptRecovers)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
+    Link("down");
     try {
         OrvaneManager manager;
-        FAIL() << "opened without a route";
+        FAIL() << "opened without a network";
     } catch (const boost::system::system_error &e) {
         EXPECT_EQ(std::string(e.what()).rfind("send_to", 0), 0u) << e.what();
     }
 
-    Route("add");
+    Link("up");
     OrvaneManager manager;
-    Route("del");
+    EXPECT_EQ(Refresh(manager).size(), 2u) << "no route needed on a network of its own";
+    Link("down");
     EXPECT_THROW(manager.Search(1500, true, nullptr), boost::system::system_error);
     EXPECT_THROW(manager.SetAddress("ORV000000", "10.100.9.9"), boost::system::system_error);
 
-    Route("add");
+    Link("up");
     EXPECT_EQ(Refresh(manager), (DeviceMap {{"ORV000000", "10.100.0.1"}, {"ORV000001", "10.100.0.2"}}))
         << "a failed send leaves the manager usable";
 }

@@ -1,4 +1,5 @@
-// Runs in the virtual LAN started without a route, with two devices.
+// Runs in the virtual LAN started without a route, with two devices; the
+// test takes the network down and up.
 
 #include "MainWindow.h"
 #include "Network.h"
@@ -15,9 +16,10 @@ class WindowNoRouteTest final : public QObject {
     Q_OBJECT
 
 private:
-    static void route(const char *verb)
+    // Down, the workstation has no network: no interface and no route.
+    static void link(const char *state)
     {
-        const QByteArray command = QByteArray("ip route ") + verb + " default dev " + qgetenv("ORVANE_VLAN_IFACE");
+        const QByteArray command = QByteArray("ip link set ") + qgetenv("ORVANE_VLAN_IFACE") + " " + state;
         QCOMPARE(std::system(command.constData()), 0);
     }
 
@@ -30,6 +32,7 @@ private slots:
 
     void linkErrorIsShownAndTheProgramRecovers()
     {
+        link("down");
         MainWindow window;
         const QString error = window.statusBar()->currentMessage();
         QVERIFY2(error.startsWith("Device link error: "), qPrintable(error));
@@ -37,19 +40,19 @@ private slots:
         auto *model = qobject_cast<OrvaneModel *>(window.findChild<QTableView *>("orvanesTableView")->model());
         QCOMPARE(model->count(), 0);
 
-        route("add");
+        link("up");
         QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 Orvanes found"));
         QCOMPARE(model->count(), 2);
 
-        route("del");
+        link("down");
         QVERIFY(model->setData(model->index(0, 1), QStringLiteral("10.100.4.4"), Qt::EditRole));
         QVERIFY(window.statusBar()->currentMessage().startsWith("Device link error: "));
         QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
         QVERIFY(window.statusBar()->currentMessage().startsWith("Device link error: "));
         QCOMPARE(model->count(), 0);
 
-        route("add");
+        link("up");
         QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 Orvanes found"));
     }

@@ -1,0 +1,163 @@
+#include "NetworkInterface.h"
+
+#include <boost/asio/ip/address_v4.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <set>
+
+#if defined(_WIN32)
+#include <iphlpapi.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+namespace velqor {
+
+namespace {
+
+std::uint32_t ToNumber(const Ipv4Bytes &bytes)
+{
+    return boost::asio::ip::address_v4(bytes).to_uint();
+}
+
+std::uint32_t Mask(int prefixLength)
+{
+    return prefixLength <= 0 ? 0 : prefixLength >= 32 ? 0xffffffffu : ~((1u << (32 - prefixLength)) - 1);
+}
+
+int PrefixOf(std::uint32_t mask)
+{
+    int length = 0;
+    while (length < 32 && (mask & (0x80000000u >> length)) != 0)
+        ++length;
+    return length;
+}
+
+} // namespace
+
+std::string NetworkInterface::AddressText() const
+{
+    return boost::asio::ip::address_v4(address).to_string();
+}
+
+std::string NetworkInterface::SubnetText() const
+{
+    return AddressText() + "/" + std::to_string(prefixLength);
+}
+
+Ipv4Bytes NetworkInterface::Broadcast() const
+{
+    return boost::asio::ip::address_v4(ToNumber(address) | ~Mask(prefixLength)).to_bytes();
+}
+
+bool NetworkInterface::Contains(const Ipv4Bytes &other) const
+{
+    const std::uint32_t mask = Mask(prefixLength);
+    return (ToNumber(address) & mask) == (ToNumber(other) & mask);
+}
+
+bool NetworkInterface::operator==(const NetworkInterface &other) const
+{
+    return name == other.name && index == other.index && address == other.address && prefixLength == other.prefixLength;
+}
+
+std::vector<NetworkInterface> ListNetworkInterfaces()
+{
+    std::vector<NetworkInterface> list;
+    std::set<std::string> seen; // the first address of an interface is its primary one
+#if defined(_WIN32)
+    ULONG size = 16 * 1024;
+    std::vector<unsigned char> buffer;
+    ULONG status = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(size);
+        status =
+            GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                 nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()), &size);
+    }
+    if (status != NO_ERROR)
+        return list;
+    for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
+            adapter->IfType == IF_TYPE_PPP || adapter->FirstUnicastAddress == nullptr)
+            continue;
+        const auto *address = reinterpret_cast<const sockaddr_in *>(adapter->FirstUnicastAddress->Address.lpSockaddr);
+        NetworkInterface entry;
+        entry.name = adapter->AdapterName;
+        entry.index = adapter->IfIndex;
+        const std::uint32_t number = ntohl(address->sin_addr.s_addr);
+        entry.address = boost::asio::ip::address_v4(number).to_bytes();
+        entry.prefixLength = adapter->FirstUnicastAddress->OnLinkPrefixLength;
+        if (seen.insert(entry.name).second)
+            list.push_back(entry);
+    }
+#else
+    ifaddrs *addresses = nullptr;
+    if (getifaddrs(&addresses) != 0)
+        return list;
+    for (const ifaddrs *entry = addresses; entry != nullptr; entry = entry->ifa_next) {
+        const unsigned flags = entry->ifa_flags;
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET || entry->ifa_netmask == nullptr ||
+            (flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_BROADCAST) == 0 ||
+            (flags & IFF_LOOPBACK) != 0 || (flags & IFF_POINTOPOINT) != 0)
+            continue;
+        if (!seen.insert(entry->ifa_name).second)
+            continue;
+        const auto *address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
+        const auto *mask = reinterpret_cast<const sockaddr_in *>(entry->ifa_netmask);
+        NetworkInterface item;
+        item.name = entry->ifa_name;
+        item.index = if_nametoindex(entry->ifa_name);
+        item.address = boost::asio::ip::address_v4(ntohl(address->sin_addr.s_addr)).to_bytes();
+        item.prefixLength = PrefixOf(ntohl(mask->sin_addr.s_addr));
+        list.push_back(item);
+    }
+    freeifaddrs(addresses);
+#endif
+    return list;
+}
+
+std::optional<int> ReversePathFilter(const std::string &interfaceName)
+{
+#if defined(__linux__)
+    auto read = [](const std::string &name) -> std::optional<int> {
+        std::ifstream file("/proc/sys/net/ipv4/conf/" + name + "/rp_filter");
+        int value = 0;
+        if (file >> value)
+            return value;
+        return std::nullopt;
+    };
+    const std::optional<int> all = read("all");
+    const std::optional<int> own = read(interfaceName);
+    if (!all || !own)
+        return std::nullopt;
+    return std::max(*all, *own);
+#else
+    (void)interfaceName; // Windows and macOS have no such filter to report
+    return std::nullopt;
+#endif
+}
+
+bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface)
+{
+#if defined(__APPLE__)
+    // macOS sends a limited broadcast out of the routing table's interface
+    // whatever the socket is bound to, unless it is tied to an interface.
+    const unsigned index = networkInterface.index;
+    return setsockopt(socket.native_handle(), IPPROTO_IP, IP_BOUND_IF, &index, sizeof index) == 0;
+#else
+    // Linux and Windows: the bound address chooses the interface.
+    (void)socket;
+    (void)networkInterface;
+    return true;
+#endif
+}
+
+} // namespace velqor

@@ -1,0 +1,56 @@
+#ifndef VELQOR_NETWORKINTERFACE_H
+#define VELQOR_NETWORKINTERFACE_H
+
+#include <boost/asio/ip/udp.hpp>
+
+#include <array>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velqor {
+
+using Ipv4Bytes = std::array<unsigned char, 4>;
+
+/// One IPv4 network of the workstation: an interface and its primary address.
+struct NetworkInterface {
+    std::string name; ///< Empty for "no particular interface".
+    unsigned index = 0;
+    Ipv4Bytes address {};
+    int prefixLength = 0;
+
+    /// The dotted address, e.g. "192.168.5.1".
+    std::string AddressText() const;
+    /// Address and prefix, e.g. "192.168.5.1/24".
+    std::string SubnetText() const;
+    /// Computed from address and prefix: what the system reports can be the
+    /// interface's own address.
+    Ipv4Bytes Broadcast() const;
+    /// Whether address lies in this interface's subnet.
+    bool Contains(const Ipv4Bytes &other) const;
+
+    bool operator==(const NetworkInterface &other) const;
+    bool operator!=(const NetworkInterface &other) const { return !(*this == other); }
+};
+
+using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
+
+/// The interfaces that are up, running and can broadcast, neither loopback
+/// nor point-to-point, one entry each with its primary IPv4 address.
+std::vector<NetworkInterface> ListNetworkInterfaces();
+
+/// Linux: the reverse-path filter in force on the interface (the larger of
+/// net.ipv4.conf.all and .<name>): 0 off, 1 strict, 2 loose. None elsewhere
+/// or when it cannot be read.
+std::optional<int> ReversePathFilter(const std::string &interfaceName);
+
+/// Ties a socket to its interface where binding to the interface's address
+/// is not enough to choose the outgoing interface (macOS); a no-op elsewhere.
+/// Returns false when the system refused.
+bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface);
+
+} // namespace velqor
+
+#endif // VELQOR_NETWORKINTERFACE_H

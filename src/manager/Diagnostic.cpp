@@ -1,0 +1,76 @@
+#include "Diagnostic.h"
+
+#include "DeviceDetails.h"
+#include "Protocol.h"
+
+#include <map>
+
+namespace velqor {
+
+namespace {
+
+constexpr int kStrictFilter = 1;
+
+} // namespace
+
+std::string Diagnostic::Id() const
+{
+    switch (kind) {
+    case Kind::WrongSubnet:
+        return "wrong-subnet";
+    case Kind::AddressConflict:
+        return "address-conflict";
+    case Kind::OwnAddress:
+        return "own-address";
+    case Kind::StrictReversePathFilter:
+        return "strict-rp-filter";
+    }
+    return "unknown";
+}
+
+void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own)
+{
+    std::map<std::string, int> serialsAt;
+    for (const DeviceDetails &device : devices)
+        ++serialsAt[device.address];
+    for (DeviceDetails &device : devices) {
+        device.warnings.clear();
+        const std::optional<Ipv4Bytes> address = ParseDottedAddress(device.address);
+        if (!address)
+            continue;
+        if (!device.via.name.empty() && !device.via.Contains(*address)) {
+            device.warnings.push_back({Diagnostic::Kind::WrongSubnet,
+                                       "wrong subnet: outside " + device.via.SubnetText() + " on " + device.via.name +
+                                           "; it can be re-addressed, companion programs cannot reach it",
+                                       {}});
+        }
+        if (serialsAt[device.address] > 1) {
+            device.warnings.push_back(
+                {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
+        }
+        for (const NetworkInterface &network : own) {
+            if (network.address == *address) {
+                device.warnings.push_back(
+                    {Diagnostic::Kind::OwnAddress, "at this workstation's own address on " + network.name, {}});
+                break;
+            }
+        }
+    }
+}
+
+std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
+                                            const ReversePathFilterReader &readFilter)
+{
+    std::vector<Diagnostic> found;
+    for (const NetworkInterface &network : own) {
+        if (readFilter(network.name) != kStrictFilter)
+            continue;
+        found.push_back(
+            {Diagnostic::Kind::StrictReversePathFilter,
+             "strict reverse-path filtering on " + network.name + " drops the answers of devices outside its subnet",
+             "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf." + network.name + ".rp_filter=2"});
+    }
+    return found;
+}
+
+} // namespace velqor

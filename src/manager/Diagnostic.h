@@ -1,0 +1,50 @@
+#ifndef VELQOR_DIAGNOSTIC_H
+#define VELQOR_DIAGNOSTIC_H
+
+#include "NetworkInterface.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velqor {
+
+struct DeviceDetails;
+
+/// Something wrong with a device's addressing, or with the workstation's.
+struct Diagnostic {
+    enum class Kind {
+        /// Outside the subnet of the interface it answered on: it can be
+        /// re-addressed, but companion programs cannot reach it.
+        WrongSubnet,
+        /// Another serial answers from the same address.
+        AddressConflict,
+        /// At one of the workstation's own addresses.
+        OwnAddress,
+        /// Linux drops the answers of wrong-subnet devices on this interface.
+        StrictReversePathFilter,
+    };
+
+    Kind kind;
+    /// A short text for the user.
+    std::string text;
+    /// For a workstation diagnostic: the command that fixes it.
+    std::string fix;
+
+    /// A stable identifier for scripts, e.g. "wrong-subnet".
+    std::string Id() const;
+};
+
+/// Fills in the warnings of every device; own lists the workstation's networks.
+void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own);
+
+using ReversePathFilterReader = std::function<std::optional<int>(const std::string &)>;
+
+/// What is wrong with the workstation's own networks.
+std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
+                                            const ReversePathFilterReader &readFilter = ReversePathFilter);
+
+} // namespace velqor
+
+#endif // VELQOR_DIAGNOSTIC_H
