@@ -4,6 +4,13 @@
 
 namespace velqor {
 
+namespace {
+
+// Answers to one query come within this; the next query is a second later.
+constexpr std::chrono::milliseconds kOneQuery {500};
+
+} // namespace
+
 DeviceRegistry::DeviceRegistry(std::size_t capacity) : capacity(capacity) { }
 
 bool DeviceRegistry::Record(const std::string &serial, const std::string &address, const NetworkInterface &via)
@@ -15,17 +22,21 @@ bool DeviceRegistry::Record(const std::string &serial, const std::string &addres
             ++dropped;
             return false;
         }
-        entries.emplace(serial, Entry {address, search, via, now});
+        entries.emplace(serial, Entry {address, search, via, now, now});
         return true;
     }
     Entry &entry = found->second;
     if (entry.search == search && entry.address != address)
         severalAddresses.insert(serial);
+    // The same answer heard on a second interface: keep the one whose subnet
+    // holds the device, as long as that one still hears it.
     const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
-    const bool keepInterface =
-        entry.address == address && entry.via != via && bytes && entry.via.Contains(*bytes) && !via.Contains(*bytes);
-    if (!keepInterface)
+    const bool keepInterface = entry.address == address && entry.via != via && bytes && entry.via.Contains(*bytes) &&
+        !via.Contains(*bytes) && now - entry.viaHeard < kOneQuery;
+    if (!keepInterface) {
         entry.via = via;
+        entry.viaHeard = now;
+    }
     entry.address = address;
     entry.search = search;
     entry.lastSeen = now;
@@ -40,7 +51,7 @@ void DeviceRegistry::Set(const std::string &serial, const std::string &address)
     if (found != entries.end())
         found->second.address = address;
     else if (entries.size() < capacity)
-        entries.emplace(serial, Entry {address, search, {}, std::chrono::steady_clock::now()});
+        entries.emplace(serial, Entry {address, search, {}, {}, {}});
 }
 
 void DeviceRegistry::Clear()

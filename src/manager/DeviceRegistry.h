@@ -54,6 +54,8 @@ private:
         std::uint64_t search; ///< The search it last answered in.
         NetworkInterface via;
         std::chrono::steady_clock::time_point lastSeen;
+        /// When via last heard it.
+        std::chrono::steady_clock::time_point viaHeard;
     };
 
     std::size_t capacity;

@@ -1,0 +1,47 @@
+#include "Diagnostic.h"
+#include "DeviceDetails.h"
+
+#include <gtest/gtest.h>
+
+using namespace velqor;
+
+namespace {
+
+std::vector<std::string> Ids(const DeviceDetails &device)
+{
+    std::vector<std::string> ids;
+    for (const Diagnostic &warning : device.warnings)
+        ids.push_back(warning.Id());
+    return ids;
+}
+
+} // namespace
+
+TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
+{
+    const NetworkInterface eth {"eth1", 3, {192, 168, 5, 1}, 24};
+    std::vector<DeviceDetails> devices {
+        {"FINE", "192.168.5.20", eth, {}, {}},   {"ELSEWHERE", "172.31.7.7", eth, {}, {}},
+        {"TWIN-A", "192.168.5.30", eth, {}, {}}, {"TWIN-B", "192.168.5.30", eth, {}, {}},
+        {"AT-HOME", "192.168.5.1", eth, {}, {}},
+    };
+    Diagnose(devices, {eth});
+    EXPECT_TRUE(Ids(devices[0]).empty());
+    EXPECT_EQ(Ids(devices[1]), std::vector<std::string> {"wrong-subnet"});
+    EXPECT_NE(devices[1].warnings[0].text.find("192.168.5.1/24"), std::string::npos);
+    EXPECT_EQ(Ids(devices[2]), std::vector<std::string> {"address-conflict"});
+    EXPECT_EQ(Ids(devices[3]), std::vector<std::string> {"address-conflict"});
+    EXPECT_EQ(Ids(devices[4]), std::vector<std::string> {"own-address"});
+}
+
+TEST(DiagnosticTest, StrictReversePathFilteringIsReportedWithItsFix)
+{
+    const std::vector<NetworkInterface> own {{"eth0", 2, {10, 0, 0, 1}, 8}, {"eth1", 3, {192, 168, 5, 1}, 24}};
+    const auto found =
+        DiagnoseWorkstation(own, [](const std::string &name) -> std::optional<int> { return name == "eth1" ? 1 : 2; });
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Id(), "strict-rp-filter");
+    EXPECT_EQ(found[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth1.rp_filter=2");
+    EXPECT_EQ(NetworkInterface({"x", 1, {192, 168, 5, 9}, 22}).Broadcast(), (Ipv4Bytes {192, 168, 7, 255}))
+        << "computed, not trusted";
+}

@@ -1,0 +1,88 @@
+// One socket per interface, on loopback with a fake interface list: each
+// "interface" is a loopback address the simulator's answers come back to.
+
+#include "ManagerFixture.h"
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+using namespace std::chrono_literals;
+using namespace velqor;
+using velqor::test::Device;
+
+namespace {
+
+NetworkInterface Fake(const char *name, unsigned char last, int prefixLength)
+{
+    return NetworkInterface {name, last, {127, 0, 0, last}, prefixLength};
+}
+
+/// An interface list that the test changes while the manager runs.
+class FakeInterfaces {
+public:
+    explicit FakeInterfaces(std::vector<NetworkInterface> list) : list(std::move(list)) { }
+    void Set(std::vector<NetworkInterface> newList)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        list = std::move(newList);
+    }
+    InterfaceLister Lister()
+    {
+        return [this] {
+            std::lock_guard<std::mutex> lock(mutex);
+            return list;
+        };
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<NetworkInterface> list;
+};
+
+/// The source addresses that sent the simulator a query since index from.
+std::set<std::string> QueriedFrom(const sim::DeviceSimulator &simulator, std::size_t from)
+{
+    std::set<std::string> sources;
+    const auto received = simulator.Received();
+    for (std::size_t i = from; i < received.size(); ++i) {
+        if (received[i].bytes == "QVCQRE")
+            sources.insert(received[i].source.substr(0, received[i].source.find(':')));
+    }
+    return sources;
+}
+
+} // namespace
+
+TEST(InterfacesTest, SendsOnEveryInterfaceAndTagsAnswersWithTheirs)
+{
+    sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    sim::DeviceSimulator simulator({Device("NEAR", "127.0.0.5")}, options);
+    // 10.255.255.1 is nobody's address here: it cannot be bound, and is skipped.
+    FakeInterfaces interfaces({Fake("wide", 2, 8), Fake("narrow", 3, 32), {"gone", 9, {10, 255, 255, 1}, 24}});
+    OrvaneManagerPrivate manager("127.0.0.1", simulator.Port(), interfaces.Lister());
+    ASSERT_TRUE(simulator.WaitForReceived(2, 2s));
+    EXPECT_EQ(simulator.Received().size(), 2u) << "a greeting on each usable interface";
+
+    EXPECT_EQ(manager.Search(300, true, nullptr), ResultTimeout);
+    EXPECT_EQ(QueriedFrom(simulator, 0), (std::set<std::string> {"127.0.0.2", "127.0.0.3"}));
+    const auto devices = manager.GetDeviceDetails();
+    ASSERT_EQ(devices.size(), 1u) << "heard on both, listed once";
+    EXPECT_EQ(devices[0].via.name, "wide") << "the interface whose subnet holds the device";
+    EXPECT_TRUE(devices[0].warnings.empty());
+
+    // Between repeats of a run without end: one interface comes, one goes.
+    ASSERT_EQ(manager.Search(0, false, nullptr), ResultOk);
+    interfaces.Set({Fake("narrow", 3, 32), Fake("new", 4, 32)});
+    std::this_thread::sleep_for(1300ms);
+    const std::size_t mark = simulator.Received().size();
+    std::this_thread::sleep_for(1100ms);
+    manager.StopSearch();
+    EXPECT_EQ(QueriedFrom(simulator, mark), (std::set<std::string> {"127.0.0.3", "127.0.0.4"}));
+    const auto moved = manager.GetDeviceDetails();
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved[0].warnings.size(), 1u);
+    EXPECT_EQ(moved[0].warnings[0].Id(), "wrong-subnet") << "heard only on /32 networks now";
+}
