@@ -55,7 +55,7 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     const double startMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count() - 1500.0;
-    auto *model = qobject_cast<OrvaneModel *>(window.findChild<QTableView *>("orvanesTableView")->model());
+    auto *model = window.findChild<OrvaneModel *>();
 
     auto *chooser = window.findChild<QComboBox *>("orvanesComboBox");
     std::vector<double> refresh, update, popup;

@@ -150,6 +150,9 @@ def main():
     (out / "red-on-16.png").write_bytes(png(lamp((0.95, 0.15, 0.12))))
     (out / "green-on-16.png").write_bytes(png(lamp((0.20, 0.85, 0.30))))
     (out / "orvane-manager.png").write_bytes(png(head(64)))
+    # Large renderings: the window at high scaling, and the installed icon sizes.
+    for size in (16, 32, 48, 128, 256):
+        (out / f"orvane-manager-{size}.png").write_bytes(png(head(size)))
     return 0
 
 

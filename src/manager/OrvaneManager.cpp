@@ -48,6 +48,11 @@ std::vector<Diagnostic> OrvaneManager::GetWorkstationDiagnostics()
     return d->GetWorkstationDiagnostics();
 }
 
+std::vector<NetworkInterface> OrvaneManager::GetInterfaces()
+{
+    return d->Interfaces();
+}
+
 std::size_t OrvaneManager::GetDroppedCount()
 {
     return d->GetDroppedCount();

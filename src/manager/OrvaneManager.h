@@ -41,6 +41,8 @@ public:
     std::vector<DeviceDetails> GetDeviceDetails();
     /// What is wrong with the workstation's networks.
     std::vector<Diagnostic> GetWorkstationDiagnostics();
+    /// The workstation's networks that the link searches on now.
+    std::vector<NetworkInterface> GetInterfaces();
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();

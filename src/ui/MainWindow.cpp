@@ -1,29 +1,48 @@
 #include "MainWindow.h"
 
+#include "AddressDelegate.h"
+#include "AddressPlan.h"
+#include "AssignDialog.h"
 #include "ChooserStyle.h"
+#include "Csv.h"
+#include "DeviceTableProxy.h"
 #include "OrvaneModel.h"
+#include "Printable.h"
 #include "ui_MainWindow.h"
 
-#include "Printable.h"
-
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
 #include <QListView>
+#include <QMenu>
 #include <QProcess>
+#include <QProgressBar>
+#include <QSettings>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
 
 #include <csignal>
 #include <iostream>
+#include <set>
 
 namespace {
 
 constexpr int kMessageMs = 5000;
+constexpr int kSerialColumn = 0;
+constexpr int kAddressColumn = 1;
 // The chooser is sized for this many characters, never for its longest serial.
 constexpr int kChooserCharacters = 24;
 
 void writeLine(const QByteArray &bytes)
 {
-    std::cout << velqor::Printable(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))) << std::endl;
+    std::cout << velqor::Printable(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+              << std::endl;
     // A closed output fails this line, not the launch nor the next lines.
     std::cout.clear();
 }
@@ -37,19 +56,52 @@ void ignoreBrokenPipes()
     // Windows has no such signal: the write just fails.
 }
 
+QString dotted(const velqor::Ipv4Bytes &address)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
     ui->statusBar->showMessage(tr("Ready"));
-
     ignoreBrokenPipes();
+    // Sharp at any scaling: a large rendering beside the form's icon.
+    QIcon icon = windowIcon();
+    icon.addFile(QStringLiteral(":/orvane-manager-256.png"));
+    setWindowIcon(icon);
 
     model = new OrvaneModel(this);
-    ui->orvanesTableView->setModel(model);
-    ui->orvanesTableView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui->orvanesTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableProxy = new DeviceTableProxy(this);
+    tableProxy->setSourceModel(model);
+    sortProxy = new QSortFilterProxyModel(this);
+    sortProxy->setSourceModel(tableProxy);
+    sortProxy->setSortRole(DeviceTableProxy::SortRole);
+    sortProxy->setFilterKeyColumn(-1);
+    sortProxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    QTableView *table = ui->orvanesTableView;
+    table->setModel(sortProxy);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setItemDelegateForColumn(kAddressColumn, new AddressDelegate(table));
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Unsorted (the devices' own order) until a header is clicked.
+    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    connect(ui->filterLineEdit, &QLineEdit::textChanged, sortProxy, &QSortFilterProxyModel::setFilterFixedString);
+
+    progress = new QProgressBar(this);
+    progress->setMaximumWidth(120);
+    progress->setTextVisible(false);
+    progress->hide();
+    ui->statusBar->addPermanentWidget(progress);
+    connect(model, &OrvaneModel::busyChanged, this, &MainWindow::setBusy);
+    connect(model, &OrvaneModel::searchProgress, this, [this](int elapsed, int total) {
+        progress->setRange(0, total);
+        progress->setValue(elapsed);
+    });
 
     // Sized and laid out without reading every row: tens of thousands of
     // devices, or one serial of a thousand bytes, must not stall or widen it.
@@ -63,12 +115,31 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         list->setUniformItemSizes(true);
 
     // The chosen device and the table's current row are one and the same.
-    connect(ui->orvanesTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid())
-                    ui->orvanesComboBox->setCurrentIndex(current.row());
+                    ui->orvanesComboBox->setCurrentIndex(sourceRow(current));
             });
     connect(ui->orvanesComboBox, &QComboBox::currentIndexChanged, this, &MainWindow::showChosenDevice);
+
+    auto *refreshKey = new QShortcut(QKeySequence::Refresh, this);
+    connect(refreshKey, &QShortcut::activated, ui->searchOrvanesPushButton, &QPushButton::click);
+    auto *findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, ui->filterLineEdit, [this] { ui->filterLineEdit->setFocus(); });
+    auto *copyKey = new QShortcut(QKeySequence::Copy, table, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copyKey, &QShortcut::activated, this, &MainWindow::copySelectedRows);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_F2)}) {
+        auto *editKey = new QShortcut(key, table, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(editKey, &QShortcut::activated, this, &MainWindow::editCurrentAddress);
+    }
+
+    QSettings settings;
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    const QByteArray header = settings.value(QStringLiteral("window/tableHeader")).toByteArray();
+    if (!header.isEmpty()) {
+        table->horizontalHeader()->restoreState(header);
+        table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    }
 
     // Connected before the first search, so that a device link that cannot be
     // opened at start is reported too.
@@ -82,6 +153,14 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/tableHeader"), ui->orvanesTableView->horizontalHeader()->saveState());
+    QMainWindow::closeEvent(event);
+}
+
 int MainWindow::updateDeviceList()
 {
     const int found = model->refresh();
@@ -93,7 +172,16 @@ int MainWindow::updateDeviceList()
             message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
         if (model->droppedCount() > 0)
             message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
-        ui->statusBar->showMessage(message, kMessageMs);
+        const auto &warnings = model->workstationDiagnostics();
+        if (!warnings.empty() && !workstationWarned) {
+            // Said once: it does not change from one search to the next.
+            workstationWarned = true;
+            message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
+                      QString::fromStdString(warnings.front().fix);
+            ui->statusBar->showMessage(message, 4 * kMessageMs);
+        } else {
+            ui->statusBar->showMessage(message, kMessageMs);
+        }
     }
 
     ui->orvanesComboBox->setModel(model);
@@ -101,6 +189,24 @@ int MainWindow::updateDeviceList()
     ui->orvanesComboBox->setCurrentIndex(found > 0 ? 0 : -1);
     showChosenDevice(ui->orvanesComboBox->currentIndex());
     return found;
+}
+
+void MainWindow::setBusy(bool busy)
+{
+    ui->searchOrvanesPushButton->setEnabled(!busy);
+    ui->assignPushButton->setEnabled(!busy);
+    progress->setRange(0, 0); // until the search says how far it is
+    progress->setVisible(busy);
+}
+
+int MainWindow::sourceRow(const QModelIndex &viewIndex) const
+{
+    return tableProxy->mapToSource(tableProxy->index(sortProxy->mapToSource(viewIndex).row(), 0)).row();
+}
+
+QModelIndex MainWindow::viewIndex(int sourceRow, int column) const
+{
+    return sortProxy->mapFromSource(tableProxy->index(sourceRow, column));
 }
 
 void MainWindow::showChosenDevice(int row)
@@ -111,8 +217,45 @@ void MainWindow::showChosenDevice(int row)
         return;
     }
     const QModelIndex current = table->currentIndex();
-    if (current.row() != row || !table->selectionModel()->isRowSelected(row))
-        table->setCurrentIndex(model->index(row, current.isValid() ? current.column() : 0));
+    const QModelIndex wanted = viewIndex(row, current.isValid() ? current.column() : 0);
+    if (wanted.isValid() && (current.row() != wanted.row() || !table->selectionModel()->isRowSelected(wanted.row())))
+        table->setCurrentIndex(wanted);
+}
+
+QList<int> MainWindow::visibleRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < sortProxy->rowCount(); ++row)
+        rows << sourceRow(sortProxy->index(row, 0));
+    return rows;
+}
+
+QList<int> MainWindow::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ui->orvanesTableView->selectionModel()->selectedRows())
+        rows << sourceRow(index);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MainWindow::copySelectedRows()
+{
+    QString text;
+    for (int row : selectedRows()) {
+        QStringList cells;
+        for (int column = 0; column <= DeviceTableProxy::NetworkColumn; ++column)
+            cells << tableProxy->index(row, column).data().toString();
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::editCurrentAddress()
+{
+    const QModelIndex current = ui->orvanesTableView->currentIndex();
+    if (current.isValid() && !model->isBusy())
+        ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()
@@ -122,7 +265,74 @@ void MainWindow::on_searchOrvanesPushButton_clicked()
 
 void MainWindow::on_orvanesTableView_clicked(const QModelIndex &index)
 {
-    ui->orvanesComboBox->setCurrentIndex(index.row());
+    ui->orvanesComboBox->setCurrentIndex(sourceRow(index));
+}
+
+void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &position)
+{
+    const QModelIndex index = ui->orvanesTableView->indexAt(position);
+    if (!index.isValid() || model->isBusy())
+        return;
+    const int row = sourceRow(index);
+    const velqor::DeviceDetails device = model->detailsAt(row);
+    const bool wrongSubnet = std::any_of(device.warnings.begin(), device.warnings.end(), [](const auto &warning) {
+        return warning.kind == velqor::Diagnostic::Kind::WrongSubnet;
+    });
+    if (!wrongSubnet)
+        return;
+    const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
+    const auto free = velqor::FirstFreeAddress(device.via, used);
+    if (!free)
+        return;
+    QMenu menu(this);
+    const QString network = QString::fromStdString(device.via.name + " " + device.via.SubnetText());
+    QAction *move = menu.addAction(tr("Move into %1").arg(network));
+    if (menu.exec(ui->orvanesTableView->viewport()->mapToGlobal(position)) != move)
+        return;
+    bool accepted = false;
+    const QString address = QInputDialog::getText(this, tr("Move into %1").arg(network), tr("New address:"),
+                                                  QLineEdit::Normal, dotted(*free), &accepted);
+    if (accepted && !address.isEmpty())
+        model->setData(model->index(row, kAddressColumn), address, Qt::EditRole);
+}
+
+void MainWindow::on_assignPushButton_clicked()
+{
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty() || model->isBusy()) {
+        ui->statusBar->showMessage(tr("Select the devices to address first"), kMessageMs);
+        return;
+    }
+    AssignDialog dialog(model, rows, this);
+    dialog.exec();
+    ui->orvanesComboBox->setCurrentIndex(model->count() > 0 ? 0 : -1);
+}
+
+void MainWindow::on_exportPushButton_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export devices"), QStringLiteral("orvanes.csv"),
+                                                      tr("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        ui->statusBar->showMessage(tr("Could not write %1").arg(path), kMessageMs);
+        return;
+    }
+    file.write(velqor::CsvRecord({"serial", "address", "network", "serial_hex"}).c_str());
+    for (int row : visibleRows()) {
+        const velqor::DeviceDetails device = model->detailsAt(row);
+        const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
+        // The serial's bytes as Latin-1 characters, in UTF-8 like the rest;
+        // the exact bytes in hex where some are not printable.
+        const std::string serial = QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size()))
+                                       .toUtf8()
+                                       .toStdString();
+        file.write(velqor::CsvRecord({serial, device.address, network,
+                                      velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})
+                       .c_str());
+    }
+    ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(visibleRows().size()).arg(path), kMessageMs);
 }
 
 void MainWindow::on_LaunchPushButton_clicked()

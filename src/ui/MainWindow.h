@@ -3,7 +3,10 @@
 
 #include <QMainWindow>
 
+class DeviceTableProxy;
 class OrvaneModel;
+class QProgressBar;
+class QSortFilterProxyModel;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -20,22 +23,41 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Searches (blocking for the search window), shows the count and rebinds
-    // the device chooser; returns the number of devices found.
+    // Searches (the window stays live meanwhile), shows the count and
+    // rebinds the device chooser; returns the number of devices found.
     int updateDeviceList();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_searchOrvanesPushButton_clicked();
     void on_orvanesTableView_clicked(const QModelIndex &index);
     void on_LaunchPushButton_clicked();
+    void on_assignPushButton_clicked();
+    void on_exportPushButton_clicked();
+    void on_orvanesTableView_customContextMenuRequested(const QPoint &position);
 
 private:
     void fillApplicationList();
     // Makes the table's current row the chooser's device.
     void showChosenDevice(int row);
+    void setBusy(bool busy);
+    void copySelectedRows();
+    void editCurrentAddress();
+    // The device model's row of a cell of the table, and back.
+    int sourceRow(const QModelIndex &viewIndex) const;
+    QModelIndex viewIndex(int sourceRow, int column) const;
+    // The device model's rows that the table shows, in the table's order.
+    QList<int> visibleRows() const;
+    QList<int> selectedRows() const;
 
     Ui::MainWindow *ui;
     OrvaneModel *model;
+    DeviceTableProxy *tableProxy;
+    QSortFilterProxyModel *sortProxy;
+    QProgressBar *progress;
+    bool workstationWarned = false;
 };
 
 #endif // MAINWINDOW_H

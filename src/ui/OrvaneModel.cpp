@@ -1,6 +1,15 @@
 #include "OrvaneModel.h"
 
+#include "ChangeOutcome.h"
+#include "Protocol.h"
+
 #include <boost/system/system_error.hpp>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -9,6 +18,8 @@ constexpr int kSerialColumn = 0;
 constexpr int kAddressColumn = 1;
 constexpr std::uint32_t kSearchMs = 1500;
 constexpr int kMessageMs = 5000;
+// How often rows are taken in while a search runs.
+constexpr int kLiveRowsMs = 100;
 
 // Serials are arbitrary bytes: Latin-1 maps each one to a character and back.
 QString fromBytes(const std::string &bytes)
@@ -43,14 +54,33 @@ int OrvaneModel::columnCount(const QModelIndex &parent) const
 
 QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= count())
+    if (index.row() < 0 || index.row() >= count() || index.column() < 0 || index.column() >= kColumnCount)
         return QVariant();
     const auto entry = rows[static_cast<std::size_t>(index.row())];
-    switch (index.column()) {
-    case kSerialColumn:
-        return fromBytes(entry->first);
-    case kAddressColumn:
-        return fromBytes(entry->second);
+    switch (role) {
+    case Qt::DisplayRole:
+        return fromBytes(index.column() == kSerialColumn ? entry->first : entry->second);
+    case StaleRole:
+        return stale.count(entry->first) != 0;
+    default:
+        break;
+    }
+    const auto found = details.find(entry->first);
+    if (found == details.end())
+        return QVariant();
+    const velqor::DeviceDetails &device = found->second;
+    switch (role) {
+    case NetworkRole:
+        if (device.via.name.empty())
+            return QString();
+        return QString::fromStdString(device.via.name + " " + device.via.SubnetText());
+    case WarningsRole:
+    case WarningIdsRole: {
+        QStringList texts;
+        for (const velqor::Diagnostic &warning : device.warnings)
+            texts << QString::fromStdString(role == WarningsRole ? warning.text : warning.Id());
+        return texts;
+    }
     default:
         return QVariant();
     }
@@ -58,7 +88,8 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 
 bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count())
+    if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count() ||
+        busy)
         return true;
     const QString serial = this->index(index.row(), kSerialColumn).data(Qt::DisplayRole).toString();
     const QString address = value.toString();
@@ -69,28 +100,37 @@ bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int r
         emit editCompleted(address);
         return true;
     }
+    setBusy(true);
     int code = velqor::ResultOk;
     try {
-        code = manager->SetAddress(toBytes(serial), toBytes(address));
+        code = changeAddress(serial, address);
     } catch (const boost::system::system_error &error) {
         reportLinkError(error);
+        setBusy(false);
         emit editCompleted(address);
         return true;
     }
-    refresh();
+    search();
+    setBusy(false);
 
     // Without an answer the change counts only when the device is found there.
     QString text;
     const auto found = devices.find(toBytes(serial));
     const bool foundThere = found != devices.end() && found->second == toBytes(address);
-    if (code == velqor::ResultOk || (code == velqor::ResultTimeout && foundThere))
+    switch (velqor::JudgeChange(code, foundThere)) {
+    case velqor::ChangeOutcome::Moved:
         text = tr("IP updated succesfully");
-    else if (code == velqor::ResultTimeout)
+        break;
+    case velqor::ChangeOutcome::NotConfirmed:
         text = tr("IP change not confirmed");
-    else if (code == velqor::ResultSeveralAddresses)
+        break;
+    case velqor::ChangeOutcome::SeveralAddresses:
         text = tr("Serial answered from several addresses");
-    else
+        break;
+    default:
         text = tr("Could not change IP");
+        break;
+    }
     emit showMessage(text, kMessageMs);
     emit editCompleted(address);
     return true;
@@ -112,34 +152,157 @@ QVariant OrvaneModel::headerData(int section, Qt::Orientation orientation, int r
 
 Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
 {
-    if (index.column() == kAddressColumn)
+    if (!index.isValid())
+        return Qt::NoItemFlags; // the root: Qt's model contract
+    if (index.column() == kAddressColumn && !busy)
         return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
 }
 
 int OrvaneModel::refresh()
 {
-    velqor::DeviceMap found;
+    if (busy)
+        return count();
+    setBusy(true);
+    const int found = search();
+    setBusy(false);
+    return found;
+}
+
+int OrvaneModel::search()
+{
+    std::vector<velqor::DeviceDetails> found;
     dropped = 0;
     linkFailed = !openLink();
     if (!linkFailed) {
+        for (const auto &entry : devices)
+            stale.insert(entry.first);
+        if (!devices.empty())
+            emit dataChanged(index(0, 0), index(count() - 1, kColumnCount - 1), {StaleRole});
         try {
             manager->Clear();
-            manager->Search(kSearchMs, true, nullptr);
-            found = manager->GetDevices();
+            searching = true;
+            searchClock.start();
+            whileResponsive([this] { return manager->Search(kSearchMs, true, nullptr); });
+            searching = false;
+            found = manager->GetDeviceDetails();
             dropped = manager->GetDroppedCount();
+            workstation = manager->GetWorkstationDiagnostics();
+            interfaces = manager->GetInterfaces();
         } catch (const boost::system::system_error &error) {
+            searching = false;
             linkFailed = true;
             reportLinkError(error);
         }
     }
-    devices.swap(found);
+    merge(found, true);
+    emit refreshed(count());
+    return count();
+}
+
+int OrvaneModel::changeAddress(const QString &serial, const QString &address)
+{
+    return whileResponsive(
+        [this, serial = toBytes(serial), address = toBytes(address)] { return manager->SetAddress(serial, address); });
+}
+
+template<typename Work> auto OrvaneModel::whileResponsive(Work work) -> decltype(work())
+{
+    using Result = decltype(work());
+    std::packaged_task<Result()> task(std::move(work));
+    std::future<Result> done = task.get_future();
+    QEventLoop loop;
+    QTimer live;
+    connect(&live, &QTimer::timeout, this, [this] {
+        if (!searching || !manager)
+            return;
+        merge(manager->GetDeviceDetails(), false);
+        emit searchProgress(static_cast<int>(searchClock.elapsed()), static_cast<int>(kSearchMs));
+    });
+    live.start(kLiveRowsMs);
+    std::thread worker([&task, &loop] {
+        task();
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec();
+    // The loop also ends when the application quits: the operation still
+    // finishes first, within its own time limit.
+    worker.join();
+    return done.get();
+}
+
+void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool final)
+{
+    std::set<std::string> heard;
+    std::vector<const velqor::DeviceDetails *> added;
+    for (const velqor::DeviceDetails &device : found) {
+        heard.insert(device.serial);
+        const auto existing = devices.find(device.serial);
+        if (existing == devices.end()) {
+            added.push_back(&device);
+            continue;
+        }
+        const auto old = details.find(device.serial);
+        const bool differs = existing->second != device.address || stale.erase(device.serial) != 0 ||
+                             old == details.end() || old->second.via != device.via ||
+                             old->second.warnings.size() != device.warnings.size();
+        devices[device.serial] = device.address;
+        details[device.serial] = device;
+        if (differs)
+            changed(static_cast<int>(std::distance(devices.begin(), existing)));
+    }
+    // New devices in runs that land between the same two listed rows.
+    for (std::size_t first = 0; first < added.size();) {
+        const auto position = devices.lower_bound(added[first]->serial);
+        std::size_t last = first + 1;
+        while (last < added.size() && (position == devices.end() || added[last]->serial < position->first))
+            ++last;
+        const int row = static_cast<int>(std::distance(devices.begin(), position));
+        beginInsertRows(QModelIndex(), row, row + static_cast<int>(last - first) - 1);
+        for (std::size_t i = first; i < last; ++i) {
+            devices.emplace(added[i]->serial, added[i]->address);
+            details[added[i]->serial] = *added[i];
+        }
+        rebuildRows();
+        endInsertRows();
+        first = last;
+    }
+    if (!final)
+        return;
+    // Rows that did not answer go, in runs from the bottom up.
+    for (int row = count() - 1; row >= 0;) {
+        if (heard.count(rows[static_cast<std::size_t>(row)]->first) != 0) {
+            --row;
+            continue;
+        }
+        int top = row;
+        while (top > 0 && heard.count(rows[static_cast<std::size_t>(top - 1)]->first) == 0)
+            --top;
+        beginRemoveRows(QModelIndex(), top, row);
+        for (int r = top; r <= row; ++r) {
+            const std::string serial = rows[static_cast<std::size_t>(r)]->first;
+            details.erase(serial);
+            stale.erase(serial);
+        }
+        devices.erase(rows[static_cast<std::size_t>(top)], std::next(rows[static_cast<std::size_t>(row)]));
+        rebuildRows();
+        endRemoveRows();
+        row = top - 1;
+    }
+    stale.clear();
+}
+
+void OrvaneModel::rebuildRows()
+{
     rows.clear();
     rows.reserve(devices.size());
     for (auto entry = devices.cbegin(); entry != devices.cend(); ++entry)
         rows.push_back(entry);
-    emit layoutChanged();
-    return count();
+}
+
+void OrvaneModel::changed(int row)
+{
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
 int OrvaneModel::count() const
@@ -153,14 +316,58 @@ QString OrvaneModel::addressOf(const QString &serial) const
     return found == devices.end() ? QString() : fromBytes(found->second);
 }
 
+bool OrvaneModel::searchFailed() const
+{
+    return linkFailed;
+}
+
 std::size_t OrvaneModel::droppedCount() const
 {
     return dropped;
 }
 
-bool OrvaneModel::searchFailed() const
+bool OrvaneModel::isBusy() const
 {
-    return linkFailed;
+    return busy;
+}
+
+const std::vector<velqor::Diagnostic> &OrvaneModel::workstationDiagnostics() const
+{
+    return workstation;
+}
+
+velqor::DeviceDetails OrvaneModel::detailsAt(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    const auto entry = rows[static_cast<std::size_t>(row)];
+    const auto found = details.find(entry->first);
+    if (found != details.end())
+        return found->second;
+    return velqor::DeviceDetails {entry->first, entry->second, {}, {}, {}};
+}
+
+std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
+{
+    std::set<velqor::Ipv4Bytes> used;
+    for (const auto &entry : devices) {
+        if (const auto address = velqor::ParseDottedAddress(entry.second))
+            used.insert(*address);
+    }
+    return used;
+}
+
+const std::vector<velqor::NetworkInterface> &OrvaneModel::networks() const
+{
+    return interfaces;
+}
+
+void OrvaneModel::setBusy(bool value)
+{
+    if (busy == value)
+        return;
+    busy = value;
+    emit busyChanged(busy);
 }
 
 bool OrvaneModel::openLink()

@@ -1,22 +1,41 @@
 #ifndef ORVANEMODEL_H
 #define ORVANEMODEL_H
 
+#include "DeviceDetails.h"
 #include "DeviceMap.h"
 #include "OrvaneManager.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 // The devices found by the last search, one row each: serial, then address.
 // Editing an address cell asks the device to move there.
+//
+// Searches and address changes run on a worker thread while the calling
+// thread's event loop keeps turning, so the window repaints and answers;
+// the calls still return only when their operation is over. Rows appear as
+// devices answer; a device listed before that has not answered the current
+// search yet is marked stale until the search ends.
 class OrvaneModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // What the presentation layer reads beside the two columns' texts.
+    enum Role {
+        StaleRole = Qt::UserRole + 1, // bool: listed before, not heard in this search yet
+        NetworkRole, // QString: interface and the workstation's address/prefix there
+        WarningsRole, // QStringList: the device's diagnostics, as texts
+        WarningIdsRole, // QStringList: the same as identifiers
+    };
+
     explicit OrvaneModel(QObject *parent = nullptr);
     ~OrvaneModel() override;
 
@@ -27,31 +46,69 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Searches for 1500 ms (blocking), replaces the rows and returns their number.
+    // Searches for 1500 ms, updates the rows as devices answer and returns
+    // their number once the search is over.
     int refresh();
     int count() const;
     // The address of the device with this serial; empty when there is none.
     QString addressOf(const QString &serial) const;
-    // Devices that answered the last search but did not fit the list.
-    std::size_t droppedCount() const;
     // Whether the last search failed on the device link; showMessage has said
     // why. A link that could not be opened is tried again by every search.
     bool searchFailed() const;
+    // Devices that answered the last search but did not fit the list.
+    std::size_t droppedCount() const;
+    // A search or an address change is running.
+    bool isBusy() const;
+    // What is wrong with the workstation's networks, as found by the last search.
+    const std::vector<velqor::Diagnostic> &workstationDiagnostics() const;
+    // Everything known of the device in this row.
+    velqor::DeviceDetails detailsAt(int row) const;
+    // Every address a listed device answers from.
+    std::set<velqor::Ipv4Bytes> usedAddresses() const;
+    // The workstation's networks as of the last search.
+    const std::vector<velqor::NetworkInterface> &networks() const;
+
+    // Asks the device to move and returns the manager's result code; no
+    // reload and no message. For batches, which confirm with one search.
+    int changeAddress(const QString &serial, const QString &address);
 
 signals:
     void editCompleted(const QString &address);
     void showMessage(const QString &message, int delay);
+    // An operation starts or ends; nothing else may start meanwhile.
+    void busyChanged(bool busy);
+    // A search has run elapsedMs of its totalMs.
+    void searchProgress(int elapsedMs, int totalMs);
+    // A refresh is over.
+    void refreshed(int count);
 
 private:
     bool openLink();
     void reportLinkError(const std::exception &error);
+    void setBusy(bool busy);
+    int search();
+    // Runs work on a worker thread while this thread's events are served,
+    // and returns its result or throws its exception.
+    template<typename Work> auto whileResponsive(Work work) -> decltype(work());
+    // Takes what the manager has found so far; a final merge also removes
+    // the rows that did not answer.
+    void merge(const std::vector<velqor::DeviceDetails> &found, bool final);
+    void rebuildRows();
+    void changed(int row);
 
     velqor::DeviceMap devices;
     // The entry of each row, so that reading a cell does not step through
     // the map: views and the chooser's size hint read every row.
     std::vector<velqor::DeviceMap::const_iterator> rows;
+    std::map<std::string, velqor::DeviceDetails> details;
+    std::set<std::string> stale;
+    std::vector<velqor::Diagnostic> workstation;
+    std::vector<velqor::NetworkInterface> interfaces;
     std::optional<velqor::OrvaneManager> manager;
     bool linkFailed = false;
+    bool busy = false;
+    bool searching = false;
+    QElapsedTimer searchClock;
     std::size_t dropped = 0;
 };
 

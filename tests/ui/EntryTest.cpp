@@ -1,11 +1,13 @@
 // Runs the program's own main (renamed at compile time) in the virtual LAN
-// with no devices, closes the window as soon as it is shown, and checks the
-// exit code and what the window showed.
+// with no devices, closes the window during a search once it is shown, and
+// checks the exit code, what the window showed and how soon it ended.
 
 #include "Network.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -17,18 +19,30 @@ namespace {
 
 bool shown = false;
 QString message;
+QElapsedTimer sinceClose;
 
+// Once the window shows, starts a Refresh and closes the window 300 ms into
+// its search.
 void closeOnceShown()
 {
-    QTimer::singleShot(0, [] {
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (auto *window = qobject_cast<QMainWindow *>(widget)) {
-                shown = window->isVisible();
-                message = window->statusBar()->currentMessage();
-            }
+            auto *window = qobject_cast<QMainWindow *>(widget);
+            if (!window || !window->isVisible())
+                continue;
+            poll->stop();
+            shown = true;
+            message = window->statusBar()->currentMessage();
+            QTimer::singleShot(300, [] {
+                sinceClose.start();
+                QApplication::closeAllWindows();
+            });
+            QMetaObject::invokeMethod(window->findChild<QPushButton *>("searchOrvanesPushButton"), "click",
+                                      Qt::QueuedConnection);
         }
-        QApplication::closeAllWindows();
     });
+    poll->start(10);
 }
 
 } // namespace
@@ -50,6 +64,8 @@ int main(int argc, char **argv)
     check(exitCode == 0, "closing the window ends the program with exit code 0");
     check(shown, "the window was shown");
     check(message == QLatin1String("No Orvanes found"), "with no device it opens with \"No Orvanes found\"");
-    std::cout << (3 - failed) << " passed, " << failed << " failed" << std::endl;
+    check(sinceClose.isValid() && sinceClose.elapsed() < 2500,
+          "closed during a search, it ends within the search's remaining time");
+    std::cout << (4 - failed) << " passed, " << failed << " failed" << std::endl;
     return failed == 0 ? 0 : 1;
 }

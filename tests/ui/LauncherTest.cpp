@@ -85,12 +85,12 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *table = window.findChild<QTableView *>("orvanesTableView");
-        auto *model = qobject_cast<OrvaneModel *>(table->model());
+        auto *model = window.findChild<OrvaneModel *>();
         QCOMPARE(model->count(), expected);
         QStringList arguments;
         QString serial;
         if (expected >= 2) {
-            const QModelIndex second = model->index(1, 0);
+            const QModelIndex second = table->model()->index(1, 0);
             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(second).center());
             serial = second.data().toString();
             arguments << model->index(1, 1).data().toString();

@@ -3,8 +3,10 @@
 #include "Network.h"
 #include "OrvaneModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -32,7 +34,7 @@ private:
     {
         QSignalSpy messages(&model, &OrvaneModel::showMessage);
         QSignalSpy edits(&model, &OrvaneModel::editCompleted);
-        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        QSignalSpy reloads(&model, &OrvaneModel::refreshed);
         const int row = rowOf(model, serial);
         if (row < 0)
             return QStringLiteral("<no row>");
@@ -69,9 +71,15 @@ private slots:
     void refreshListsDevicesInByteOrder()
     {
         OrvaneModel model;
-        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy reloads(&model, &OrvaneModel::refreshed);
+        QSignalSpy layouts(&model, &OrvaneModel::layoutChanged);
+        int listedMidway = -1;
+        QTimer::singleShot(700, &model, [&] { listedMidway = model.count(); });
         QCOMPARE(model.refresh(), 6);
+        QCOMPARE(listedMidway, 6); // rows appear as devices answer
         QCOMPARE(reloads.count(), 1);
+        QCOMPARE(layouts.count(), 0); // announced row by row
         QCOMPARE(model.count(), 6);
 
         QStringList serials;
@@ -92,13 +100,24 @@ private slots:
         QCOMPARE(int(model.flags(model.index(1, 1))), 35);
     }
 
+    void listedDevicesStayVisibleUntilTheSearchEnds()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QVariant staleAtStart;
+        QTimer::singleShot(30, &model, [&] { staleAtStart = model.index(0, 0).data(OrvaneModel::StaleRole); });
+        QCOMPARE(model.refresh(), 6);
+        QCOMPARE(staleAtStart, QVariant(true));
+        QCOMPARE(model.index(0, 0).data(OrvaneModel::StaleRole), QVariant(false));
+    }
+
     void editsThatSendNothing()
     {
         OrvaneModel model;
         model.refresh();
         QSignalSpy messages(&model, &OrvaneModel::showMessage);
         QSignalSpy edits(&model, &OrvaneModel::editCompleted);
-        QSignalSpy reloads(&model, &OrvaneModel::layoutChanged);
+        QSignalSpy reloads(&model, &OrvaneModel::refreshed);
         QVERIFY(model.setData(model.index(1, 1), QString(), Qt::EditRole));
         QVERIFY(model.setData(model.index(1, 0), "10.100.3.3", Qt::EditRole));
         QVERIFY(model.setData(model.index(1, 1), "10.100.3.3", Qt::DisplayRole));
