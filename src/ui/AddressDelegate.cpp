@@ -7,8 +7,8 @@ QWidget *AddressDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
 {
     auto *editor = new QLineEdit(parent);
     const QString octet = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
-    editor->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^(%1\\.){3}%1$").arg(octet)), editor));
+    editor->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^(%1\\.){3}%1$").arg(octet)), editor));
     return editor;
 }
 

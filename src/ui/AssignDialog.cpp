@@ -2,8 +2,8 @@
 
 #include "AddressPlan.h"
 #include "ChangeOutcome.h"
-#include "Protocol.h"
 #include "OrvaneModel.h"
+#include "Protocol.h"
 #include "ResultCodes.h"
 #include "ui_AssignDialog.h"
 

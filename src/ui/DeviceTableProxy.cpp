@@ -18,9 +18,10 @@ void DeviceTableProxy::setSourceModel(QAbstractItemModel *model)
 {
     QIdentityProxyModel::setSourceModel(model);
     // The network cell changes with its row.
-    connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-        emit dataChanged(index(topLeft.row(), NetworkColumn), index(bottomRight.row(), NetworkColumn));
-    });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                emit dataChanged(index(topLeft.row(), NetworkColumn), index(bottomRight.row(), NetworkColumn));
+            });
 }
 
 int DeviceTableProxy::columnCount(const QModelIndex &parent) const

@@ -41,8 +41,7 @@ constexpr int kChooserCharacters = 24;
 
 void writeLine(const QByteArray &bytes)
 {
-    std::cout << velqor::Printable(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())))
-              << std::endl;
+    std::cout << velqor::Printable(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))) << std::endl;
     // A closed output fails this line, not the launch nor the next lines.
     std::cout.clear();
 }
@@ -115,11 +114,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         list->setUniformItemSizes(true);
 
     // The chosen device and the table's current row are one and the same.
-    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    ui->orvanesComboBox->setCurrentIndex(sourceRow(current));
-            });
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid())
+            ui->orvanesComboBox->setCurrentIndex(sourceRow(current));
+    });
     connect(ui->orvanesComboBox, &QComboBox::currentIndexChanged, this, &MainWindow::showChosenDevice);
 
     auto *refreshKey = new QShortcut(QKeySequence::Refresh, this);
@@ -128,7 +126,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(findKey, &QShortcut::activated, ui->filterLineEdit, [this] { ui->filterLineEdit->setFocus(); });
     auto *copyKey = new QShortcut(QKeySequence::Copy, table, nullptr, nullptr, Qt::WidgetShortcut);
     connect(copyKey, &QShortcut::activated, this, &MainWindow::copySelectedRows);
-    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_F2)}) {
+    for (const QKeySequence &key :
+         {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_F2)}) {
         auto *editKey = new QShortcut(key, table, nullptr, nullptr, Qt::WidgetShortcut);
         connect(editKey, &QShortcut::activated, this, &MainWindow::editCurrentAddress);
     }
@@ -177,7 +176,7 @@ int MainWindow::updateDeviceList()
             // Said once: it does not change from one search to the next.
             workstationWarned = true;
             message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
-                      QString::fromStdString(warnings.front().fix);
+                QString::fromStdString(warnings.front().fix);
             ui->statusBar->showMessage(message, 4 * kMessageMs);
         } else {
             ui->statusBar->showMessage(message, kMessageMs);
@@ -325,9 +324,8 @@ void MainWindow::on_exportPushButton_clicked()
         const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
         // The serial's bytes as Latin-1 characters, in UTF-8 like the rest;
         // the exact bytes in hex where some are not printable.
-        const std::string serial = QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size()))
-                                       .toUtf8()
-                                       .toStdString();
+        const std::string serial =
+            QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size())).toUtf8().toStdString();
         file.write(velqor::CsvRecord({serial, device.address, network,
                                       velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})
                        .c_str());

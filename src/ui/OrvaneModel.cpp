@@ -88,8 +88,7 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 
 bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count() ||
-        busy)
+    if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count() || busy)
         return true;
     const QString serial = this->index(index.row(), kSerialColumn).data(Qt::DisplayRole).toString();
     const QString address = value.toString();
@@ -235,22 +234,42 @@ void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool fi
 {
     std::set<std::string> heard;
     std::vector<const velqor::DeviceDetails *> added;
+    // Both lists are in serial order: one walk finds each row, and changed
+    // rows are announced in runs.
+    auto entry = devices.begin();
+    int row = 0;
+    int firstChanged = -1;
+    int lastChanged = -1;
+    auto announce = [&] {
+        if (firstChanged >= 0)
+            emit dataChanged(index(firstChanged, 0), index(lastChanged, kColumnCount - 1));
+        firstChanged = -1;
+    };
     for (const velqor::DeviceDetails &device : found) {
         heard.insert(device.serial);
-        const auto existing = devices.find(device.serial);
-        if (existing == devices.end()) {
+        while (entry != devices.end() && entry->first < device.serial) {
+            ++entry;
+            ++row;
+        }
+        if (entry == devices.end() || entry->first != device.serial) {
             added.push_back(&device);
             continue;
         }
-        const auto old = details.find(device.serial);
-        const bool differs = existing->second != device.address || stale.erase(device.serial) != 0 ||
-                             old == details.end() || old->second.via != device.via ||
-                             old->second.warnings.size() != device.warnings.size();
-        devices[device.serial] = device.address;
-        details[device.serial] = device;
-        if (differs)
-            changed(static_cast<int>(std::distance(devices.begin(), existing)));
+        velqor::DeviceDetails &known = details[device.serial];
+        const bool differs = entry->second != device.address || stale.erase(device.serial) != 0 ||
+            known.via != device.via || known.warnings.size() != device.warnings.size();
+        entry->second = device.address;
+        known = device;
+        if (!differs)
+            continue;
+        if (firstChanged >= 0 && row == lastChanged + 1) {
+            lastChanged = row;
+        } else {
+            announce();
+            firstChanged = lastChanged = row;
+        }
     }
+    announce();
     // New devices in runs that land between the same two listed rows.
     for (std::size_t first = 0; first < added.size();) {
         const auto position = devices.lower_bound(added[first]->serial);
@@ -298,11 +317,6 @@ void OrvaneModel::rebuildRows()
     rows.reserve(devices.size());
     for (auto entry = devices.cbegin(); entry != devices.cend(); ++entry)
         rows.push_back(entry);
-}
-
-void OrvaneModel::changed(int row)
-{
-    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
 int OrvaneModel::count() const

@@ -94,7 +94,6 @@ private:
     // the rows that did not answer.
     void merge(const std::vector<velqor::DeviceDetails> &found, bool final);
     void rebuildRows();
-    void changed(int row);
 
     velqor::DeviceMap devices;
     // The entry of each row, so that reading a cell does not step through

@@ -16,10 +16,7 @@ class FaultTest final : public QObject {
     Q_OBJECT
 
 private:
-    static OrvaneModel *modelOf(const MainWindow &window)
-    {
-        return window.findChild<OrvaneModel *>();
-    }
+    static OrvaneModel *modelOf(const MainWindow &window) { return window.findChild<OrvaneModel *>(); }
 
     static void requireFault(const char *fault)
     {

@@ -1,0 +1,124 @@
+// The window in a virtual LAN with two networks (scripts/vlan --second-net):
+// where each device is, what is wrong with it, and working on many at once.
+
+#include "AssignDialog.h"
+#include "MainWindow.h"
+#include "Network.h"
+#include "OrvaneModel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+class NetworksWindowTest final : public QObject {
+    Q_OBJECT
+
+private:
+    static QStringList column(const QTableView *table, int column)
+    {
+        QStringList texts;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            texts << table->model()->index(row, column).data().toString();
+        return texts;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!velqor::test::InVirtualLan())
+            QSKIP("broadcasts: runs only inside scripts/vlan");
+        QCoreApplication::setOrganizationName(QStringLiteral("Velqor test"));
+    }
+
+    void showsEachDevicesNetworkAndFlagsWrongAddressing()
+    {
+        MainWindow window;
+        auto *table = window.findChild<QTableView *>("orvanesTableView");
+        QCOMPARE(column(table, 0),
+                 (QStringList {"FOREIGN1", "NET2-000000", "NET2-000001", "ORV000000", "ORV000001", "REF2"}));
+        QCOMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("h1 172.20.0.1/16"));
+        QCOMPARE(table->model()->index(3, 2).data().toString(), QStringLiteral("h0 10.77.0.1/10"));
+        const QModelIndex foreign = table->model()->index(0, 1);
+        QVERIFY(foreign.data(Qt::DecorationRole).isValid());
+        QVERIFY(foreign.data(Qt::ToolTipRole).toString().startsWith("wrong subnet"));
+        QVERIFY(!table->model()->index(1, 1).data(Qt::DecorationRole).isValid());
+
+        window.findChild<QLineEdit *>("filterLineEdit")->setText("h0 ");
+        QCOMPARE(column(table, 0), (QStringList {"ORV000000", "ORV000001"}));
+        table->sortByColumn(0, Qt::DescendingOrder);
+        QCOMPARE(column(table, 0), (QStringList {"ORV000001", "ORV000000"}));
+    }
+
+    void keyboardRefreshesEditsAndCopies()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = window.findChild<QTableView *>("orvanesTableView");
+        auto *model = window.findChild<OrvaneModel *>();
+
+        QSignalSpy refreshed(model, &OrvaneModel::refreshed);
+        bool refreshEnabledMeanwhile = true;
+        QTimer::singleShot(300, [&] {
+            refreshEnabledMeanwhile = window.findChild<QPushButton *>("searchOrvanesPushButton")->isEnabled();
+        });
+        QTest::keyClick(&window, Qt::Key_F5);
+        QCOMPARE(refreshed.count(), 1);
+        QVERIFY(!refreshEnabledMeanwhile);
+
+        table->setFocus();
+        table->selectAll();
+        QTest::keySequence(table, QKeySequence::Copy);
+        const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0], QStringLiteral("FOREIGN1\t172.31.7.7\th1 172.20.0.1/16"));
+
+        table->setCurrentIndex(table->model()->index(1, 0));
+        QTest::keyClick(table, Qt::Key_Return);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QCOMPARE(editor->selectedText(), QStringLiteral("172.20.64.1"));
+        QTest::keyClicks(editor, "1.2.3"); // not an address: nothing is sent
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(model->addressOf("NET2-000000"), QStringLiteral("172.20.64.1"));
+        QCOMPARE(refreshed.count(), 1);
+    }
+
+    void assignsAddressesToManyDevicesAndConfirmsThem()
+    {
+        MainWindow window;
+        auto *model = window.findChild<OrvaneModel *>();
+        AssignDialog dialog(model, {1, 2, 5}); // NET2-000000, NET2-000001, REF2
+        auto *start = dialog.findChild<QLineEdit *>("startLineEdit");
+        QCOMPARE(start->text(), QStringLiteral("172.20.0.2")); // the first free address of h1's network
+        start->setText("172.20.64.1"); // taken by NET2-000000 itself: skipped
+        dialog.run();
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("moved"));
+        QCOMPARE(dialog.statusOf(1), QStringLiteral("moved"));
+        QCOMPARE(dialog.statusOf(2), QStringLiteral("refused with code -4"));
+        QCOMPARE(dialog.confirmed(), 2);
+        QCOMPARE(model->addressOf("NET2-000000"), QStringLiteral("172.20.64.3"));
+        QCOMPARE(model->addressOf("NET2-000001"), QStringLiteral("172.20.64.4"));
+    }
+
+    void remembersItsSize()
+    {
+        {
+            MainWindow window;
+            window.resize(640, 480);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.close();
+        }
+        MainWindow again;
+        QCOMPARE(again.size(), QSize(640, 480));
+    }
+};
+
+QTEST_MAIN(NetworksWindowTest)
+#include "NetworksWindowTest.moc"
