@@ -62,7 +62,7 @@ QString dotted(const velqor::Ipv4Bytes &address)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
     ui->statusBar->showMessage(tr("Ready"));
@@ -72,7 +72,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     icon.addFile(QStringLiteral(":/orvane-manager-256.png"));
     setWindowIcon(icon);
 
-    model = new OrvaneModel(this);
+    model = new OrvaneModel(this, target);
     tableProxy = new DeviceTableProxy(this);
     tableProxy->setSourceModel(model);
     sortProxy = new QSortFilterProxyModel(this);
@@ -318,7 +318,7 @@ void MainWindow::on_exportPushButton_clicked()
         ui->statusBar->showMessage(tr("Could not write %1").arg(path), kMessageMs);
         return;
     }
-    file.write(velqor::CsvRecord({"serial", "address", "network", "serial_hex"}).c_str());
+    file.write(QByteArray::fromStdString(velqor::CsvRecord({"serial", "address", "network", "serial_hex"})));
     for (int row : visibleRows()) {
         const velqor::DeviceDetails device = model->detailsAt(row);
         const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
@@ -326,9 +326,9 @@ void MainWindow::on_exportPushButton_clicked()
         // the exact bytes in hex where some are not printable.
         const std::string serial =
             QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size())).toUtf8().toStdString();
-        file.write(velqor::CsvRecord({serial, device.address, network,
-                                      velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})
-                       .c_str());
+        file.write(QByteArray::fromStdString(
+            velqor::CsvRecord({serial, device.address, network,
+                               velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})));
     }
     ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(visibleRows().size()).arg(path), kMessageMs);
 }

@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "LinkTarget.h"
+
 #include <QMainWindow>
 
 class DeviceTableProxy;
@@ -20,7 +22,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // Aimed at the devices' broadcast address unless target says otherwise.
+    explicit MainWindow(QWidget *parent = nullptr, const velqor::LinkTarget &target = {});
     ~MainWindow() override;
 
     // Searches (the window stays live meanwhile), shows the count and

@@ -35,7 +35,8 @@ std::string toBytes(const QString &text)
 
 } // namespace
 
-OrvaneModel::OrvaneModel(QObject *parent) : QAbstractTableModel(parent)
+OrvaneModel::OrvaneModel(QObject *parent, velqor::LinkTarget target)
+    : QAbstractTableModel(parent), target(std::move(target))
 {
     openLink();
 }
@@ -389,7 +390,7 @@ bool OrvaneModel::openLink()
     if (manager)
         return true;
     try {
-        manager.emplace();
+        manager.emplace(target.address, target.port);
         return true;
     } catch (const boost::system::system_error &error) {
         reportLinkError(error);

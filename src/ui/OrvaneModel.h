@@ -3,6 +3,7 @@
 
 #include "DeviceDetails.h"
 #include "DeviceMap.h"
+#include "LinkTarget.h"
 #include "OrvaneManager.h"
 
 #include <QAbstractTableModel>
@@ -36,7 +37,7 @@ public:
         WarningIdsRole, // QStringList: the same as identifiers
     };
 
-    explicit OrvaneModel(QObject *parent = nullptr);
+    explicit OrvaneModel(QObject *parent = nullptr, velqor::LinkTarget target = {});
     ~OrvaneModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -103,6 +104,7 @@ private:
     std::set<std::string> stale;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
+    velqor::LinkTarget target;
     std::optional<velqor::OrvaneManager> manager;
     bool linkFailed = false;
     bool busy = false;

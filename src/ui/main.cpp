@@ -1,14 +1,51 @@
+#include "LinkTarget.h"
+#include "LogSetup.h"
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <iostream>
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Orvane Manager"));
     QCoreApplication::setOrganizationName(QStringLiteral("Velqor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
 
-    MainWindow window;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Finds and configures Velqor Orvane sensor heads."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption logLevel(QStringLiteral("log-level"),
+                                      QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
+                                      QStringLiteral("level"));
+    const QCommandLineOption logFile(QStringLiteral("log-file"),
+                                     QStringLiteral("Write the diagnostic log to this file instead of stderr."),
+                                     QStringLiteral("path"));
+    const QCommandLineOption target(QStringLiteral("target"),
+                                    QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
+                                    QStringLiteral("address"));
+    parser.addOptions({logLevel, logFile, target});
+    parser.process(application);
+
+    const QString level = parser.isSet(logLevel) ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
+    if (!velqor::SetUpLogging(level.toStdString(), parser.value(logFile).toStdString())) {
+        std::cerr << "orvane-manager: cannot write " << parser.value(logFile).toStdString() << std::endl;
+        return 2;
+    }
+    velqor::LinkTarget linkTarget;
+    if (parser.isSet(target)) {
+        const auto parsed = velqor::ParseLinkTarget(parser.value(target).toStdString());
+        if (!parsed) {
+            std::cerr << "orvane-manager: --target takes ADDRESS[:PORT]" << std::endl;
+            return 2;
+        }
+        linkTarget = *parsed;
+    }
+
+    MainWindow window(nullptr, linkTarget);
     window.show();
     return application.exec();
 }

@@ -1,0 +1,287 @@
+#include "CommandLine.h"
+
+#include "AddressRules.h"
+#include "ChangeOutcome.h"
+#include "LogSetup.h"
+#include "OrvaneManager.h"
+#include "Printable.h"
+
+#include <boost/system/system_error.hpp>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <map>
+#include <thread>
+
+namespace {
+
+constexpr std::uint32_t kSearchMs = 1500;
+constexpr auto kVerifyFor = std::chrono::seconds(3);
+constexpr auto kPollEvery = std::chrono::milliseconds(100);
+// A device that missed three repeats of the query is reported gone.
+constexpr auto kGoneAfter = std::chrono::milliseconds(3500);
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+const char *const kStatuses = R"(
+Exit status:
+  0  success (set-ip: the change was acknowledged or verified)
+  1  usage error
+  2  device link error
+  3  set-ip: no device with that serial answered
+  4  set-ip: the serial answered from several addresses; nothing was sent
+  5  set-ip: an address no device can take
+  6  set-ip: the device refused
+  7  set-ip: no answer, and the device was not found at the new address)";
+
+void write(const QByteArray &bytes)
+{
+    std::cout.write(bytes.constData(), bytes.size());
+    std::cout.flush();
+}
+
+std::string serialBytes(const QString &text, bool *ok)
+{
+    *ok = true;
+    if (!text.startsWith(QLatin1String("hex:"))) {
+        const QByteArray bytes = text.toLatin1();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    const QByteArray hex = text.mid(4).toLatin1();
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    *ok = hex.size() % 2 == 0 && bytes.toHex() == hex.toLower();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+CommandLine::CommandLine() = default;
+
+CommandLine::~CommandLine() = default;
+
+int CommandLine::fail(int status, const QString &message)
+{
+    std::cerr << "orvane-cli: " << message.toLocal8Bit().constData() << std::endl;
+    return status;
+}
+
+int CommandLine::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Finds and configures Velqor Orvane sensor heads.\n\n"
+                       "Commands:\n"
+                       "  list                   search once and list every device\n"
+                       "  set-ip SERIAL ADDRESS  move a device (SERIAL as text, or hex:BYTES)\n"
+                       "  watch                  search without end, print what changes\n") +
+        QString::fromLatin1(kStatuses));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("list, set-ip: search for MS milliseconds."), QStringLiteral("ms"),
+                                     QString::number(kSearchMs));
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("list, watch: table, json or csv."),
+                                    QStringLiteral("format"), QStringLiteral("table"));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"),
+                                      QStringLiteral("set-ip: do not search for the device at its new address."));
+    const QCommandLineOption logLevel(QStringLiteral("log-level"),
+                                      QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
+                                      QStringLiteral("level"));
+    const QCommandLineOption logFile(QStringLiteral("log-file"),
+                                     QStringLiteral("Write the diagnostic log to this file instead of stderr."),
+                                     QStringLiteral("path"));
+    const QCommandLineOption targetOption(QStringLiteral("target"),
+                                          QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
+                                          QStringLiteral("address"));
+    parser.addOptions({timeout, format, noVerify, logLevel, logFile, targetOption});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip or watch"));
+    parser.process(arguments); // --help and --version end here, as do unknown options (status 1)
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return fail(UsageError, QStringLiteral("a command is needed: list, set-ip or watch (see --help)"));
+    const QString level = parser.isSet(logLevel) ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
+    if (!velqor::SetUpLogging(level.toStdString(), parser.value(logFile).toStdString()))
+        return fail(UsageError, QStringLiteral("cannot write %1").arg(parser.value(logFile)));
+    if (parser.isSet(targetOption)) {
+        const auto parsed = velqor::ParseLinkTarget(parser.value(targetOption).toStdString());
+        if (!parsed)
+            return fail(UsageError, QStringLiteral("--target takes ADDRESS[:PORT]"));
+        target = *parsed;
+    }
+    DeviceFormatter::Format chosenFormat = DeviceFormatter::Format::Table;
+    if (!DeviceFormatter::parseFormat(parser.value(format), &chosenFormat))
+        return fail(UsageError, QStringLiteral("--format takes table, json or csv"));
+    bool timeoutOk = false;
+    const std::uint32_t timeoutMs = parser.value(timeout).toUInt(&timeoutOk);
+    if (!timeoutOk || timeoutMs == 0)
+        return fail(UsageError, QStringLiteral("--timeout takes a number of milliseconds above 0"));
+
+    const QString command = positional.first();
+    if (command == QLatin1String("list") && positional.size() == 1)
+        return list(timeoutMs, chosenFormat);
+    if (command == QLatin1String("set-ip") && positional.size() == 3)
+        return setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify));
+    if (command == QLatin1String("watch") && positional.size() == 1)
+        return watch(chosenFormat);
+    return fail(UsageError,
+                QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
+}
+
+bool CommandLine::open()
+{
+    try {
+        manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
+        return true;
+    } catch (const boost::system::system_error &error) {
+        fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+        return false;
+    }
+}
+
+int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
+{
+    if (!open())
+        return LinkError;
+    try {
+        manager->Search(timeoutMs, true, nullptr);
+    } catch (const boost::system::system_error &error) {
+        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+    for (const velqor::Diagnostic &warning : manager->GetWorkstationDiagnostics())
+        std::cerr << "orvane-cli: warning: " << warning.text << "; fix: " << warning.fix << std::endl;
+    write(DeviceFormatter::list(manager->GetDeviceDetails(), format));
+    return Ok;
+}
+
+int CommandLine::setIp(const QString &serialText, const QString &address, std::uint32_t timeoutMs, bool verifyChange)
+{
+    bool serialOk = false;
+    const std::string serial = serialBytes(serialText, &serialOk);
+    if (!serialOk)
+        return fail(UsageError, QStringLiteral("hex: takes pairs of hex digits"));
+    const std::string newAddress = address.toStdString();
+    const auto bytes = velqor::ParseDottedAddress(newAddress);
+    if (!bytes || !velqor::IsAssignable(*bytes))
+        return fail(InvalidAddress, QStringLiteral("%1 is no address a device can take").arg(address));
+    if (!open())
+        return LinkError;
+    const QString name = QString::fromStdString(velqor::Printable(serial));
+    try {
+        manager->Search(timeoutMs, true, nullptr);
+        if (manager->GetDevices().count(serial) == 0)
+            return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
+        const int code = manager->SetAddress(serial, newAddress);
+        const bool acknowledged = code == velqor::ResultOk;
+        const bool checkable = code == velqor::ResultOk || code == velqor::ResultTimeout;
+        const bool found = checkable && verifyChange && verify(serial, newAddress);
+        switch (velqor::JudgeChange(code, found)) {
+        case velqor::ChangeOutcome::Moved:
+            write(QStringLiteral("%1 moved to %2 (%3)\n")
+                      .arg(name, address,
+                           acknowledged ? (found              ? QStringLiteral("acknowledged, found there")
+                                               : verifyChange ? QStringLiteral("acknowledged, not seen there yet")
+                                                              : QStringLiteral("acknowledged"))
+                                        : QStringLiteral("found there"))
+                      .toUtf8());
+            return Ok;
+        case velqor::ChangeOutcome::NotConfirmed:
+            return fail(NotConfirmed, QStringLiteral("%1 did not answer and was not found at %2").arg(name, address));
+        case velqor::ChangeOutcome::Refused:
+            return fail(Refused,
+                        code == velqor::ResultRefusedWithoutCode
+                            ? QStringLiteral("%1 refused, without a code").arg(name)
+                            : QStringLiteral("%1 refused with code %2").arg(name).arg(code));
+        case velqor::ChangeOutcome::SeveralAddresses:
+            return fail(SeveralAddresses, QStringLiteral("serial %1 answered from several addresses").arg(name));
+        case velqor::ChangeOutcome::InvalidAddress:
+            return fail(InvalidAddress, QStringLiteral("the command for %1 does not fit a datagram").arg(name));
+        case velqor::ChangeOutcome::Busy:
+            break;
+        }
+        return fail(LinkError, QStringLiteral("the device manager was busy"));
+    } catch (const boost::system::system_error &error) {
+        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+}
+
+bool CommandLine::verify(const std::string &serial, const std::string &address)
+{
+    manager->Clear();
+    manager->Search(0, false, nullptr);
+    const auto until = std::chrono::steady_clock::now() + kVerifyFor;
+    bool found = false;
+    while (!found && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(kPollEvery);
+        const velqor::DeviceMap devices = manager->GetDevices();
+        const auto entry = devices.find(serial);
+        found = entry != devices.end() && entry->second == address;
+    }
+    manager->StopSearch();
+    return found;
+}
+
+int CommandLine::watch(DeviceFormatter::Format format)
+{
+    if (!open())
+        return LinkError;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    try {
+        manager->Search(0, false, nullptr);
+    } catch (const boost::system::system_error &error) {
+        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+    struct Seen {
+        std::string address;
+        std::string network;
+        bool gone = false;
+    };
+    std::map<std::string, Seen> seen;
+    bool first = true;
+    auto report = [&](const QString &what, const velqor::DeviceDetails &device) {
+        write(DeviceFormatter::event(what, device, format, first));
+        first = false;
+    };
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopRequested) {
+            manager->StopSearch();
+            QCoreApplication::exit(Ok);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        for (const velqor::DeviceDetails &device : manager->GetDeviceDetails()) {
+            const std::string network = DeviceFormatter::network(device).toStdString();
+            auto known = seen.find(device.serial);
+            const bool silent = now - device.lastSeen > kGoneAfter;
+            if (known == seen.end()) {
+                if (!silent)
+                    report(QStringLiteral("appeared"), device);
+                seen[device.serial] = {device.address, network, silent};
+                continue;
+            }
+            Seen &state = known->second;
+            if (silent && !state.gone)
+                report(QStringLiteral("gone"), device);
+            else if (!silent && state.gone)
+                report(QStringLiteral("appeared"), device);
+            else if (!silent && (state.address != device.address || state.network != network))
+                report(QStringLiteral("moved"), device);
+            state = {device.address, network, silent};
+        }
+    });
+    poll.start(kPollEvery);
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,51 @@
+#ifndef COMMANDLINE_H
+#define COMMANDLINE_H
+
+#include "DeviceFormatter.h"
+#include "LinkTarget.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace velqor {
+class OrvaneManager;
+}
+
+// orvane-cli: list, set-ip and watch over the device manager, for scripts
+// and for machines without a display.
+class CommandLine {
+public:
+    // Exit statuses, documented in --help, the man page and README.md.
+    enum Status {
+        Ok = 0,
+        UsageError = 1,
+        LinkError = 2,
+        NotFound = 3,
+        SeveralAddresses = 4,
+        InvalidAddress = 5,
+        Refused = 6,
+        NotConfirmed = 7,
+    };
+
+    CommandLine();
+    ~CommandLine();
+
+    // Runs one command; needs a QCoreApplication.
+    int run(const QStringList &arguments);
+
+private:
+    int list(std::uint32_t timeoutMs, DeviceFormatter::Format format);
+    int setIp(const QString &serialText, const QString &address, std::uint32_t timeoutMs, bool verify);
+    int watch(DeviceFormatter::Format format);
+    // Opens the device link; false (and a line on stderr) when it cannot.
+    bool open();
+    // Searches until the device answers from address or 3 s have passed.
+    bool verify(const std::string &serial, const std::string &address);
+    static int fail(int status, const QString &message);
+
+    velqor::LinkTarget target;
+    std::unique_ptr<velqor::OrvaneManager> manager;
+};
+
+#endif // COMMANDLINE_H

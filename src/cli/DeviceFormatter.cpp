@@ -1,0 +1,161 @@
+#include "DeviceFormatter.h"
+
+#include "Csv.h"
+#include "Printable.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// Wide enough for any serial a technician reads; longer ones are elided so
+// that the table fits a terminal.
+constexpr int kSerialWidth = 32;
+
+QString latin1(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString warningIds(const velqor::DeviceDetails &device)
+{
+    QStringList ids;
+    for (const velqor::Diagnostic &warning : device.warnings)
+        ids << QString::fromStdString(warning.Id());
+    return ids.join(QLatin1Char(','));
+}
+
+std::vector<std::string> csvFields(const velqor::DeviceDetails &device)
+{
+    return {latin1(device.serial).toStdString(), device.address, DeviceFormatter::network(device).toStdString(),
+            velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : std::string()};
+}
+
+const std::vector<std::string> kCsvHeader {"serial", "address", "network", "serial_hex"};
+
+} // namespace
+
+bool DeviceFormatter::parseFormat(const QString &text, Format *format)
+{
+    if (text == QLatin1String("table"))
+        *format = Format::Table;
+    else if (text == QLatin1String("json"))
+        *format = Format::Json;
+    else if (text == QLatin1String("csv"))
+        *format = Format::Csv;
+    else
+        return false;
+    return true;
+}
+
+QString DeviceFormatter::network(const velqor::DeviceDetails &device)
+{
+    if (device.via.name.empty())
+        return QString();
+    return QString::fromStdString(device.via.name + " " + device.via.SubnetText());
+}
+
+QString DeviceFormatter::printableSerial(const velqor::DeviceDetails &device, int width)
+{
+    const QString text = QString::fromStdString(velqor::Printable(device.serial));
+    if (text.size() <= width)
+        return text;
+    const int keep = width - 1;
+    return text.left(keep - keep / 2) + QChar(0x2026) + text.right(keep / 2);
+}
+
+QJsonObject DeviceFormatter::toJson(const velqor::DeviceDetails &device)
+{
+    QJsonArray warnings;
+    for (const velqor::Diagnostic &warning : device.warnings)
+        warnings.append(QString::fromStdString(warning.Id()));
+    return QJsonObject {
+        {QStringLiteral("serial"), latin1(device.serial)},
+        {QStringLiteral("serial_hex"), QString::fromStdString(velqor::Hex(device.serial))},
+        {QStringLiteral("address"), QString::fromStdString(device.address)},
+        {QStringLiteral("interface"), QString::fromStdString(device.via.name)},
+        {QStringLiteral("local_address"),
+         device.via.name.empty() ? QString() : QString::fromStdString(device.via.SubnetText())},
+        {QStringLiteral("warnings"), warnings},
+    };
+}
+
+QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devices, Format format)
+{
+    QByteArray out;
+    switch (format) {
+    case Format::Json: {
+        QJsonArray array;
+        for (const velqor::DeviceDetails &device : devices)
+            array.append(toJson(device));
+        return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    }
+    case Format::Csv:
+        out += QByteArray::fromStdString(velqor::CsvRecord(kCsvHeader));
+        for (const velqor::DeviceDetails &device : devices)
+            out += QByteArray::fromStdString(velqor::CsvRecord(csvFields(device)));
+        return out;
+    case Format::Table:
+        break;
+    }
+    const QStringList header {QStringLiteral("SERIAL"), QStringLiteral("ADDRESS"), QStringLiteral("NETWORK"),
+                              QStringLiteral("WARNINGS")};
+    std::vector<QStringList> rows;
+    for (const velqor::DeviceDetails &device : devices)
+        rows.push_back({printableSerial(device, kSerialWidth), QString::fromStdString(device.address), network(device),
+                        warningIds(device)});
+    std::vector<int> widths;
+    for (const QString &title : header)
+        widths.push_back(static_cast<int>(title.size()));
+    for (const QStringList &row : rows) {
+        for (int column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], static_cast<int>(row[column].size()));
+    }
+    auto line = [&](const QStringList &cells) {
+        QString text;
+        for (int column = 0; column < cells.size(); ++column)
+            text += column + 1 < cells.size() ? cells[column].leftJustified(widths[column] + 2) : cells[column];
+        out += text.trimmed().toUtf8() + '\n';
+    };
+    line(header);
+    for (const QStringList &row : rows)
+        line(row);
+    return out;
+}
+
+QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first)
+{
+    const QString time = QDateTime::currentDateTime().toString(Qt::ISODate);
+    switch (format) {
+    case Format::Json: {
+        QJsonObject object = toJson(device);
+        object.insert(QStringLiteral("event"), what);
+        object.insert(QStringLiteral("time"), time);
+        return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    }
+    case Format::Csv: {
+        std::vector<std::string> fields {what.toStdString(), time.toStdString()};
+        const std::vector<std::string> device_fields = csvFields(device);
+        fields.insert(fields.end(), device_fields.begin(), device_fields.end());
+        QByteArray out;
+        if (first) {
+            std::vector<std::string> header {"event", "time"};
+            header.insert(header.end(), kCsvHeader.begin(), kCsvHeader.end());
+            out += QByteArray::fromStdString(velqor::CsvRecord(header));
+        }
+        return out + QByteArray::fromStdString(velqor::CsvRecord(fields));
+    }
+    case Format::Table:
+        break;
+    }
+    return QStringLiteral("%1 %2 %3 %4 %5")
+               .arg(time, what.leftJustified(8), printableSerial(device, kSerialWidth),
+                    QString::fromStdString(device.address), network(device))
+               .trimmed()
+               .toUtf8() +
+        '\n';
+}

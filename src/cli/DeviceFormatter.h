@@ -1,0 +1,33 @@
+#ifndef DEVICEFORMATTER_H
+#define DEVICEFORMATTER_H
+
+#include "DeviceDetails.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <vector>
+
+// How the command line prints devices: a table for people, JSON and CSV for
+// scripts (CSV as the window's export).
+class DeviceFormatter {
+public:
+    enum class Format { Table, Json, Csv };
+
+    // The format a --format text names; false for an unknown one.
+    static bool parseFormat(const QString &text, Format *format);
+
+    static QByteArray list(const std::vector<velqor::DeviceDetails> &devices, Format format);
+    // One line for a watch event ("appeared", "moved", "gone"); CSV starts
+    // with a header line when first is set.
+    static QByteArray event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first);
+
+    static QJsonObject toJson(const velqor::DeviceDetails &device);
+    // The device's network: interface and the workstation's address/prefix.
+    static QString network(const velqor::DeviceDetails &device);
+    // The serial for a terminal: unprintable bytes as \xNN, long ones elided.
+    static QString printableSerial(const velqor::DeviceDetails &device, int width);
+};
+
+#endif // DEVICEFORMATTER_H
