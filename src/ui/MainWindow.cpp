@@ -313,11 +313,17 @@ void MainWindow::on_exportPushButton_clicked()
                                                       tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (exportTo(path))
+        ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(sortProxy->rowCount()).arg(path), kMessageMs);
+    else
         ui->statusBar->showMessage(tr("Could not write %1").arg(path), kMessageMs);
-        return;
-    }
+}
+
+bool MainWindow::exportTo(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
     file.write(QByteArray::fromStdString(velqor::CsvRecord({"serial", "address", "network", "serial_hex"})));
     for (int row : visibleRows()) {
         const velqor::DeviceDetails device = model->detailsAt(row);
@@ -330,7 +336,7 @@ void MainWindow::on_exportPushButton_clicked()
             velqor::CsvRecord({serial, device.address, network,
                                velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})));
     }
-    ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(visibleRows().size()).arg(path), kMessageMs);
+    return file.flush();
 }
 
 void MainWindow::on_LaunchPushButton_clicked()

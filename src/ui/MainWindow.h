@@ -29,6 +29,9 @@ public:
     // Searches (the window stays live meanwhile), shows the count and
     // rebinds the device chooser; returns the number of devices found.
     int updateDeviceList();
+    // Writes the rows the table shows as CSV; false when the file cannot be
+    // written.
+    bool exportTo(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,5 +1,6 @@
 #include "AddressPlan.h"
 #include "Csv.h"
+#include "LinkTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -28,4 +29,18 @@ TEST(CsvTest, QuotesWhatNeedsQuotingAndHexesUnprintableSerials)
                               "A",
                               3)),
               "00ff41");
+}
+
+TEST(LinkTargetTest, TakesAnAddressAndAPort)
+{
+    const auto directed = ParseLinkTarget("192.168.5.255");
+    ASSERT_TRUE(directed);
+    EXPECT_EQ(directed->address, "192.168.5.255");
+    EXPECT_EQ(directed->port, kDevicePort);
+    const auto loopback = ParseLinkTarget("127.0.0.1:43650");
+    ASSERT_TRUE(loopback);
+    EXPECT_EQ(loopback->port, 43650);
+    for (const char *wrong :
+         {"", "host.example", "10.0.0.1:", "10.0.0.1:0", "10.0.0.1:65536", "10.0.0.1:4x", "1.2.3:80"})
+        EXPECT_FALSE(ParseLinkTarget(wrong)) << wrong;
 }

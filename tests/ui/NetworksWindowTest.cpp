@@ -8,12 +8,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdlib>
 
 class NetworksWindowTest final : public QObject {
     Q_OBJECT
@@ -52,6 +57,36 @@ private slots:
         QCOMPARE(column(table, 0), (QStringList {"ORV000000", "ORV000001"}));
         table->sortByColumn(0, Qt::DescendingOrder);
         QCOMPARE(column(table, 0), (QStringList {"ORV000001", "ORV000000"}));
+    }
+
+    void exportsTheRowsShown()
+    {
+        MainWindow window;
+        window.findChild<QLineEdit *>("filterLineEdit")->setText("h0 ");
+        QTemporaryDir folder;
+        const QString path = folder.filePath("devices.csv");
+        QVERIFY(window.exportTo(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("serial,address,network,serial_hex\r\n"
+                            "ORV000000,10.100.0.1,h0 10.77.0.1/10,\r\n"
+                            "ORV000001,10.100.0.2,h0 10.77.0.1/10,\r\n"));
+    }
+
+    void namesAStrictReversePathFilterOnceWithItsFix()
+    {
+        QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=1 net.ipv4.conf.h1.rp_filter=1"), 0);
+        MainWindow window;
+        const QString said = window.statusBar()->currentMessage();
+        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        const QString saidAgain = window.statusBar()->currentMessage();
+        QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.h1.rp_filter=2"), 0);
+        QVERIFY2(said.startsWith("strict reverse-path filtering on h0") ||
+                     said.startsWith("strict reverse-path filtering on h1"),
+                 qPrintable(said));
+        QVERIFY2(said.contains("; fix: sysctl -w net.ipv4.conf.all.rp_filter=2"), qPrintable(said));
+        QVERIFY2(saidAgain.endsWith("Orvanes found"), qPrintable(saidAgain));
     }
 
     void keyboardRefreshesEditsAndCopies()
