@@ -1,7 +1,6 @@
 #include "MainWindow.h"
 
 #include "AddressDelegate.h"
-#include "AddressPlan.h"
 #include "AssignDialog.h"
 #include "ChooserStyle.h"
 #include "Csv.h"
@@ -29,7 +28,6 @@
 
 #include <csignal>
 #include <iostream>
-#include <set>
 
 namespace {
 
@@ -53,11 +51,6 @@ void ignoreBrokenPipes()
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     // Windows has no such signal: the write just fails.
-}
-
-QString dotted(const velqor::Ipv4Bytes &address)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
 }
 
 } // namespace
@@ -273,16 +266,10 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
     if (!index.isValid() || model->isBusy())
         return;
     const int row = sourceRow(index);
+    const QString free = model->moveIntoAddress(row);
+    if (free.isEmpty())
+        return;
     const velqor::DeviceDetails device = model->detailsAt(row);
-    const bool wrongSubnet = std::any_of(device.warnings.begin(), device.warnings.end(), [](const auto &warning) {
-        return warning.kind == velqor::Diagnostic::Kind::WrongSubnet;
-    });
-    if (!wrongSubnet)
-        return;
-    const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
-    const auto free = velqor::FirstFreeAddress(device.via, used);
-    if (!free)
-        return;
     QMenu menu(this);
     const QString network = QString::fromStdString(device.via.name + " " + device.via.SubnetText());
     QAction *move = menu.addAction(tr("Move into %1").arg(network));
@@ -290,7 +277,7 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
         return;
     bool accepted = false;
     const QString address = QInputDialog::getText(this, tr("Move into %1").arg(network), tr("New address:"),
-                                                  QLineEdit::Normal, dotted(*free), &accepted);
+                                                  QLineEdit::Normal, free, &accepted);
     if (accepted && !address.isEmpty())
         model->setData(model->index(row, kAddressColumn), address, Qt::EditRole);
 }

@@ -1,13 +1,16 @@
 #include "OrvaneModel.h"
 
+#include "AddressPlan.h"
 #include "ChangeOutcome.h"
 #include "Protocol.h"
 
+#include <boost/asio/ip/address_v4.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -360,6 +363,20 @@ velqor::DeviceDetails OrvaneModel::detailsAt(int row) const
     if (found != details.end())
         return found->second;
     return velqor::DeviceDetails {entry->first, entry->second, {}, {}, {}};
+}
+
+QString OrvaneModel::moveIntoAddress(int row) const
+{
+    const velqor::DeviceDetails device = detailsAt(row);
+    const bool wrongSubnet = std::any_of(device.warnings.begin(), device.warnings.end(), [](const auto &warning) {
+        return warning.kind == velqor::Diagnostic::Kind::WrongSubnet;
+    });
+    if (!wrongSubnet)
+        return QString();
+    const auto free = velqor::FirstFreeAddress(device.via, usedAddresses());
+    if (!free)
+        return QString();
+    return QString::fromStdString(boost::asio::ip::address_v4(*free).to_string());
 }
 
 std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const

@@ -64,6 +64,9 @@ public:
     const std::vector<velqor::Diagnostic> &workstationDiagnostics() const;
     // Everything known of the device in this row.
     velqor::DeviceDetails detailsAt(int row) const;
+    // Where a device on a wrong subnet could go: the first free address of the
+    // network it answered on; empty when it is not on a wrong subnet.
+    QString moveIntoAddress(int row) const;
     // Every address a listed device answers from.
     std::set<velqor::Ipv4Bytes> usedAddresses() const;
     // The workstation's networks as of the last search.

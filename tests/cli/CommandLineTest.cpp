@@ -104,6 +104,9 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
     QByteArray output;
     ASSERT_TRUE(WaitFor(watch, output, "\"serial\":\"NET2-000000\"", 5000)) << output.constData();
     EXPECT_TRUE(output.contains("\"event\":\"appeared\""));
+    EXPECT_EQ(Cli({"set-ip", "ORV000001", "10.100.5.9", "--no-verify"}).status, 0);
+    EXPECT_TRUE(WaitFor(watch, output, "\"address\":\"10.100.5.9\"", 3000)) << output.constData();
+    EXPECT_TRUE(output.contains("\"event\":\"moved\""));
     ASSERT_EQ(std::system("ip link set h1 down"), 0);
     const bool gone = WaitFor(watch, output, "\"event\":\"gone\"", 8000);
     ASSERT_EQ(std::system("ip link set h1 up"), 0);

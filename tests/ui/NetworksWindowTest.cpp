@@ -6,6 +6,7 @@
 #include "Network.h"
 #include "OrvaneModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -52,11 +53,27 @@ private slots:
         QVERIFY(foreign.data(Qt::DecorationRole).isValid());
         QVERIFY(foreign.data(Qt::ToolTipRole).toString().startsWith("wrong subnet"));
         QVERIFY(!table->model()->index(1, 1).data(Qt::DecorationRole).isValid());
+        auto *model = window.findChild<OrvaneModel *>();
+        QCOMPARE(model->moveIntoAddress(0), QStringLiteral("172.20.0.2")); // the first free one of h1's network
+        QVERIFY(model->moveIntoAddress(1).isEmpty());
 
         window.findChild<QLineEdit *>("filterLineEdit")->setText("h0 ");
         QCOMPARE(column(table, 0), (QStringList {"ORV000000", "ORV000001"}));
         table->sortByColumn(0, Qt::DescendingOrder);
         QCOMPARE(column(table, 0), (QStringList {"ORV000001", "ORV000000"}));
+    }
+
+    void devicesThatStopAnsweringLeaveTheList()
+    {
+        MainWindow window;
+        auto *model = window.findChild<OrvaneModel *>();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(std::system("ip link set h1 down"), 0);
+        const int withoutH1 = window.updateDeviceList();
+        QCOMPARE(std::system("ip link set h1 up"), 0);
+        QCOMPARE(withoutH1, 2);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("ORV000000"));
+        QCOMPARE(window.updateDeviceList(), 6);
     }
 
     void exportsTheRowsShown()
