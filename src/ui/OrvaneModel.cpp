@@ -205,6 +205,10 @@ int OrvaneModel::search()
 
 int OrvaneModel::changeAddress(const QString &serial, const QString &address)
 {
+    // A link that could not be opened before is tried again; its error leaves
+    // as a failed send would.
+    if (!manager)
+        manager.emplace(target.address, target.port);
     return whileResponsive(
         [this, serial = toBytes(serial), address = toBytes(address)] { return manager->SetAddress(serial, address); });
 }

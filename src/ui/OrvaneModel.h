@@ -74,6 +74,7 @@ public:
 
     // Asks the device to move and returns the manager's result code; no
     // reload and no message. For batches, which confirm with one search.
+    // Throws boost::system::system_error when the device link fails.
     int changeAddress(const QString &serial, const QString &address);
 
 signals:
