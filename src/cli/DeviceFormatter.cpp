@@ -29,14 +29,6 @@ QString warningIds(const velqor::DeviceDetails &device)
     return ids.join(QLatin1Char(','));
 }
 
-std::vector<std::string> csvFields(const velqor::DeviceDetails &device)
-{
-    return {latin1(device.serial).toStdString(), device.address, DeviceFormatter::network(device).toStdString(),
-            velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : std::string()};
-}
-
-const std::vector<std::string> kCsvHeader {"serial", "address", "network", "serial_hex"};
-
 } // namespace
 
 bool DeviceFormatter::parseFormat(const QString &text, Format *format)
@@ -95,9 +87,9 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
         return QJsonDocument(array).toJson(QJsonDocument::Indented);
     }
     case Format::Csv:
-        out += QByteArray::fromStdString(velqor::CsvRecord(kCsvHeader));
+        out += QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvHeader()));
         for (const velqor::DeviceDetails &device : devices)
-            out += QByteArray::fromStdString(velqor::CsvRecord(csvFields(device)));
+            out += QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvFields(device)));
         return out;
     case Format::Table:
         break;
@@ -139,12 +131,13 @@ QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetai
     }
     case Format::Csv: {
         std::vector<std::string> fields {what.toStdString(), time.toStdString()};
-        const std::vector<std::string> device_fields = csvFields(device);
+        const std::vector<std::string> device_fields = velqor::DeviceCsvFields(device);
         fields.insert(fields.end(), device_fields.begin(), device_fields.end());
         QByteArray out;
         if (first) {
             std::vector<std::string> header {"event", "time"};
-            header.insert(header.end(), kCsvHeader.begin(), kCsvHeader.end());
+            const std::vector<std::string> deviceHeader = velqor::DeviceCsvHeader();
+            header.insert(header.end(), deviceHeader.begin(), deviceHeader.end());
             out += QByteArray::fromStdString(velqor::CsvRecord(header));
         }
         return out + QByteArray::fromStdString(velqor::CsvRecord(fields));

@@ -47,4 +47,25 @@ std::string Hex(const std::string &bytes)
     return text;
 }
 
+std::vector<std::string> DeviceCsvHeader()
+{
+    return {"serial", "address", "network", "serial_hex"};
+}
+
+std::vector<std::string> DeviceCsvFields(const DeviceDetails &device)
+{
+    std::string serial;
+    for (const char c : device.serial) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            serial += c;
+        } else {
+            serial += static_cast<char>(0xc0 | (byte >> 6));
+            serial += static_cast<char>(0x80 | (byte & 0x3f));
+        }
+    }
+    const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
+    return {serial, device.address, network, HasUnprintable(device.serial) ? Hex(device.serial) : ""};
+}
+
 } // namespace velqor

@@ -311,18 +311,9 @@ bool MainWindow::exportTo(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(QByteArray::fromStdString(velqor::CsvRecord({"serial", "address", "network", "serial_hex"})));
-    for (int row : visibleRows()) {
-        const velqor::DeviceDetails device = model->detailsAt(row);
-        const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
-        // The serial's bytes as Latin-1 characters, in UTF-8 like the rest;
-        // the exact bytes in hex where some are not printable.
-        const std::string serial =
-            QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size())).toUtf8().toStdString();
-        file.write(QByteArray::fromStdString(
-            velqor::CsvRecord({serial, device.address, network,
-                               velqor::HasUnprintable(device.serial) ? velqor::Hex(device.serial) : ""})));
-    }
+    file.write(QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvHeader())));
+    for (int row : visibleRows())
+        file.write(QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvFields(model->detailsAt(row)))));
     return file.flush();
 }
 
