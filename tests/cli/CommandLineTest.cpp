@@ -107,9 +107,9 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
     EXPECT_EQ(Cli({"set-ip", "ORV000001", "10.100.5.9", "--no-verify"}).status, 0);
     EXPECT_TRUE(WaitFor(watch, output, "\"address\":\"10.100.5.9\"", 3000)) << output.constData();
     EXPECT_TRUE(output.contains("\"event\":\"moved\""));
-    ASSERT_EQ(std::system("ip link set h1 down"), 0);
+    ASSERT_TRUE(velqor::test::SetLink("h1", false));
     const bool gone = WaitFor(watch, output, "\"event\":\"gone\"", 8000);
-    ASSERT_EQ(std::system("ip link set h1 up"), 0);
+    ASSERT_TRUE(velqor::test::SetLink("h1", true));
     EXPECT_TRUE(gone) << output.constData();
     watch.terminate(); // SIGTERM
     ASSERT_TRUE(watch.waitForFinished(5000));

@@ -21,8 +21,7 @@ DeviceMap Refresh(OrvaneManager &manager)
 
 void Link(const char *state)
 {
-    const std::string command = std::string("ip link set ") + std::getenv("ORVANE_VLAN_IFACE") + " " + state;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(velqor::test::SetLink(std::getenv("ORVANE_VLAN_IFACE"), std::string(state) == "up"));
 }
 
 } // namespace

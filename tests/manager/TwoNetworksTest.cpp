@@ -81,12 +81,12 @@ TEST(TwoNetworksTest, AnInterfaceGoingDownDoesNotEndARunWithoutEnd)
     OrvaneManager manager;
     ASSERT_EQ(manager.Search(0, false, nullptr), ResultOk);
     std::this_thread::sleep_for(1200ms);
-    Shell("ip link set h1 down");
+    ASSERT_TRUE(velqor::test::SetLink("h1", false));
     manager.Clear();
     std::this_thread::sleep_for(2200ms); // two repeats without h1
     EXPECT_EQ(manager.SetAddress("ORV000000", "10.100.0.9"), ResultBusy) << "the run goes on";
     const DeviceMap seen = manager.GetDevices();
-    Shell("ip link set h1 up");
+    ASSERT_TRUE(velqor::test::SetLink("h1", true));
     manager.StopSearch();
     EXPECT_EQ(seen.count("ORV000000"), 1u) << "h0 is still searched";
     EXPECT_EQ(seen.count("NET2-000000"), 0u);

@@ -3,7 +3,10 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 namespace velqor::test {
 
@@ -20,6 +23,24 @@ bool InVirtualLan()
 {
     const char *flag = std::getenv("ORVANE_VLAN");
     return flag != nullptr && std::string(flag) == "1";
+}
+
+bool SetLink(const std::string &name, bool up)
+{
+    const std::string command = "ip link set " + name + (up ? " up" : " down");
+    if (std::system(command.c_str()) != 0)
+        return false;
+    if (!up)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string state;
+        std::ifstream("/sys/class/net/" + name + "/operstate") >> state;
+        if (state == "up")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 } // namespace velqor::test

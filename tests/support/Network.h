@@ -13,6 +13,11 @@ void SendDatagram(const std::string &bytes, const std::string &toAddress, unsign
 /// the device port skip themselves everywhere else.
 bool InVirtualLan();
 
+/// Takes a virtual LAN interface down or up. Up returns once the kernel
+/// reports it running: carrier comes up some time after the command, and
+/// until then the interface has no usable route.
+bool SetLink(const std::string &name, bool up);
+
 } // namespace velqor::test
 
 /// Skips the current test unless it runs inside the virtual LAN.

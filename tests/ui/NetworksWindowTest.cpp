@@ -68,9 +68,9 @@ private slots:
         MainWindow window;
         auto *model = window.findChild<OrvaneModel *>();
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(std::system("ip link set h1 down"), 0);
+        QVERIFY(velqor::test::SetLink("h1", false));
         const int withoutH1 = window.updateDeviceList();
-        QCOMPARE(std::system("ip link set h1 up"), 0);
+        QVERIFY(velqor::test::SetLink("h1", true));
         QCOMPARE(withoutH1, 2);
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("ORV000000"));
         QCOMPARE(window.updateDeviceList(), 6);

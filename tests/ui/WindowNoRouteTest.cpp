@@ -10,7 +10,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include <cstdlib>
+#include <cstring>
 
 class WindowNoRouteTest final : public QObject {
     Q_OBJECT
@@ -19,8 +19,7 @@ private:
     // Down, the workstation has no network: no interface and no route.
     static void link(const char *state)
     {
-        const QByteArray command = QByteArray("ip link set ") + qgetenv("ORVANE_VLAN_IFACE") + " " + state;
-        QCOMPARE(std::system(command.constData()), 0);
+        QVERIFY(velqor::test::SetLink(qgetenv("ORVANE_VLAN_IFACE").toStdString(), std::strcmp(state, "up") == 0));
     }
 
 private slots:
