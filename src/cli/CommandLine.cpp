@@ -76,6 +76,11 @@ int CommandLine::fail(int status, const QString &message)
     return status;
 }
 
+int CommandLine::linkFailure(const boost::system::system_error &error)
+{
+    return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+}
+
 int CommandLine::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -145,7 +150,7 @@ bool CommandLine::open()
         manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
         return true;
     } catch (const boost::system::system_error &error) {
-        fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+        linkFailure(error);
         return false;
     }
 }
@@ -157,7 +162,7 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     try {
         manager->Search(timeoutMs, true, nullptr);
     } catch (const boost::system::system_error &error) {
-        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+        return linkFailure(error);
     }
     for (const velqor::Diagnostic &warning : manager->GetWorkstationDiagnostics())
         std::cerr << "orvane-cli: warning: " << warning.text << "; fix: " << warning.fix << std::endl;
@@ -212,7 +217,7 @@ int CommandLine::setIp(const QString &serialText, const QString &address, std::u
         }
         return fail(LinkError, QStringLiteral("the device manager was busy"));
     } catch (const boost::system::system_error &error) {
-        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+        return linkFailure(error);
     }
 }
 
@@ -241,7 +246,7 @@ int CommandLine::watch(DeviceFormatter::Format format)
     try {
         manager->Search(0, false, nullptr);
     } catch (const boost::system::system_error &error) {
-        return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
+        return linkFailure(error);
     }
     struct Seen {
         std::string address;
@@ -263,7 +268,7 @@ int CommandLine::watch(DeviceFormatter::Format format)
         }
         const auto now = std::chrono::steady_clock::now();
         for (const velqor::DeviceDetails &device : manager->GetDeviceDetails()) {
-            const std::string network = DeviceFormatter::network(device).toStdString();
+            const std::string network = device.via.Label();
             auto known = seen.find(device.serial);
             const bool silent = now - device.lastSeen > kGoneAfter;
             if (known == seen.end()) {

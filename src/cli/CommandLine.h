@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <boost/system/system_error.hpp>
+
 #include <memory>
 
 namespace velqor {
@@ -43,6 +45,7 @@ private:
     // Searches until the device answers from address or 3 s have passed.
     bool verify(const std::string &serial, const std::string &address);
     static int fail(int status, const QString &message);
+    static int linkFailure(const boost::system::system_error &error);
 
     velqor::LinkTarget target;
     std::unique_ptr<velqor::OrvaneManager> manager;

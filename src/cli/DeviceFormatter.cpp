@@ -44,13 +44,6 @@ bool DeviceFormatter::parseFormat(const QString &text, Format *format)
     return true;
 }
 
-QString DeviceFormatter::network(const velqor::DeviceDetails &device)
-{
-    if (device.via.name.empty())
-        return QString();
-    return QString::fromStdString(device.via.name + " " + device.via.SubnetText());
-}
-
 QString DeviceFormatter::printableSerial(const velqor::DeviceDetails &device, int width)
 {
     const QString text = QString::fromStdString(velqor::Printable(device.serial));
@@ -98,8 +91,8 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
                               QStringLiteral("WARNINGS")};
     std::vector<QStringList> rows;
     for (const velqor::DeviceDetails &device : devices)
-        rows.push_back({printableSerial(device, kSerialWidth), QString::fromStdString(device.address), network(device),
-                        warningIds(device)});
+        rows.push_back({printableSerial(device, kSerialWidth), QString::fromStdString(device.address),
+                        QString::fromStdString(device.via.Label()), warningIds(device)});
     std::vector<int> widths;
     for (const QString &title : header)
         widths.push_back(static_cast<int>(title.size()));
@@ -147,7 +140,7 @@ QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetai
     }
     return QStringLiteral("%1 %2 %3 %4 %5")
                .arg(time, what.leftJustified(8), printableSerial(device, kSerialWidth),
-                    QString::fromStdString(device.address), network(device))
+                    QString::fromStdString(device.address), QString::fromStdString(device.via.Label()))
                .trimmed()
                .toUtf8() +
         '\n';

@@ -24,8 +24,6 @@ public:
     static QByteArray event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first);
 
     static QJsonObject toJson(const velqor::DeviceDetails &device);
-    // The device's network: interface and the workstation's address/prefix.
-    static QString network(const velqor::DeviceDetails &device);
     // The serial for a terminal: unprintable bytes as \xNN, long ones elided.
     static QString printableSerial(const velqor::DeviceDetails &device, int width);
 };

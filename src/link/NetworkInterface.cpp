@@ -52,6 +52,11 @@ std::string NetworkInterface::SubnetText() const
     return AddressText() + "/" + std::to_string(prefixLength);
 }
 
+std::string NetworkInterface::Label() const
+{
+    return name.empty() ? std::string() : name + " " + SubnetText();
+}
+
 Ipv4Bytes NetworkInterface::Broadcast() const
 {
     return boost::asio::ip::address_v4(ToNumber(address) | ~Mask(prefixLength)).to_bytes();

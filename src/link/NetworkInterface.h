@@ -25,6 +25,9 @@ struct NetworkInterface {
     std::string AddressText() const;
     /// Address and prefix, e.g. "192.168.5.1/24".
     std::string SubnetText() const;
+    /// Name and subnet as lists show them, e.g. "eth1 192.168.5.1/24"; empty
+    /// for no particular interface.
+    std::string Label() const;
     /// Computed from address and prefix: what the system reports can be the
     /// interface's own address.
     Ipv4Bytes Broadcast() const;

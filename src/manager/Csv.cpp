@@ -64,8 +64,7 @@ std::vector<std::string> DeviceCsvFields(const DeviceDetails &device)
             serial += static_cast<char>(0x80 | (byte & 0x3f));
         }
     }
-    const std::string network = device.via.name.empty() ? "" : device.via.name + " " + device.via.SubnetText();
-    return {serial, device.address, network, HasUnprintable(device.serial) ? Hex(device.serial) : ""};
+    return {serial, device.address, device.via.Label(), HasUnprintable(device.serial) ? Hex(device.serial) : ""};
 }
 
 } // namespace velqor

@@ -271,7 +271,7 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
         return;
     const velqor::DeviceDetails device = model->detailsAt(row);
     QMenu menu(this);
-    const QString network = QString::fromStdString(device.via.name + " " + device.via.SubnetText());
+    const QString network = QString::fromStdString(device.via.Label());
     QAction *move = menu.addAction(tr("Move into %1").arg(network));
     if (menu.exec(ui->orvanesTableView->viewport()->mapToGlobal(position)) != move)
         return;

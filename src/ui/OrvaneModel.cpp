@@ -75,9 +75,7 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
     const velqor::DeviceDetails &device = found->second;
     switch (role) {
     case NetworkRole:
-        if (device.via.name.empty())
-            return QString();
-        return QString::fromStdString(device.via.name + " " + device.via.SubnetText());
+        return QString::fromStdString(device.via.Label());
     case WarningsRole:
     case WarningIdsRole: {
         QStringList texts;
