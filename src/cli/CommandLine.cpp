@@ -2,9 +2,10 @@
 
 #include "AddressRules.h"
 #include "ChangeOutcome.h"
+#include "DeviceDetails.h"
 #include "LogSetup.h"
 #include "OrvaneManager.h"
-#include "Printable.h"
+#include "Serial.h"
 
 #include <boost/system/system_error.hpp>
 
@@ -12,11 +13,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -41,7 +44,10 @@ Exit status:
   2  device link error
   3  set-ip: no device with that serial answered
   4  set-ip: the serial answered from several addresses; nothing was sent
-  5  set-ip: an address no device can take
+  5  set-ip: an address no device can take, or one that would take it or
+     this workstation off the network (the subnet's network or broadcast
+     address, the workstation's own, another device's without --force);
+     nothing was sent
   6  set-ip: the device refused
   7  set-ip: no answer, and the device was not found at the new address)";
 
@@ -51,17 +57,18 @@ void write(const QByteArray &bytes)
     std::cout.flush();
 }
 
-std::string serialBytes(const QString &text, bool *ok)
+// The serial a SERIAL argument names: its display form (UTF-8 with \xNN
+// escapes) or hex:; none for text that names no exact byte string.
+std::optional<velqor::Serial> parseSerial(const QString &text)
 {
-    *ok = true;
-    if (!text.startsWith(QLatin1String("hex:"))) {
-        const QByteArray bytes = text.toLatin1();
-        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    }
-    const QByteArray hex = text.mid(4).toLatin1();
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    *ok = hex.size() % 2 == 0 && bytes.toHex() == hex.toLower();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (!QStringView(text).isValidUtf16())
+        return std::nullopt;
+    return velqor::Serial::FromText(text.toStdString());
+}
+
+QString display(const velqor::Serial &serial)
+{
+    return QString::fromStdString(serial.Display());
 }
 
 } // namespace
@@ -81,6 +88,26 @@ int CommandLine::linkFailure(const boost::system::system_error &error)
     return fail(LinkError, QStringLiteral("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
 }
 
+QStringList CommandLine::arguments(int argc, char **argv)
+{
+#if defined(_WIN32)
+    // Windows hands over UTF-16, which Qt takes as it is.
+    (void)argc;
+    (void)argv;
+    return QCoreApplication::arguments();
+#else
+    // Linux and macOS hand over bytes; decoding them as the locale says
+    // would turn a byte that is not UTF-8 into a replacement character.
+    QStringList list;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        const QString text = QString::fromUtf8(bytes);
+        list << (text.toUtf8() == bytes ? text : QString::fromStdString(velqor::Serial(bytes.toStdString()).Display()));
+    }
+    return list;
+#endif
+}
+
 int CommandLine::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -88,8 +115,11 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("Finds and configures Velqor Orvane sensor heads.\n\n"
                        "Commands:\n"
                        "  list                   search once and list every device\n"
-                       "  set-ip SERIAL ADDRESS  move a device (SERIAL as text, or hex:BYTES)\n"
-                       "  watch                  search without end, print what changes\n") +
+                       "  set-ip SERIAL ADDRESS  move a device\n"
+                       "  watch                  search without end, print what changes\n\n"
+                       "SERIAL is written as list shows it: UTF-8 text, with \\xNN for any other\n"
+                       "byte and for a backslash, or hex: and the bytes in hex. Put -- before a\n"
+                       "serial that starts with -: set-ip -- -ORV1 10.0.0.20\n") +
         QString::fromLatin1(kStatuses));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -100,6 +130,9 @@ int CommandLine::run(const QStringList &arguments)
                                     QStringLiteral("format"), QStringLiteral("table"));
     const QCommandLineOption noVerify(QStringLiteral("no-verify"),
                                       QStringLiteral("set-ip: do not search for the device at its new address."));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   QStringLiteral("set-ip: move it even onto an address that another device answers "
+                                                  "from (to swap two devices)."));
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
                                       QStringLiteral("level"));
@@ -109,7 +142,7 @@ int CommandLine::run(const QStringList &arguments)
     const QCommandLineOption targetOption(QStringLiteral("target"),
                                           QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
                                           QStringLiteral("address"));
-    parser.addOptions({timeout, format, noVerify, logLevel, logFile, targetOption});
+    parser.addOptions({timeout, format, noVerify, force, logLevel, logFile, targetOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip or watch"));
     parser.process(arguments); // --help and --version end here, as do unknown options (status 1)
 
@@ -137,7 +170,7 @@ int CommandLine::run(const QStringList &arguments)
     if (command == QLatin1String("list") && positional.size() == 1)
         return list(timeoutMs, chosenFormat);
     if (command == QLatin1String("set-ip") && positional.size() == 3)
-        return setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify));
+        return setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify), parser.isSet(force));
     if (command == QLatin1String("watch") && positional.size() == 1)
         return watch(chosenFormat);
     return fail(UsageError,
@@ -170,58 +203,79 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     return Ok;
 }
 
-int CommandLine::setIp(const QString &serialText, const QString &address, std::uint32_t timeoutMs, bool verifyChange)
+int CommandLine::setIp(const QString &serialText, const QString &addressText, std::uint32_t timeoutMs,
+                       bool verifyChange, bool force)
 {
-    bool serialOk = false;
-    const std::string serial = serialBytes(serialText, &serialOk);
-    if (!serialOk)
-        return fail(UsageError, QStringLiteral("hex: takes pairs of hex digits"));
-    const std::string newAddress = address.toStdString();
-    const auto bytes = velqor::ParseDottedAddress(newAddress);
-    if (!bytes || !velqor::IsAssignable(*bytes))
-        return fail(InvalidAddress, QStringLiteral("%1 is no address a device can take").arg(address));
+    const std::optional<velqor::Serial> serial = parseSerial(serialText);
+    if (!serial)
+        return fail(UsageError, QStringLiteral("SERIAL: a backslash starts \\xNN, and hex: takes pairs of hex digits"));
+    if (serial->Empty())
+        return fail(UsageError, QStringLiteral("SERIAL is empty"));
+    const auto address = velqor::ParseDottedAddress(addressText.toStdString());
+    if (!address || !velqor::IsAssignable(*address))
+        return fail(InvalidAddress, QStringLiteral("%1 is no address a device can take").arg(addressText));
     if (!open())
         return LinkError;
-    const QString name = QString::fromStdString(velqor::Printable(serial));
+    const QString name = display(*serial);
+    const QString newAddress = QString::fromStdString(velqor::FormatAddress(*address));
     try {
         manager->Search(timeoutMs, true, nullptr);
-        if (manager->GetDevices().count(serial) == 0)
+        const std::vector<velqor::DeviceDetails> devices = manager->GetDeviceDetails();
+        if (std::none_of(devices.begin(), devices.end(), [&](const auto &d) { return d.serial == *serial; }))
             return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
-        const int code = manager->SetAddress(serial, newAddress);
-        const bool acknowledged = code == velqor::ResultOk;
-        const bool checkable = code == velqor::ResultOk || code == velqor::ResultTimeout;
-        const bool found = checkable && verifyChange && verify(serial, newAddress);
-        switch (velqor::JudgeChange(code, found)) {
-        case velqor::ChangeOutcome::Moved:
+        if (velqor::IsLinkLocal(*address))
+            std::cerr << "orvane-cli: warning: " << newAddress.toStdString()
+                      << " is link-local: only hosts on the same link reach it" << std::endl;
+        const velqor::ChangeOutcome sent = manager->ChangeAddress(*serial, *address, force);
+        const bool found = sent.Checkable() && verifyChange && verify(*serial, *address);
+        const velqor::ChangeOutcome outcome = velqor::Confirm(sent, found);
+        switch (outcome.kind) {
+        case velqor::ChangeOutcome::Kind::Moved:
             write(QStringLiteral("%1 moved to %2 (%3)\n")
-                      .arg(name, address,
-                           acknowledged ? (found              ? QStringLiteral("acknowledged, found there")
-                                               : verifyChange ? QStringLiteral("acknowledged, not seen there yet")
-                                                              : QStringLiteral("acknowledged"))
-                                        : QStringLiteral("found there"))
+                      .arg(name, newAddress,
+                           sent.kind == velqor::ChangeOutcome::Kind::Acknowledged
+                               ? QStringLiteral("acknowledged, found there")
+                               : QStringLiteral("found there"))
                       .toUtf8());
             return Ok;
-        case velqor::ChangeOutcome::NotConfirmed:
-            return fail(NotConfirmed, QStringLiteral("%1 did not answer and was not found at %2").arg(name, address));
-        case velqor::ChangeOutcome::Refused:
-            return fail(Refused,
-                        code == velqor::ResultRefusedWithoutCode
-                            ? QStringLiteral("%1 refused, without a code").arg(name)
-                            : QStringLiteral("%1 refused with code %2").arg(name).arg(code));
-        case velqor::ChangeOutcome::SeveralAddresses:
-            return fail(SeveralAddresses, QStringLiteral("serial %1 answered from several addresses").arg(name));
-        case velqor::ChangeOutcome::InvalidAddress:
-            return fail(InvalidAddress, QStringLiteral("the command for %1 does not fit a datagram").arg(name));
-        case velqor::ChangeOutcome::Busy:
+        case velqor::ChangeOutcome::Kind::Acknowledged:
+            write(QStringLiteral("%1 moved to %2 (%3)\n")
+                      .arg(name, newAddress,
+                           verifyChange ? QStringLiteral("acknowledged, not seen there yet")
+                                        : QStringLiteral("acknowledged"))
+                      .toUtf8());
+            return Ok;
+        case velqor::ChangeOutcome::Kind::NoAnswer:
+            if (!verifyChange)
+                return fail(NotConfirmed, QStringLiteral("%1: no answer within 1 s; not searched").arg(name));
+            return fail(NotConfirmed,
+                        QStringLiteral("%1 did not answer and was not found at %2").arg(name, newAddress));
+        case velqor::ChangeOutcome::Kind::Refused:
+            return fail(
+                Refused,
+                outcome.deviceCode
+                    ? QStringLiteral("%1 refused with code %2").arg(name).arg(static_cast<int>(*outcome.deviceCode))
+                    : QStringLiteral("%1 refused, without a code").arg(name));
+        case velqor::ChangeOutcome::Kind::NotSent:
             break;
         }
-        return fail(LinkError, QStringLiteral("the device manager was busy"));
+        const QString why = QString::fromUtf8(velqor::ReasonText(outcome.reason));
+        switch (outcome.reason) {
+        case velqor::NotSentReason::Busy:
+            return fail(LinkError, QStringLiteral("the device manager was busy"));
+        case velqor::NotSentReason::SeveralAddresses:
+            return fail(SeveralAddresses, QStringLiteral("serial %1 answered from several addresses").arg(name));
+        case velqor::NotSentReason::HeldByAnotherDevice:
+            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force moves it anyway)").arg(name, why));
+        default:
+            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2").arg(name, why));
+        }
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
 }
 
-bool CommandLine::verify(const std::string &serial, const std::string &address)
+bool CommandLine::verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &address)
 {
     manager->Clear();
     manager->Search(0, false, nullptr);
@@ -229,9 +283,8 @@ bool CommandLine::verify(const std::string &serial, const std::string &address)
     bool found = false;
     while (!found && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(kPollEvery);
-        const velqor::DeviceMap devices = manager->GetDevices();
-        const auto entry = devices.find(serial);
-        found = entry != devices.end() && entry->second == address;
+        for (const velqor::DeviceDetails &device : manager->GetDeviceDetails())
+            found = found || (device.serial == serial && device.address == address);
     }
     manager->StopSearch();
     return found;
@@ -249,11 +302,11 @@ int CommandLine::watch(DeviceFormatter::Format format)
         return linkFailure(error);
     }
     struct Seen {
-        std::string address;
+        velqor::Ipv4Bytes address;
         std::string network;
         bool gone = false;
     };
-    std::map<std::string, Seen> seen;
+    std::map<velqor::Serial, Seen> seen;
     bool first = true;
     auto report = [&](const QString &what, const velqor::DeviceDetails &device) {
         write(DeviceFormatter::event(what, device, format, first));

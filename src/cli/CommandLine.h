@@ -3,6 +3,7 @@
 
 #include "DeviceFormatter.h"
 #include "LinkTarget.h"
+#include "Serial.h"
 
 #include <QStringList>
 
@@ -35,15 +36,18 @@ public:
 
     // Runs one command; needs a QCoreApplication.
     int run(const QStringList &arguments);
+    // The process's arguments without a byte lost: where the system hands
+    // over bytes that are not UTF-8, they come in the serial's display form.
+    static QStringList arguments(int argc, char **argv);
 
 private:
     int list(std::uint32_t timeoutMs, DeviceFormatter::Format format);
-    int setIp(const QString &serialText, const QString &address, std::uint32_t timeoutMs, bool verify);
+    int setIp(const QString &serialText, const QString &addressText, std::uint32_t timeoutMs, bool verify, bool force);
     int watch(DeviceFormatter::Format format);
     // Opens the device link; false (and a line on stderr) when it cannot.
     bool open();
     // Searches until the device answers from address or 3 s have passed.
-    bool verify(const std::string &serial, const std::string &address);
+    bool verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &address);
     static int fail(int status, const QString &message);
     static int linkFailure(const boost::system::system_error &error);
 

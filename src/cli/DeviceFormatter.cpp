@@ -1,7 +1,6 @@
 #include "DeviceFormatter.h"
 
 #include "Csv.h"
-#include "Printable.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -16,9 +15,9 @@ namespace {
 // that the table fits a terminal.
 constexpr int kSerialWidth = 32;
 
-QString latin1(const std::string &bytes)
+QString address(const velqor::Ipv4Bytes &bytes)
 {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return QString::fromStdString(velqor::FormatAddress(bytes));
 }
 
 QString warningIds(const velqor::DeviceDetails &device)
@@ -46,11 +45,7 @@ bool DeviceFormatter::parseFormat(const QString &text, Format *format)
 
 QString DeviceFormatter::printableSerial(const velqor::DeviceDetails &device, int width)
 {
-    const QString text = QString::fromStdString(velqor::Printable(device.serial));
-    if (text.size() <= width)
-        return text;
-    const int keep = width - 1;
-    return text.left(keep - keep / 2) + QChar(0x2026) + text.right(keep / 2);
+    return QString::fromStdString(device.serial.Column(static_cast<std::size_t>(width)));
 }
 
 QJsonObject DeviceFormatter::toJson(const velqor::DeviceDetails &device)
@@ -58,10 +53,14 @@ QJsonObject DeviceFormatter::toJson(const velqor::DeviceDetails &device)
     QJsonArray warnings;
     for (const velqor::Diagnostic &warning : device.warnings)
         warnings.append(QString::fromStdString(warning.Id()));
+    QJsonArray alsoAt;
+    for (const velqor::Ipv4Bytes &other : device.alsoAt)
+        alsoAt.append(address(other));
     return QJsonObject {
-        {QStringLiteral("serial"), latin1(device.serial)},
-        {QStringLiteral("serial_hex"), QString::fromStdString(velqor::Hex(device.serial))},
-        {QStringLiteral("address"), QString::fromStdString(device.address)},
+        {QStringLiteral("serial"), QString::fromStdString(device.serial.Display())},
+        {QStringLiteral("serial_hex"), QString::fromStdString(device.serial.Hex())},
+        {QStringLiteral("address"), address(device.address)},
+        {QStringLiteral("also_at"), alsoAt},
         {QStringLiteral("interface"), QString::fromStdString(device.via.name)},
         {QStringLiteral("local_address"),
          device.via.name.empty() ? QString() : QString::fromStdString(device.via.SubnetText())},
@@ -91,7 +90,7 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
                               QStringLiteral("WARNINGS")};
     std::vector<QStringList> rows;
     for (const velqor::DeviceDetails &device : devices)
-        rows.push_back({printableSerial(device, kSerialWidth), QString::fromStdString(device.address),
+        rows.push_back({printableSerial(device, kSerialWidth), address(device.address),
                         QString::fromStdString(device.via.Label()), warningIds(device)});
     std::vector<int> widths;
     for (const QString &title : header)
@@ -139,8 +138,8 @@ QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetai
         break;
     }
     return QStringLiteral("%1 %2 %3 %4 %5")
-               .arg(time, what.leftJustified(8), printableSerial(device, kSerialWidth),
-                    QString::fromStdString(device.address), QString::fromStdString(device.via.Label()))
+               .arg(time, what.leftJustified(8), printableSerial(device, kSerialWidth), address(device.address),
+                    QString::fromStdString(device.via.Label()))
                .trimmed()
                .toUtf8() +
         '\n';

@@ -24,7 +24,7 @@ public:
     static QByteArray event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first);
 
     static QJsonObject toJson(const velqor::DeviceDetails &device);
-    // The serial for a terminal: unprintable bytes as \xNN, long ones elided.
+    // The serial for a terminal column: its display form, long ones elided.
     static QString printableSerial(const velqor::DeviceDetails &device, int width);
 };
 

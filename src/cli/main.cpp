@@ -10,5 +10,5 @@ int main(int argc, char **argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Velqor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     CommandLine commandLine;
-    return commandLine.run(QCoreApplication::arguments());
+    return commandLine.run(CommandLine::arguments(argc, argv));
 }

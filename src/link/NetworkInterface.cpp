@@ -42,9 +42,23 @@ int PrefixOf(std::uint32_t mask)
 
 } // namespace
 
-std::string NetworkInterface::AddressText() const
+std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text)
+{
+    boost::system::error_code error;
+    const boost::asio::ip::address_v4 address = boost::asio::ip::make_address_v4(text, error);
+    if (error || std::count(text.begin(), text.end(), '.') != 3)
+        return std::nullopt;
+    return address.to_bytes();
+}
+
+std::string FormatAddress(const Ipv4Bytes &address)
 {
     return boost::asio::ip::address_v4(address).to_string();
+}
+
+std::string NetworkInterface::AddressText() const
+{
+    return FormatAddress(address);
 }
 
 std::string NetworkInterface::SubnetText() const
@@ -60,6 +74,11 @@ std::string NetworkInterface::Label() const
 Ipv4Bytes NetworkInterface::Broadcast() const
 {
     return boost::asio::ip::address_v4(ToNumber(address) | ~Mask(prefixLength)).to_bytes();
+}
+
+Ipv4Bytes NetworkInterface::Network() const
+{
+    return boost::asio::ip::address_v4(ToNumber(address) & Mask(prefixLength)).to_bytes();
 }
 
 bool NetworkInterface::Contains(const Ipv4Bytes &other) const

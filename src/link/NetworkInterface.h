@@ -12,7 +12,14 @@
 
 namespace velqor {
 
+/// An IPv4 address: its four bytes in network order.
 using Ipv4Bytes = std::array<unsigned char, 4>;
+
+/// The bytes of a dotted-decimal IPv4 text with exactly three dots; none for
+/// any other text. The one way from text to an address.
+std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text);
+/// The dotted-decimal text of an address. The one way back.
+std::string FormatAddress(const Ipv4Bytes &address);
 
 /// One IPv4 network of the workstation: an interface and its primary address.
 struct NetworkInterface {
@@ -31,6 +38,8 @@ struct NetworkInterface {
     /// Computed from address and prefix: what the system reports can be the
     /// interface's own address.
     Ipv4Bytes Broadcast() const;
+    /// The subnet's lowest address.
+    Ipv4Bytes Network() const;
     /// Whether address lies in this interface's subnet.
     bool Contains(const Ipv4Bytes &other) const;
 

@@ -282,7 +282,8 @@ bool OrvaneBase::Take(Channel &channel, const boost::system::error_code &error, 
         return true;
     }
     channel.buffer[bytesReceived] = '\0';
-    if (auto message = SplitDatagram(channel.buffer.data(), bytesReceived, channel.sender.address().to_string())) {
+    if (auto message =
+            SplitDatagram(channel.buffer.data(), bytesReceived, channel.sender.address().to_v4().to_bytes())) {
         message->via = channel.via;
         try {
             HandleMessage(std::move(*message));

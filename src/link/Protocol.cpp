@@ -1,7 +1,5 @@
 #include "Protocol.h"
 
-#include <boost/asio/ip/address_v4.hpp>
-
 #include <algorithm>
 
 namespace velqor {
@@ -39,21 +37,12 @@ std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &addres
     return datagram;
 }
 
-std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text)
-{
-    boost::system::error_code error;
-    const boost::asio::ip::address_v4 address = boost::asio::ip::make_address_v4(text, error);
-    if (error || std::count(text.begin(), text.end(), '.') != 3)
-        return std::nullopt;
-    return address.to_bytes();
-}
-
-std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender)
+std::optional<Message> SplitDatagram(const char *data, std::size_t length, const Ipv4Bytes &from)
 {
     if (length < kCodeLength || length > kMaxDatagramLength)
         return std::nullopt;
     return Message {std::string(data, kCodeLength), std::string(data + kCodeLength, length - kCodeLength),
-                    std::move(sender)};
+                    FormatAddress(from), from};
 }
 
 bool IsQueryReply(const Message &message)
@@ -72,10 +61,11 @@ std::optional<SetAddressAnswer> ParseSetAddressAnswer(const Message &message)
         return std::nullopt;
     switch (message.code[1]) {
     case 'Q':
-        return SetAddressAnswer {true, 0};
+        return SetAddressAnswer {true, 0, false};
     case 'V':
-        return SetAddressAnswer {
-            false, message.payload.empty() ? 0 : static_cast<int>(static_cast<std::int8_t>(message.payload[0]))};
+        if (message.payload.empty())
+            return SetAddressAnswer {false, 0, false};
+        return SetAddressAnswer {false, static_cast<int>(static_cast<std::int8_t>(message.payload[0])), true};
     default:
         return std::nullopt;
     }

@@ -31,13 +31,9 @@ std::string QueryCommand();
 /// "QVSIPC", the serial byte for byte, then the address in network order.
 std::string SetAddressCommand(const std::string &serial, const Ipv4Bytes &address);
 
-/// The 4 bytes of a dotted-decimal IPv4 text with exactly three dots; none
-/// for any other text.
-std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text);
-
 /// Splits a received datagram; none for one shorter than the code or longer
 /// than kMaxDatagramLength (a cut datagram would carry a cut serial).
-std::optional<Message> SplitDatagram(const char *data, std::size_t length, std::string sender);
+std::optional<Message> SplitDatagram(const char *data, std::size_t length, const Ipv4Bytes &from);
 
 // Device to host.
 bool IsQueryReply(const Message &message);
@@ -49,6 +45,8 @@ struct SetAddressAnswer {
     /// A refusal's signed first payload byte; 0 for an acceptance and for a
     /// refusal without payload.
     int code;
+    /// The refusal carried a code (a payload byte).
+    bool withCode = false;
 };
 /// The answer a set-address reply carries; none for a second letter that is
 /// neither "Q" (accepted) nor "V" (refused).

@@ -1,7 +1,12 @@
 #ifndef VELQOR_ADDRESSRULES_H
 #define VELQOR_ADDRESSRULES_H
 
-#include "Protocol.h"
+#include "ChangeOutcome.h"
+#include "NetworkInterface.h"
+
+#include <optional>
+#include <set>
+#include <vector>
 
 namespace velqor {
 
@@ -9,6 +14,22 @@ namespace velqor {
 /// network"), 127.0.0.0/8 (loopback), 224.0.0.0/4 (multicast) or 240.0.0.0/4
 /// (reserved, the limited broadcast included).
 bool IsAssignable(const Ipv4Bytes &address);
+
+/// 169.254.0.0/16: allowed, but only reachable on the same link.
+bool IsLinkLocal(const Ipv4Bytes &address);
+
+/// Whether address is the network or the broadcast address of the subnet;
+/// a /31 has neither and a /32 is one host (RFC 3021).
+bool IsNetworkAddress(const Ipv4Bytes &address, const NetworkInterface &subnet);
+bool IsBroadcastAddress(const Ipv4Bytes &address, const NetworkInterface &subnet);
+
+/// Why a device that answers on via must not move to address, none when it
+/// may: an address no device can take, the network or broadcast address of
+/// via's subnet or of any of the workstation's (own), one of own's addresses,
+/// or one in heldByOthers (another listed device's).
+std::optional<NotSentReason> CheckNewAddress(const Ipv4Bytes &address, const NetworkInterface &via,
+                                             const std::vector<NetworkInterface> &own,
+                                             const std::set<Ipv4Bytes> &heldByOthers);
 
 } // namespace velqor
 

@@ -1,26 +1,35 @@
 #include "ChangeOutcome.h"
 
-#include "ResultCodes.h"
-
 namespace velqor {
 
-ChangeOutcome JudgeChange(int resultCode, bool foundAtNewAddress)
+ChangeOutcome Confirm(ChangeOutcome sent, bool foundAtNewAddress)
 {
-    switch (resultCode) {
-    case ResultOk:
-        return ChangeOutcome::Moved;
-    case ResultTimeout:
-        // A device that moved without a word counts only where it is found.
-        return foundAtNewAddress ? ChangeOutcome::Moved : ChangeOutcome::NotConfirmed;
-    case ResultSeveralAddresses:
-        return ChangeOutcome::SeveralAddresses;
-    case ResultInvalidArgument:
-        return ChangeOutcome::InvalidAddress;
-    case ResultBusy:
-        return ChangeOutcome::Busy;
-    default:
-        return ChangeOutcome::Refused;
+    if (sent.Checkable() && foundAtNewAddress)
+        sent.kind = ChangeOutcome::Kind::Moved;
+    return sent;
+}
+
+const char *ReasonText(NotSentReason reason)
+{
+    switch (reason) {
+    case NotSentReason::Busy:
+        return "another operation is running";
+    case NotSentReason::NotAssignable:
+        return "no device can take that address";
+    case NotSentReason::TooLong:
+        return "the command does not fit a datagram";
+    case NotSentReason::SeveralAddresses:
+        return "the serial answered from several addresses, and every one of them would move";
+    case NotSentReason::NetworkAddress:
+        return "that is the network address of the device's subnet";
+    case NotSentReason::BroadcastAddress:
+        return "that is the broadcast address of the device's subnet";
+    case NotSentReason::WorkstationAddress:
+        return "that is this workstation's own address";
+    case NotSentReason::HeldByAnotherDevice:
+        return "another device answers from that address";
     }
+    return "not sent";
 }
 
 } // namespace velqor

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,8 +17,8 @@
 namespace velqor {
 
 /// The devices that answered: the latest address of each serial, where it
-/// answered and when, bounded in size, and which serials answered one search
-/// from more than one address.
+/// answered and when, bounded in size, and the other addresses a serial
+/// answered the same search from.
 /// Not thread-safe: the manager guards it with its lock.
 class DeviceRegistry {
 public:
@@ -31,9 +32,9 @@ public:
     /// and the registry is full: the answer is dropped and counted. A device
     /// heard on two interfaces (both on one switch) keeps the one whose
     /// subnet holds its address.
-    bool Record(const std::string &serial, const std::string &address, const NetworkInterface &via = {});
+    bool Record(const std::string &serial, const Ipv4Bytes &address, const NetworkInterface &via = {});
     /// Sets the address of a serial, as after an acknowledged change.
-    void Set(const std::string &serial, const std::string &address);
+    void Set(const std::string &serial, const Ipv4Bytes &address);
     void Clear();
     /// A new search starts: forgets which serials answered from several
     /// addresses and the count of dropped answers.
@@ -42,25 +43,29 @@ public:
     DeviceMap Map() const;
     /// Every device in serial order, without diagnostics.
     std::vector<DeviceDetails> Details() const;
-    /// The interface the device last answered on; empty when unknown.
-    std::string InterfaceOf(const std::string &serial) const;
+    /// Where the device last answered from and on which interface; none for
+    /// an unknown serial.
+    std::optional<std::pair<Ipv4Bytes, NetworkInterface>> Find(const std::string &serial) const;
+    /// Every address that a serial other than this one last answered from.
+    std::set<Ipv4Bytes> AddressesBesides(const std::string &serial) const;
     bool AnsweredFromSeveralAddresses(const std::string &serial) const;
     /// Answers with a new serial dropped since the search began (or Clear).
     std::size_t Dropped() const;
 
 private:
     struct Entry {
-        std::string address;
+        Ipv4Bytes address;
         std::uint64_t search; ///< The search it last answered in.
         NetworkInterface via;
         std::chrono::steady_clock::time_point lastSeen;
         /// When via last heard it.
         std::chrono::steady_clock::time_point viaHeard;
+        /// The other addresses it answered from in its search.
+        std::vector<Ipv4Bytes> alsoAt;
     };
 
     std::size_t capacity;
     std::map<std::string, Entry> entries;
-    std::set<std::string> severalAddresses;
     std::uint64_t search = 0;
     std::size_t dropped = 0;
 };

@@ -1,7 +1,6 @@
 #include "Diagnostic.h"
 
 #include "DeviceDetails.h"
-#include "Protocol.h"
 
 #include <map>
 
@@ -22,6 +21,8 @@ std::string Diagnostic::Id() const
         return "address-conflict";
     case Kind::OwnAddress:
         return "own-address";
+    case Kind::SeveralAddresses:
+        return "several-addresses";
     case Kind::StrictReversePathFilter:
         return "strict-rp-filter";
     }
@@ -30,15 +31,19 @@ std::string Diagnostic::Id() const
 
 void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own)
 {
-    std::map<std::string, int> serialsAt;
+    std::map<Ipv4Bytes, int> serialsAt;
     for (const DeviceDetails &device : devices)
         ++serialsAt[device.address];
     for (DeviceDetails &device : devices) {
         device.warnings.clear();
-        const std::optional<Ipv4Bytes> address = ParseDottedAddress(device.address);
-        if (!address)
-            continue;
-        if (!device.via.name.empty() && !device.via.Contains(*address)) {
+        const Ipv4Bytes &address = device.address;
+        if (!device.alsoAt.empty()) {
+            std::string text = "Serial answered from several addresses: " + FormatAddress(address);
+            for (const Ipv4Bytes &other : device.alsoAt)
+                text += ", " + FormatAddress(other);
+            device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, text + " (the first answered last)", {}});
+        }
+        if (!device.via.name.empty() && !device.via.Contains(address)) {
             device.warnings.push_back({Diagnostic::Kind::WrongSubnet,
                                        "wrong subnet: outside " + device.via.SubnetText() + " on " + device.via.name +
                                            "; it can be re-addressed, companion programs cannot reach it",
@@ -49,7 +54,7 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
                 {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
         }
         for (const NetworkInterface &network : own) {
-            if (network.address == *address) {
+            if (network.address == address) {
                 device.warnings.push_back(
                     {Diagnostic::Kind::OwnAddress, "at this workstation's own address on " + network.name, {}});
                 break;

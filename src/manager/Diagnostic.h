@@ -22,6 +22,9 @@ struct Diagnostic {
         AddressConflict,
         /// At one of the workstation's own addresses.
         OwnAddress,
+        /// Its serial answered from more than one address: several devices
+        /// share it, and a change sent to it would move them all.
+        SeveralAddresses,
         /// Linux drops the answers of wrong-subnet devices on this interface.
         StrictReversePathFilter,
     };

@@ -33,6 +33,11 @@ int OrvaneManager::SetAddress(std::string serial, std::string address)
     return d->SetAddress(std::move(serial), std::move(address));
 }
 
+ChangeOutcome OrvaneManager::ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force)
+{
+    return d->ChangeAddress(serial, address, force);
+}
+
 DeviceMap OrvaneManager::GetDevices()
 {
     return d->GetDevices();

@@ -1,6 +1,7 @@
 #ifndef VELQOR_ORVANEMANAGER_H
 #define VELQOR_ORVANEMANAGER_H
 
+#include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceListener.h"
 #include "DeviceMap.h"
@@ -36,6 +37,9 @@ public:
     void StopSearch();
     void Clear();
     int SetAddress(std::string serial, std::string address);
+    /// The address change with its outcome as a value; see
+    /// OrvaneManagerPrivate::ChangeAddress.
+    ChangeOutcome ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force = false);
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics.
     std::vector<DeviceDetails> GetDeviceDetails();

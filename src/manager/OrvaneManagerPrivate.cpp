@@ -4,6 +4,7 @@
 #include "OrvaneLogger.h"
 #include "Protocol.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -15,14 +16,6 @@ namespace {
 
 constexpr std::uint32_t kTickMs = 1000;
 constexpr std::uint32_t kSetAddressWaitMs = 1000;
-
-int ResultOf(const SetAddressAnswer &answer)
-{
-    if (answer.accepted)
-        return ResultOk;
-    // A refusal must never read as the success code.
-    return answer.code == 0 ? ResultRefusedWithoutCode : answer.code;
-}
 
 } // namespace
 
@@ -133,40 +126,90 @@ std::size_t OrvaneManagerPrivate::GetDroppedCount()
 
 int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
 {
+    const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
+    if (!bytes)
+        return ResultInvalidArgument;
+    return ResultCodeOf(ChangeAddress(Serial(std::move(serial)), *bytes));
+}
+
+ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force)
+{
+    const std::vector<NetworkInterface> own = Interfaces();
     Lock lock(mutex);
     if (busy)
-        return ResultBusy;
-    const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
-    if (!bytes || !IsAssignable(*bytes))
-        return ResultInvalidArgument;
-    const std::string command = SetAddressCommand(serial, *bytes);
+        return ChangeOutcome::NotSent(NotSentReason::Busy);
+    const std::optional<std::pair<Ipv4Bytes, NetworkInterface>> known = registry.Find(serial.Bytes());
+    const NetworkInterface via = known ? known->second : NetworkInterface {};
+    const std::string command = SetAddressCommand(serial.Bytes(), address);
+    const std::optional<NotSentReason> unsafe =
+        CheckNewAddress(address, via, own, registry.AddressesBesides(serial.Bytes()));
+    if (unsafe && !(force && *unsafe == NotSentReason::HeldByAnotherDevice))
+        return ChangeOutcome::NotSent(*unsafe);
     // No device would receive it whole.
     if (command.size() > kMaxDatagramLength)
-        return ResultInvalidArgument;
-    if (registry.AnsweredFromSeveralAddresses(serial))
-        return ResultSeveralAddresses;
+        return ChangeOutcome::NotSent(NotSentReason::TooLong);
+    if (registry.AnsweredFromSeveralAddresses(serial.Bytes()))
+        return ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
 
-    // Where the device last answered; its reply may come on any interface.
     RefreshInterfaces();
-    SendVia(command, registry.InterfaceOf(serial));
+    const std::vector<NetworkInterface> sockets = Interfaces();
+    const bool viaKnown = !via.name.empty() && std::find(sockets.begin(), sockets.end(), via) != sockets.end();
+    answerVia = viaKnown ? via.name : std::string();
+    answerFrom.clear();
+    if (known)
+        answerFrom = {known->first, address};
+    SendVia(command, answerVia);
     Begin(true);
+    changeOutcome = ChangeOutcome::NoAnswer();
     try {
         ArmDeadline(kSetAddressWaitMs);
     } catch (...) {
         Finish(result);
         throw;
     }
-    const int outcome = WaitResult(lock);
-    if (outcome == ResultOk)
-        registry.Set(serial, address);
-    return outcome;
+    WaitResult(lock);
+    if (changeOutcome.kind == ChangeOutcome::Kind::Acknowledged)
+        registry.Set(serial.Bytes(), address);
+    return changeOutcome;
+}
+
+ChangeOutcome OrvaneManagerPrivate::OutcomeOf(const SetAddressAnswer &answer)
+{
+    if (answer.accepted)
+        return ChangeOutcome::Acknowledged();
+    return ChangeOutcome::Refused(answer.withCode ? std::optional<std::int8_t>(static_cast<std::int8_t>(answer.code))
+                                                  : std::nullopt);
+}
+
+int OrvaneManagerPrivate::ResultCodeOf(const ChangeOutcome &outcome)
+{
+    switch (outcome.kind) {
+    case ChangeOutcome::Kind::Moved:
+    case ChangeOutcome::Kind::Acknowledged:
+        return ResultOk;
+    case ChangeOutcome::Kind::Refused:
+        // A refusal must never read as the success code.
+        return outcome.deviceCode.value_or(0) == 0 ? ResultRefusedWithoutCode : *outcome.deviceCode;
+    case ChangeOutcome::Kind::NoAnswer:
+        return ResultTimeout;
+    case ChangeOutcome::Kind::NotSent:
+        break;
+    }
+    switch (outcome.reason) {
+    case NotSentReason::Busy:
+        return ResultBusy;
+    case NotSentReason::SeveralAddresses:
+        return ResultSeveralAddresses;
+    default:
+        return ResultInvalidArgument;
+    }
 }
 
 void OrvaneManagerPrivate::HandleMessage(Message message)
 {
     Lock lock(mutex);
     if (IsQueryReply(message)) {
-        registry.Record(message.payload, message.sender, message.via);
+        registry.Record(message.payload, message.from, message.via);
         return;
     }
     const std::optional<SetAddressAnswer> answer = ParseSetAddressAnswer(message);
@@ -179,7 +222,19 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
             << "OrvaneManager: ignored a set-address answer from " << message.sender << ": no address change pending";
         return;
     }
-    Finish(ResultOf(*answer));
+    // Nor may another device's late answer, or a host that answers every
+    // change, decide this one.
+    const bool fromDevice =
+        answerFrom.empty() || std::find(answerFrom.begin(), answerFrom.end(), message.from) != answerFrom.end();
+    if (!fromDevice || (!answerVia.empty() && message.via.name != answerVia)) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+            << "OrvaneManager: ignored a set-address answer from " << message.sender << " on "
+            << (message.via.name.empty() ? std::string("the link") : message.via.name)
+            << ": not where the device answers";
+        return;
+    }
+    changeOutcome = OutcomeOf(*answer);
+    Finish(ResultCodeOf(changeOutcome));
 }
 
 void OrvaneManagerPrivate::Begin(bool addressChange)

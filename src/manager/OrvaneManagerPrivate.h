@@ -1,6 +1,7 @@
 #ifndef VELQOR_ORVANEMANAGERPRIVATE_H
 #define VELQOR_ORVANEMANAGERPRIVATE_H
 
+#include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceListener.h"
 #include "DeviceMap.h"
@@ -60,8 +61,20 @@ public:
     /// last search.
     std::size_t GetDroppedCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
-    /// waits up to one second for its answer.
+    /// waits up to one second for its answer; ChangeAddress's outcome as a
+    /// result code.
     int SetAddress(std::string serial, std::string address);
+    /// Asks the device with this serial to move to address and waits up to
+    /// one second for its answer. Sends nothing for an address that would
+    /// take it or the workstation off the network (see CheckNewAddress);
+    /// force allows one that another listed device holds. Only an answer
+    /// from where the device last answered, or from the new address, on the
+    /// interface the command went out on, counts.
+    ChangeOutcome ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force = false);
+    /// The outcome of a set-address answer.
+    static ChangeOutcome OutcomeOf(const SetAddressAnswer &answer);
+    /// The result code that SetAddress returns for an outcome.
+    static int ResultCodeOf(const ChangeOutcome &outcome);
 
 protected:
     void HandleMessage(Message message) override;
@@ -97,6 +110,13 @@ private:
     /// A listener is being served outside the lock.
     bool serving = false;
     int result = ResultOk;
+    /// What the address change in progress came to.
+    ChangeOutcome changeOutcome;
+    /// Where the answer to the address change in progress may come from;
+    /// any sender when empty (a device the registry does not know).
+    std::vector<Ipv4Bytes> answerFrom;
+    /// The interface the command went out on; any when empty.
+    std::string answerVia;
     DeviceListener *listener = nullptr;
     /// Numbers the operations, so that a timer armed for one never acts on a
     /// later one, even when its completion was already queued.

@@ -4,7 +4,6 @@
 #include "ChangeOutcome.h"
 #include "OrvaneModel.h"
 #include "Protocol.h"
-#include "ResultCodes.h"
 #include "ui_AssignDialog.h"
 
 #include <boost/system/system_error.hpp>
@@ -15,7 +14,25 @@ namespace {
 
 QString dotted(const velqor::Ipv4Bytes &address)
 {
-    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
+    return QString::fromStdString(velqor::FormatAddress(address));
+}
+
+QString describe(const velqor::ChangeOutcome &outcome)
+{
+    switch (outcome.kind) {
+    case velqor::ChangeOutcome::Kind::Moved:
+        return AssignDialog::tr("moved");
+    case velqor::ChangeOutcome::Kind::Acknowledged:
+        return AssignDialog::tr("moved, not found there yet");
+    case velqor::ChangeOutcome::Kind::NoAnswer:
+        return AssignDialog::tr("not confirmed");
+    case velqor::ChangeOutcome::Kind::Refused:
+        return outcome.deviceCode ? AssignDialog::tr("refused with code %1").arg(int(*outcome.deviceCode))
+                                  : AssignDialog::tr("refused without a code");
+    case velqor::ChangeOutcome::Kind::NotSent:
+        break;
+    }
+    return AssignDialog::tr("not sent: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
 }
 
 } // namespace
@@ -30,13 +47,15 @@ AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *
     for (int row : rows) {
         const velqor::DeviceDetails device = model->detailsAt(row);
         const int index = static_cast<int>(devices.size());
-        devices.push_back({QString::fromLatin1(device.serial.data(), qsizetype(device.serial.size())), {}, {}});
-        ui->devicesTableWidget->setItem(index, 0, new QTableWidgetItem(devices.back().serial));
+        devices.push_back({device.serial, {}, {}});
+        ui->devicesTableWidget->setItem(index, 0,
+                                        new QTableWidgetItem(QString::fromStdString(device.serial.Display())));
         ui->devicesTableWidget->setItem(index, 1, new QTableWidgetItem);
         setStatus(index, tr("waiting"));
         // Prefilled with the first free address of the devices' network.
         if (index == 0 && !device.via.name.empty()) {
-            if (const auto free = velqor::FirstFreeAddress(device.via, used))
+            network = device.via;
+            if (const auto free = velqor::FirstFreeAddress(device.via, used, model->networks()))
                 ui->startLineEdit->setText(dotted(*free));
         }
     }
@@ -53,7 +72,7 @@ void AssignDialog::run()
     if (!start || devices.empty())
         return;
     const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
-    const auto plan = velqor::PlanAddresses(*start, devices.size(), used);
+    const auto plan = velqor::PlanAddresses(*start, devices.size(), network, used, model->networks());
     running = true;
     cancelled = false;
     ui->startPushButton->setEnabled(false);
@@ -63,18 +82,19 @@ void AssignDialog::run()
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const int index = static_cast<int>(i);
         if (i >= plan.size()) {
-            setStatus(index, tr("no free address left"));
+            // The plan never leaves the subnet: say how many it had room for.
+            setStatus(index, tr("no free address left in the subnet (%n fit)", nullptr, int(plan.size())));
             continue;
         }
-        devices[i].address = dotted(plan[i]);
-        ui->devicesTableWidget->item(index, 1)->setText(devices[i].address);
+        devices[i].address = plan[i];
+        ui->devicesTableWidget->item(index, 1)->setText(dotted(plan[i]));
         if (cancelled) {
             setStatus(index, tr("cancelled"));
             continue;
         }
         setStatus(index, tr("changing…"));
         try {
-            devices[i].code = model->changeAddress(devices[i].serial, devices[i].address);
+            devices[i].outcome = model->changeAddress(devices[i].serial, plan[i]);
             setStatus(index, tr("answered, confirming…"));
         } catch (const boost::system::system_error &error) {
             setStatus(index, tr("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
@@ -86,34 +106,13 @@ void AssignDialog::run()
     model->refresh();
     confirmedCount = 0;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (!devices[i].code)
+        if (!devices[i].outcome)
             continue;
-        const int code = *devices[i].code;
-        const bool found = model->addressOf(devices[i].serial) == devices[i].address;
-        QString text;
-        switch (velqor::JudgeChange(code, found)) {
-        case velqor::ChangeOutcome::Moved:
-            text = found ? tr("moved") : tr("moved, not found there yet");
-            confirmedCount += found ? 1 : 0;
-            break;
-        case velqor::ChangeOutcome::NotConfirmed:
-            text = tr("not confirmed");
-            break;
-        case velqor::ChangeOutcome::Refused:
-            text = code == velqor::ResultRefusedWithoutCode ? tr("refused without a code")
-                                                            : tr("refused with code %1").arg(code);
-            break;
-        case velqor::ChangeOutcome::SeveralAddresses:
-            text = tr("serial answered from several addresses");
-            break;
-        case velqor::ChangeOutcome::InvalidAddress:
-            text = tr("invalid address");
-            break;
-        case velqor::ChangeOutcome::Busy:
-            text = tr("busy");
-            break;
-        }
-        setStatus(static_cast<int>(i), text);
+        const velqor::DeviceDetails now = model->detailsAt(model->rowOf(devices[i].serial));
+        const bool found = now.serial == devices[i].serial && now.address == devices[i].address;
+        const velqor::ChangeOutcome outcome = velqor::Confirm(*devices[i].outcome, found);
+        confirmedCount += outcome.kind == velqor::ChangeOutcome::Kind::Moved ? 1 : 0;
+        setStatus(static_cast<int>(i), describe(outcome));
     }
     ui->progressBar->setValue(ui->progressBar->maximum());
     ui->closePushButton->setEnabled(true);

@@ -1,6 +1,10 @@
 #ifndef ASSIGNDIALOG_H
 #define ASSIGNDIALOG_H
 
+#include "ChangeOutcome.h"
+#include "NetworkInterface.h"
+#include "Serial.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -40,9 +44,9 @@ private slots:
 
 private:
     struct Device {
-        QString serial;
-        QString address;
-        std::optional<int> code;
+        velqor::Serial serial;
+        std::optional<velqor::Ipv4Bytes> address;
+        std::optional<velqor::ChangeOutcome> outcome;
     };
 
     void setStatus(int index, const QString &text);
@@ -51,6 +55,8 @@ private:
     Ui::AssignDialog *ui;
     OrvaneModel *model;
     std::vector<Device> devices;
+    // The network of the first device: the plan stays inside its subnet.
+    velqor::NetworkInterface network;
     bool running = false;
     bool cancelled = false;
     int confirmedCount = 0;

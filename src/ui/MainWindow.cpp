@@ -6,7 +6,6 @@
 #include "Csv.h"
 #include "DeviceTableProxy.h"
 #include "OrvaneModel.h"
-#include "Printable.h"
 #include "ui_MainWindow.h"
 
 #include <QClipboard>
@@ -20,6 +19,7 @@
 #include <QInputDialog>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
@@ -37,9 +37,10 @@ constexpr int kAddressColumn = 1;
 // The chooser is sized for this many characters, never for its longest serial.
 constexpr int kChooserCharacters = 24;
 
-void writeLine(const QByteArray &bytes)
+// The text is already safe on a terminal: serials come in their display form.
+void writeLine(const QString &text)
 {
-    std::cout << velqor::Printable(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))) << std::endl;
+    std::cout << text.toStdString() << std::endl;
     // A closed output fails this line, not the launch nor the next lines.
     std::cout.clear();
 }
@@ -136,6 +137,8 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     // Connected before the first search, so that a device link that cannot be
     // opened at start is reported too.
     connect(model, &OrvaneModel::showMessage, ui->statusBar, &QStatusBar::showMessage);
+    // Asked after the editor has closed, never from inside its commit.
+    connect(model, &OrvaneModel::confirmationNeeded, this, &MainWindow::confirmMove, Qt::QueuedConnection);
     updateDeviceList();
     fillApplicationList();
 }
@@ -233,14 +236,14 @@ QList<int> MainWindow::selectedRows() const
 
 void MainWindow::copySelectedRows()
 {
-    QString text;
+    // Serials in their display form hold no tab, line break or NUL, so each
+    // device stays one line of cells.
+    std::string text;
     for (int row : selectedRows()) {
-        QStringList cells;
-        for (int column = 0; column <= DeviceTableProxy::NetworkColumn; ++column)
-            cells << tableProxy->index(row, column).data().toString();
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        const velqor::DeviceDetails device = model->detailsAt(row);
+        text += velqor::TsvRecord({device.serial.Display(), velqor::FormatAddress(device.address), device.via.Label()});
     }
-    QGuiApplication::clipboard()->setText(text);
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
 void MainWindow::editCurrentAddress()
@@ -248,6 +251,19 @@ void MainWindow::editCurrentAddress()
     const QModelIndex current = ui->orvanesTableView->currentIndex();
     if (current.isValid() && !model->isBusy())
         ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
+}
+
+void MainWindow::confirmMove(int row, const QString &address)
+{
+    const QString serial = QString::fromStdString(model->detailsAt(row).serial.Display());
+    const auto answer = QMessageBox::question(
+        this, tr("Address in use"),
+        tr("Another device answers from %1. Move %2 there anyway, to swap the two?").arg(address, serial),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        model->moveDevice(row, address, true);
+    else
+        ui->statusBar->showMessage(tr("Could not change IP: another device answers from %1").arg(address), kMessageMs);
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()
@@ -279,7 +295,7 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
     const QString address = QInputDialog::getText(this, tr("Move into %1").arg(network), tr("New address:"),
                                                   QLineEdit::Normal, free, &accepted);
     if (accepted && !address.isEmpty())
-        model->setData(model->index(row, kAddressColumn), address, Qt::EditRole);
+        model->moveDevice(row, address, false);
 }
 
 void MainWindow::on_assignPushButton_clicked()
@@ -319,18 +335,19 @@ bool MainWindow::exportTo(const QString &path)
 
 void MainWindow::on_LaunchPushButton_clicked()
 {
-    const QString serial = ui->orvanesComboBox->currentText();
+    const int row = ui->orvanesComboBox->currentIndex();
     const QString application = ui->applicationComboBox->currentText();
-    writeLine(serial.toLatin1());
-    writeLine(application.toLocal8Bit());
+    writeLine(ui->orvanesComboBox->currentText());
+    writeLine(application);
     if (application.isEmpty())
         return;
 
     const QString program = QDir::toNativeSeparators(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() +
                                                      QLatin1Char('/') + application);
     QStringList arguments;
-    // A device chosen before the model reloaded may be gone: start without it.
-    const QString address = model->count() > 0 ? model->addressOf(serial) : QString();
+    // The chooser's row is the device: its text is only what it shows. A
+    // device chosen before the model reloaded may be gone: start without it.
+    const QString address = model->addressAt(row);
     if (!address.isEmpty())
         arguments << address;
     if (!QProcess::startDetached(program, arguments))

@@ -46,6 +46,8 @@ private slots:
 
 private:
     void fillApplicationList();
+    // Asks before moving a device onto an address another device holds.
+    void confirmMove(int row, const QString &address);
     // Makes the table's current row the chooser's device.
     void showChosenDevice(int row);
     void setBusy(bool busy);

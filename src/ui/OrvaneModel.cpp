@@ -1,10 +1,10 @@
 #include "OrvaneModel.h"
 
 #include "AddressPlan.h"
+#include "AddressRules.h"
 #include "ChangeOutcome.h"
 #include "Protocol.h"
 
-#include <boost/asio/ip/address_v4.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <QEventLoop>
@@ -24,16 +24,9 @@ constexpr int kMessageMs = 5000;
 // How often rows are taken in while a search runs.
 constexpr int kLiveRowsMs = 100;
 
-// Serials are arbitrary bytes: Latin-1 maps each one to a character and back.
-QString fromBytes(const std::string &bytes)
+QString addressText(const velqor::Ipv4Bytes &address)
 {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string toBytes(const QString &text)
-{
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return QString::fromStdString(velqor::FormatAddress(address));
 }
 
 } // namespace
@@ -60,20 +53,15 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 {
     if (index.row() < 0 || index.row() >= count() || index.column() < 0 || index.column() >= kColumnCount)
         return QVariant();
-    const auto entry = rows[static_cast<std::size_t>(index.row())];
+    const velqor::DeviceDetails &device = rows[static_cast<std::size_t>(index.row())]->second;
     switch (role) {
     case Qt::DisplayRole:
-        return fromBytes(index.column() == kSerialColumn ? entry->first : entry->second);
+        return index.column() == kSerialColumn ? QString::fromStdString(device.serial.Display())
+                                               : addressText(device.address);
     case StaleRole:
-        return stale.count(entry->first) != 0;
-    default:
-        break;
-    }
-    const auto found = details.find(entry->first);
-    if (found == details.end())
-        return QVariant();
-    const velqor::DeviceDetails &device = found->second;
-    switch (role) {
+        return stale.count(device.serial) != 0;
+    case SerialRole:
+        return QByteArray::fromStdString(device.serial.Bytes());
     case NetworkRole:
         return QString::fromStdString(device.via.Label());
     case WarningsRole:
@@ -92,49 +80,79 @@ bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int r
 {
     if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count() || busy)
         return true;
-    const QString serial = this->index(index.row(), kSerialColumn).data(Qt::DisplayRole).toString();
     const QString address = value.toString();
     if (address.isEmpty())
         return true;
+    moveDevice(index.row(), address, false);
+    return true;
+}
 
+void OrvaneModel::moveDevice(int row, const QString &addressText, bool force)
+{
+    if (row < 0 || row >= count() || busy)
+        return;
+    const velqor::Serial serial = rows[static_cast<std::size_t>(row)]->first;
+    const std::optional<velqor::Ipv4Bytes> address = velqor::ParseDottedAddress(addressText.toStdString());
     if (!openLink()) {
-        emit editCompleted(address);
-        return true;
+        emit editCompleted(addressText);
+        return;
     }
     setBusy(true);
-    int code = velqor::ResultOk;
+    velqor::ChangeOutcome outcome = velqor::ChangeOutcome::NotSent(velqor::NotSentReason::NotAssignable);
     try {
-        code = changeAddress(serial, address);
+        if (address)
+            outcome = changeAddress(serial, *address, force);
     } catch (const boost::system::system_error &error) {
         reportLinkError(error);
         setBusy(false);
-        emit editCompleted(address);
-        return true;
+        emit editCompleted(addressText);
+        return;
+    }
+    if (outcome.kind == velqor::ChangeOutcome::Kind::NotSent &&
+        outcome.reason == velqor::NotSentReason::HeldByAnotherDevice) {
+        setBusy(false);
+        emit confirmationNeeded(row, addressText);
+        return;
     }
     search();
     setBusy(false);
 
     // Without an answer the change counts only when the device is found there.
+    const auto found = devices.find(serial);
+    outcome = velqor::Confirm(outcome, address && found != devices.end() && found->second.address == *address);
     QString text;
-    const auto found = devices.find(toBytes(serial));
-    const bool foundThere = found != devices.end() && found->second == toBytes(address);
-    switch (velqor::JudgeChange(code, foundThere)) {
-    case velqor::ChangeOutcome::Moved:
+    switch (outcome.kind) {
+    case velqor::ChangeOutcome::Kind::Moved:
+    case velqor::ChangeOutcome::Kind::Acknowledged:
         text = tr("IP updated succesfully");
+        if (address && velqor::IsLinkLocal(*address))
+            text += tr("; %1 is link-local: only hosts on the same link reach it").arg(addressText);
         break;
-    case velqor::ChangeOutcome::NotConfirmed:
+    case velqor::ChangeOutcome::Kind::NoAnswer:
         text = tr("IP change not confirmed");
         break;
-    case velqor::ChangeOutcome::SeveralAddresses:
-        text = tr("Serial answered from several addresses");
-        break;
-    default:
+    case velqor::ChangeOutcome::Kind::Refused:
         text = tr("Could not change IP");
+        break;
+    case velqor::ChangeOutcome::Kind::NotSent:
+        switch (outcome.reason) {
+        case velqor::NotSentReason::SeveralAddresses:
+            text = tr("Serial answered from several addresses");
+            break;
+        case velqor::NotSentReason::NotAssignable:
+        case velqor::NotSentReason::TooLong:
+        case velqor::NotSentReason::Busy:
+            text = tr("Could not change IP");
+            break;
+        default:
+            // An address that would cut the device or the workstation off.
+            text = tr("Could not change IP: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
+            break;
+        }
         break;
     }
     emit showMessage(text, kMessageMs);
-    emit editCompleted(address);
-    return true;
+    emit editCompleted(addressText);
 }
 
 QVariant OrvaneModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -163,11 +181,11 @@ Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
 int OrvaneModel::refresh()
 {
     if (busy)
-        return count();
+        return deviceCount();
     setBusy(true);
-    const int found = search();
+    search();
     setBusy(false);
-    return found;
+    return deviceCount();
 }
 
 int OrvaneModel::search()
@@ -201,14 +219,14 @@ int OrvaneModel::search()
     return count();
 }
 
-int OrvaneModel::changeAddress(const QString &serial, const QString &address)
+velqor::ChangeOutcome OrvaneModel::changeAddress(const velqor::Serial &serial, const velqor::Ipv4Bytes &address,
+                                                 bool force)
 {
     // A link that could not be opened before is tried again; its error leaves
     // as a failed send would.
     if (!manager)
         manager.emplace(target.address, target.port);
-    return whileResponsive(
-        [this, serial = toBytes(serial), address = toBytes(address)] { return manager->SetAddress(serial, address); });
+    return whileResponsive([this, serial, address, force] { return manager->ChangeAddress(serial, address, force); });
 }
 
 template<typename Work> auto OrvaneModel::whileResponsive(Work work) -> decltype(work())
@@ -238,7 +256,7 @@ template<typename Work> auto OrvaneModel::whileResponsive(Work work) -> decltype
 
 void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool final)
 {
-    std::set<std::string> heard;
+    std::set<velqor::Serial> heard;
     std::vector<const velqor::DeviceDetails *> added;
     // Both lists are in serial order: one walk finds each row, and changed
     // rows are announced in runs.
@@ -261,10 +279,9 @@ void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool fi
             added.push_back(&device);
             continue;
         }
-        velqor::DeviceDetails &known = details[device.serial];
-        const bool differs = entry->second != device.address || stale.erase(device.serial) != 0 ||
-            known.via != device.via || known.warnings.size() != device.warnings.size();
-        entry->second = device.address;
+        velqor::DeviceDetails &known = entry->second;
+        const bool differs = known.address != device.address || stale.erase(device.serial) != 0 ||
+            known.via != device.via || known.warnings.size() != device.warnings.size() || known.alsoAt != device.alsoAt;
         known = device;
         if (!differs)
             continue;
@@ -284,10 +301,8 @@ void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool fi
             ++last;
         const int row = static_cast<int>(std::distance(devices.begin(), position));
         beginInsertRows(QModelIndex(), row, row + static_cast<int>(last - first) - 1);
-        for (std::size_t i = first; i < last; ++i) {
-            devices.emplace(added[i]->serial, added[i]->address);
-            details[added[i]->serial] = *added[i];
-        }
+        for (std::size_t i = first; i < last; ++i)
+            devices.emplace(added[i]->serial, *added[i]);
         rebuildRows();
         endInsertRows();
         first = last;
@@ -304,11 +319,8 @@ void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool fi
         while (top > 0 && heard.count(rows[static_cast<std::size_t>(top - 1)]->first) == 0)
             --top;
         beginRemoveRows(QModelIndex(), top, row);
-        for (int r = top; r <= row; ++r) {
-            const std::string serial = rows[static_cast<std::size_t>(r)]->first;
-            details.erase(serial);
-            stale.erase(serial);
-        }
+        for (int r = top; r <= row; ++r)
+            stale.erase(rows[static_cast<std::size_t>(r)]->first);
         devices.erase(rows[static_cast<std::size_t>(top)], std::next(rows[static_cast<std::size_t>(row)]));
         rebuildRows();
         endRemoveRows();
@@ -330,10 +342,31 @@ int OrvaneModel::count() const
     return static_cast<int>(devices.size());
 }
 
+int OrvaneModel::deviceCount() const
+{
+    std::size_t total = 0;
+    for (const auto &entry : devices)
+        total += entry.second.DeviceCount();
+    return static_cast<int>(total);
+}
+
+int OrvaneModel::rowOf(const velqor::Serial &serial) const
+{
+    const auto found = devices.find(serial);
+    return found == devices.end() ? -1 : static_cast<int>(std::distance(devices.begin(), found));
+}
+
 QString OrvaneModel::addressOf(const QString &serial) const
 {
-    const auto found = devices.find(toBytes(serial));
-    return found == devices.end() ? QString() : fromBytes(found->second);
+    const std::optional<velqor::Serial> bytes = velqor::Serial::FromText(serial.toStdString());
+    return bytes ? addressAt(rowOf(*bytes)) : QString();
+}
+
+QString OrvaneModel::addressAt(int row) const
+{
+    if (row < 0 || row >= count())
+        return QString();
+    return addressText(rows[static_cast<std::size_t>(row)]->second.address);
 }
 
 bool OrvaneModel::searchFailed() const
@@ -360,11 +393,7 @@ velqor::DeviceDetails OrvaneModel::detailsAt(int row) const
 {
     if (row < 0 || row >= count())
         return {};
-    const auto entry = rows[static_cast<std::size_t>(row)];
-    const auto found = details.find(entry->first);
-    if (found != details.end())
-        return found->second;
-    return velqor::DeviceDetails {entry->first, entry->second, {}, {}, {}};
+    return rows[static_cast<std::size_t>(row)]->second;
 }
 
 QString OrvaneModel::moveIntoAddress(int row) const
@@ -375,18 +404,16 @@ QString OrvaneModel::moveIntoAddress(int row) const
     });
     if (!wrongSubnet)
         return QString();
-    const auto free = velqor::FirstFreeAddress(device.via, usedAddresses());
-    if (!free)
-        return QString();
-    return QString::fromStdString(boost::asio::ip::address_v4(*free).to_string());
+    const auto free = velqor::FirstFreeAddress(device.via, usedAddresses(), interfaces);
+    return free ? addressText(*free) : QString();
 }
 
 std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
 {
     std::set<velqor::Ipv4Bytes> used;
     for (const auto &entry : devices) {
-        if (const auto address = velqor::ParseDottedAddress(entry.second))
-            used.insert(*address);
+        used.insert(entry.second.address);
+        used.insert(entry.second.alsoAt.begin(), entry.second.alsoAt.end());
     }
     return used;
 }

@@ -1,10 +1,11 @@
 #ifndef ORVANEMODEL_H
 #define ORVANEMODEL_H
 
+#include "ChangeOutcome.h"
 #include "DeviceDetails.h"
-#include "DeviceMap.h"
 #include "LinkTarget.h"
 #include "OrvaneManager.h"
+#include "Serial.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
@@ -35,6 +36,7 @@ public:
         NetworkRole, // QString: interface and the workstation's address/prefix there
         WarningsRole, // QStringList: the device's diagnostics, as texts
         WarningIdsRole, // QStringList: the same as identifiers
+        SerialRole, // QByteArray: the serial's exact bytes, the row's identity
     };
 
     explicit OrvaneModel(QObject *parent = nullptr, velqor::LinkTarget target = {});
@@ -48,11 +50,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Searches for 1500 ms, updates the rows as devices answer and returns
-    // their number once the search is over.
+    // the number of devices once the search is over (a row whose serial
+    // answered from several addresses counts each of them).
     int refresh();
+    // The number of rows.
     int count() const;
-    // The address of the device with this serial; empty when there is none.
+    int deviceCount() const;
+    // The address of the device with this serial, given in its display form
+    // (as column 0 shows it); empty when there is none.
     QString addressOf(const QString &serial) const;
+    // The address of the device in this row; empty when there is none.
+    QString addressAt(int row) const;
+    // The row of the device with this serial; -1 when there is none.
+    int rowOf(const velqor::Serial &serial) const;
     // Whether the last search failed on the device link; showMessage has said
     // why. A link that could not be opened is tried again by every search.
     bool searchFailed() const;
@@ -69,13 +79,19 @@ public:
     QString moveIntoAddress(int row) const;
     // Every address a listed device answers from.
     std::set<velqor::Ipv4Bytes> usedAddresses() const;
+    // Asks the device in this row to move, searches again and reports the
+    // outcome through showMessage. Returns once that is over. An address that
+    // another listed device holds is not sent unless force is set; the model
+    // asks with confirmationNeeded instead.
+    void moveDevice(int row, const QString &address, bool force);
     // The workstation's networks as of the last search.
     const std::vector<velqor::NetworkInterface> &networks() const;
 
-    // Asks the device to move and returns the manager's result code; no
-    // reload and no message. For batches, which confirm with one search.
+    // Asks the device to move and returns the outcome; no reload and no
+    // message. For batches, which confirm with one search.
     // Throws boost::system::system_error when the device link fails.
-    int changeAddress(const QString &serial, const QString &address);
+    velqor::ChangeOutcome changeAddress(const velqor::Serial &serial, const velqor::Ipv4Bytes &address,
+                                        bool force = false);
 
 signals:
     void editCompleted(const QString &address);
@@ -86,6 +102,9 @@ signals:
     void searchProgress(int elapsedMs, int totalMs);
     // A refresh is over.
     void refreshed(int count);
+    // The device in this row was not moved onto address because another
+    // listed device answers from it; moveDevice with force moves it anyway.
+    void confirmationNeeded(int row, const QString &address);
 
 private:
     bool openLink();
@@ -100,12 +119,12 @@ private:
     void merge(const std::vector<velqor::DeviceDetails> &found, bool final);
     void rebuildRows();
 
-    velqor::DeviceMap devices;
+    using Devices = std::map<velqor::Serial, velqor::DeviceDetails>;
+    Devices devices;
     // The entry of each row, so that reading a cell does not step through
     // the map: views and the chooser's size hint read every row.
-    std::vector<velqor::DeviceMap::const_iterator> rows;
-    std::map<std::string, velqor::DeviceDetails> details;
-    std::set<std::string> stale;
+    std::vector<Devices::const_iterator> rows;
+    std::set<velqor::Serial> stale;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
     velqor::LinkTarget target;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -50,12 +51,9 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     ASSERT_EQ(json.status, 0) << json.err.constData();
     EXPECT_TRUE(json.err.isEmpty()) << "no Qt platform warning or anything else: " << json.err.constData();
     const QJsonArray devices = QJsonDocument::fromJson(json.out).array();
-    ASSERT_EQ(devices.size(), 7);
+    ASSERT_EQ(devices.size(), 13);
     const QJsonObject binary = devices[0].toObject();
-    EXPECT_EQ(binary["serial"].toString(),
-              QString::fromLatin1("\x00\xff"
-                                  "A",
-                                  3));
+    EXPECT_EQ(binary["serial"].toString(), "\\x00\\xffA");
     EXPECT_EQ(binary["serial_hex"].toString(), "00ff41");
     EXPECT_EQ(binary["address"].toString(), "10.100.0.50");
     EXPECT_EQ(binary["interface"].toString(), "h0");
@@ -66,8 +64,19 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     EXPECT_EQ(table.status, 0);
     EXPECT_TRUE(table.out.contains("\\x00\\xffA    10.100.0.50  h0 10.77.0.1/10")) << table.out.constData();
     const Outcome csv = Cli({"list", "--format", "csv"});
-    EXPECT_EQ(csv.out.count("\r\n"), 8);
-    EXPECT_TRUE(csv.out.contains(",10.100.0.50,h0 10.77.0.1/10,00ff41\r\n"));
+    EXPECT_EQ(csv.out.count("\r\n"), 14);
+    EXPECT_TRUE(csv.out.contains(",10.100.0.50,h0 10.77.0.1/10,00ff41,\r\n"));
+
+    // Two devices that share a serial: one row that names both, counted twice.
+    const QJsonObject twin = devices[std::find_if(devices.begin(), devices.end(),
+                                                  [](const QJsonValue &d) { return d["serial"] == "TWIN"; }) -
+                                     devices.begin()]
+                                 .toObject();
+    QStringList twinAddresses {twin["address"].toString(), twin["also_at"].toArray()[0].toString()};
+    twinAddresses.sort();
+    EXPECT_EQ(twinAddresses, (QStringList {"10.100.0.72", "10.100.0.73"}));
+    EXPECT_EQ(twin["warnings"].toArray()[0].toString(), "several-addresses");
+    EXPECT_TRUE(json.out.contains("\"serial\": \"M\xc3\xbcller\"")) << "UTF-8 as written, no mojibake";
 }
 
 TEST(CommandLineTest, TheDiagnosticLogIsSwitchedOnByOption)
@@ -94,6 +103,45 @@ TEST(CommandLineTest, SetIpSaysHowTheChangeEnded)
     EXPECT_EQ(Cli({"set-ip", "SIL", "10.100.5.3"}).status, 7);
     EXPECT_EQ(Cli({"set-ip", "NOBODY", "10.100.5.4"}).status, 3);
     EXPECT_EQ(Cli({"set-ip", "REF", "224.0.0.1"}).status, 5);
+}
+
+TEST(CommandLineTest, SetIpMovesExactlyTheNamedSerial)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    // ORV\xff1 and ORV?1 both answer: a lossy argument would move the second.
+    const Outcome escaped = Cli({"set-ip", "ORV\\xff1", "10.100.6.1"});
+    EXPECT_EQ(escaped.status, 0) << escaped.err.constData();
+    EXPECT_EQ(escaped.out, "ORV\\xff1 moved to 10.100.6.1 (acknowledged, found there)\n");
+    QProcess raw; // the bytes as a terminal hands them over
+    raw.start(QStringLiteral("/bin/sh"),
+              {"-c", QStringLiteral("exec \"%1\" set-ip \"$(printf 'ORV\\377\\061')\" 10.100.6.2").arg(ORVANE_CLI)});
+    raw.waitForFinished(20000);
+    EXPECT_EQ(raw.exitCode(), 0) << raw.readAllStandardError().constData();
+    EXPECT_EQ(Cli({"set-ip", "Müller", "10.100.6.3"}).status, 0);
+    const QJsonArray devices = QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array();
+    for (const QJsonValue &device : devices) {
+        if (device["serial"] == "ORV?1") {
+            EXPECT_EQ(device["address"], "10.100.0.71") << "never moved";
+        }
+    }
+
+    EXPECT_EQ(Cli({"set-ip", "-DASH", "10.100.6.4"}).status, 1) << "an option, not a serial";
+    EXPECT_EQ(Cli({"set-ip", "--", "-DASH", "10.100.6.4"}).status, 0);
+    for (const char *empty : {"", "hex:", "ORV\\"})
+        EXPECT_EQ(Cli({"set-ip", empty, "10.100.6.5"}).status, 1) << empty;
+
+    const Outcome taken = Cli({"set-ip", "REF", "10.100.0.62"});
+    EXPECT_EQ(taken.status, 5);
+    EXPECT_EQ(taken.err,
+              "orvane-cli: not sent to REF: another device answers from that address (--force moves it "
+              "anyway)\n");
+    EXPECT_EQ(Cli({"set-ip", "REF", "10.127.255.255"}).status, 5) << "h0's broadcast address";
+    EXPECT_EQ(Cli({"set-ip", "REF", "10.77.0.1"}).status, 5) << "the workstation's own";
+    EXPECT_EQ(Cli({"set-ip", "TWIN", "10.100.6.6"}).status, 4);
+
+    const Outcome late = Cli({"set-ip", "LATE", "10.100.6.7", "--no-verify", "--timeout", "3000"});
+    EXPECT_EQ(late.status, 7);
+    EXPECT_EQ(late.err, "orvane-cli: LATE: no answer within 1 s; not searched\n");
 }
 
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)

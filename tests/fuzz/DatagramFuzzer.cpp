@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const char *datagram = reinterpret_cast<const char *>(data + 1);
     if (steer % 8 == 1)
         manager.Search(steer % 2 == 0 ? 0 : 50, false, nullptr);
-    if (auto message = velqor::SplitDatagram(datagram, size - 1, "10.0.0.1"))
+    if (auto message = velqor::SplitDatagram(datagram, size - 1, {10, 0, 0, 1}))
         manager.HandleMessage(std::move(*message));
     if (steer % 16 == 3)
         manager.GetDevices();

@@ -37,13 +37,13 @@ TEST(ProtocolTest, CommandsHaveTheirExactBytes)
 
 TEST(ProtocolTest, SplitDatagramKeepsEveryByte)
 {
-    EXPECT_FALSE(SplitDatagram("QVCQR", 5, "1.2.3.4"));
-    EXPECT_FALSE(SplitDatagram("", 0, "1.2.3.4"));
+    EXPECT_FALSE(SplitDatagram("QVCQR", 5, {1, 2, 3, 4}));
+    EXPECT_FALSE(SplitDatagram("", 0, {1, 2, 3, 4}));
     const std::string longest(1023, 'x'), tooLong(1024, 'x');
-    EXPECT_TRUE(SplitDatagram(longest.data(), longest.size(), "1.2.3.4"));
-    EXPECT_FALSE(SplitDatagram(tooLong.data(), tooLong.size(), "1.2.3.4"));
+    EXPECT_TRUE(SplitDatagram(longest.data(), longest.size(), {1, 2, 3, 4}));
+    EXPECT_FALSE(SplitDatagram(tooLong.data(), tooLong.size(), {1, 2, 3, 4}));
 
-    const auto bare = SplitDatagram("VQCQRE", 6, "1.2.3.4");
+    const auto bare = SplitDatagram("VQCQRE", 6, {1, 2, 3, 4});
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->code, "VQCQRE");
     EXPECT_EQ(bare->payload, "");
@@ -52,7 +52,7 @@ TEST(ProtocolTest, SplitDatagramKeepsEveryByte)
     const std::string withZeros("VQCQRE\x00"
                                 "A\x00",
                                 9);
-    const auto message = SplitDatagram(withZeros.data(), withZeros.size(), "1.2.3.4");
+    const auto message = SplitDatagram(withZeros.data(), withZeros.size(), {1, 2, 3, 4});
     ASSERT_TRUE(message);
     EXPECT_EQ(message->payload,
               std::string("\x00"

@@ -71,6 +71,26 @@ TEST_F(ManagerTest, RefusalWithoutACodeIsNoSuccess)
     device.join();
 }
 
+TEST_F(ManagerTest, OnlyTheDevicesOwnAnswerDecidesItsChange)
+{
+    Start({Device("QUIET", "127.0.0.2", SimulatedDevice::Answer::Silent)});
+    ASSERT_EQ(manager->Search(300, true, nullptr), ResultTimeout);
+    const unsigned short port = manager->LocalPort();
+    // A host that acknowledges every change, then the device itself.
+    for (const char *from : {"127.0.0.9", "127.0.0.2"}) {
+        const std::size_t before = Received();
+        std::thread host([&] {
+            if (simulator->WaitForReceived(before + 1, 5s))
+                SendDatagram("VQSIPC", "127.0.0.1", port, from);
+        });
+        const ChangeOutcome outcome = manager->ChangeAddress(Serial("QUIET"), {10, 0, 0, 60});
+        host.join();
+        EXPECT_EQ(outcome.kind,
+                  std::string(from) == "127.0.0.2" ? ChangeOutcome::Kind::Acknowledged : ChangeOutcome::Kind::NoAnswer)
+            << from;
+    }
+}
+
 TEST_F(ManagerTest, AStaleDeadlineNeverEndsALaterRun)
 {
     Start({Device("SN", "127.0.0.2")});

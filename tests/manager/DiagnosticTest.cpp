@@ -21,9 +21,9 @@ TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
 {
     const NetworkInterface eth {"eth1", 3, {192, 168, 5, 1}, 24};
     std::vector<DeviceDetails> devices {
-        {"FINE", "192.168.5.20", eth, {}, {}},   {"ELSEWHERE", "172.31.7.7", eth, {}, {}},
-        {"TWIN-A", "192.168.5.30", eth, {}, {}}, {"TWIN-B", "192.168.5.30", eth, {}, {}},
-        {"AT-HOME", "192.168.5.1", eth, {}, {}},
+        {Serial("FINE"), {192, 168, 5, 20}, eth, {}, {}, {}},   {Serial("ELSEWHERE"), {172, 31, 7, 7}, eth, {}, {}, {}},
+        {Serial("TWIN-A"), {192, 168, 5, 30}, eth, {}, {}, {}}, {Serial("TWIN-B"), {192, 168, 5, 30}, eth, {}, {}, {}},
+        {Serial("AT-HOME"), {192, 168, 5, 1}, eth, {}, {}, {}},
     };
     Diagnose(devices, {eth});
     EXPECT_TRUE(Ids(devices[0]).empty());

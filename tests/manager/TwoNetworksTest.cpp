@@ -23,10 +23,10 @@ std::map<std::string, std::string> Refresh(OrvaneManager &manager)
     EXPECT_EQ(manager.Search(1500, true, nullptr), ResultTimeout);
     std::map<std::string, std::string> found;
     for (const DeviceDetails &device : manager.GetDeviceDetails()) {
-        std::string text = device.address + " via " + device.via.name;
+        std::string text = FormatAddress(device.address) + " via " + device.via.name;
         for (const Diagnostic &warning : device.warnings)
             text += " " + warning.Id();
-        found[device.serial] = text;
+        found[device.serial.Bytes()] = text;
     }
     return found;
 }

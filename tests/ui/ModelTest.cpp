@@ -10,9 +10,8 @@
 
 namespace {
 
-const QString kBinarySerial = QString::fromLatin1("\x00\xFF"
-                                                  "A\xE9",
-                                                  4);
+// As the table shows it: bytes that are not UTF-8 as \xNN.
+const QString kBinarySerial = QStringLiteral("\\x00\\xffA\\xe9");
 
 } // namespace
 

@@ -54,7 +54,8 @@ private slots:
         QVERIFY(foreign.data(Qt::ToolTipRole).toString().startsWith("wrong subnet"));
         QVERIFY(!table->model()->index(1, 1).data(Qt::DecorationRole).isValid());
         auto *model = window.findChild<OrvaneModel *>();
-        QCOMPARE(model->moveIntoAddress(0), QStringLiteral("172.20.0.2")); // the first free one of h1's network
+        QCOMPARE(model->moveIntoAddress(0),
+                 QStringLiteral("172.20.0.10")); // the first free one of h1's network, from .10
         QVERIFY(model->moveIntoAddress(1).isEmpty());
 
         window.findChild<QLineEdit *>("filterLineEdit")->setText("h0 ");
@@ -86,9 +87,9 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
-                 QByteArray("serial,address,network,serial_hex\r\n"
-                            "ORV000000,10.100.0.1,h0 10.77.0.1/10,\r\n"
-                            "ORV000001,10.100.0.2,h0 10.77.0.1/10,\r\n"));
+                 QByteArray("serial,address,network,serial_hex,also_at\r\n"
+                            "ORV000000,10.100.0.1,h0 10.77.0.1/10,4f5256303030303030,\r\n"
+                            "ORV000001,10.100.0.2,h0 10.77.0.1/10,4f5256303030303031,\r\n"));
     }
 
     void namesAStrictReversePathFilterOnceWithItsFix()
@@ -147,7 +148,7 @@ private slots:
         auto *model = window.findChild<OrvaneModel *>();
         AssignDialog dialog(model, {1, 2, 5}); // NET2-000000, NET2-000001, REF2
         auto *start = dialog.findChild<QLineEdit *>("startLineEdit");
-        QCOMPARE(start->text(), QStringLiteral("172.20.0.2")); // the first free address of h1's network
+        QCOMPARE(start->text(), QStringLiteral("172.20.0.10")); // the first free address of h1's network
         start->setText("172.20.64.1"); // taken by NET2-000000 itself: skipped
         dialog.run();
         QCOMPARE(dialog.statusOf(0), QStringLiteral("moved"));

@@ -19,7 +19,8 @@ private slots:
         OrvaneModel model(nullptr, {"127.0.0.1", simulator.Port()});
         QCOMPARE(model.refresh(), 2);
         QCOMPARE(model.addressOf("LOOP-2"), QStringLiteral("127.0.0.3"));
-        QCOMPARE(model.changeAddress("LOOP-1", "10.0.0.9"), 0);
+        QVERIFY(model.changeAddress(velqor::Serial("LOOP-1"), {10, 0, 0, 9}).kind ==
+                velqor::ChangeOutcome::Kind::Acknowledged);
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
     }
 };
