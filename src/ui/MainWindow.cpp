@@ -240,8 +240,13 @@ void MainWindow::copySelectedRows()
     // device stays one line of cells.
     std::string text;
     for (int row : selectedRows()) {
-        const velqor::DeviceDetails device = model->detailsAt(row);
-        text += velqor::TsvRecord({device.serial.Display(), velqor::FormatAddress(device.address), device.via.Label()});
+        std::vector<std::string> cells = velqor::DeviceCsvFields(model->detailsAt(row));
+        // The table's three columns, then the other addresses of a shared serial.
+        const std::string alsoAt = cells[4];
+        cells.resize(3);
+        if (!alsoAt.empty())
+            cells.push_back(alsoAt);
+        text += velqor::TsvRecord(cells);
     }
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
