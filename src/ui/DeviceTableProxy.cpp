@@ -2,8 +2,6 @@
 
 #include "OrvaneModel.h"
 
-#include "Protocol.h"
-
 #include <QApplication>
 #include <QPalette>
 #include <QStyle>
@@ -72,12 +70,8 @@ QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const
             return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         if (role == Qt::ToolTipRole && !warnings.isEmpty())
             return warnings.join(QLatin1Char('\n'));
-        if (role == SortRole) {
-            const auto bytes = velqor::ParseDottedAddress(index.data().toString().toStdString());
-            return bytes ? (quint32((*bytes)[0]) << 24 | quint32((*bytes)[1]) << 16 | quint32((*bytes)[2]) << 8 |
-                            quint32((*bytes)[3]))
-                         : 0u;
-        }
+        if (role == SortRole)
+            return serialCell.data(OrvaneModel::AddressRole);
     }
     if (role == SortRole)
         return QIdentityProxyModel::data(index, Qt::DisplayRole);

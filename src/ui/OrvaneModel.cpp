@@ -62,6 +62,9 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
         return stale.count(device.serial) != 0;
     case SerialRole:
         return QByteArray::fromStdString(device.serial.Bytes());
+    case AddressRole:
+        return quint32(device.address[0]) << 24 | quint32(device.address[1]) << 16 | quint32(device.address[2]) << 8 |
+            quint32(device.address[3]);
     case NetworkRole:
         return QString::fromStdString(device.via.Label());
     case WarningsRole:

@@ -37,6 +37,7 @@ public:
         WarningsRole, // QStringList: the device's diagnostics, as texts
         WarningIdsRole, // QStringList: the same as identifiers
         SerialRole, // QByteArray: the serial's exact bytes, the row's identity
+        AddressRole, // quint32: the address as a number, for sorting
     };
 
     explicit OrvaneModel(QObject *parent = nullptr, velqor::LinkTarget target = {});

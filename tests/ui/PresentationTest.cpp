@@ -20,9 +20,13 @@ private slots:
     void addressesSortByNumberAndWarningsShowOnTheAddress()
     {
         QStandardItemModel devices(0, 2);
-        for (const char *address : {"10.0.0.10", "9.255.255.255", "10.0.0.9"})
+        const std::pair<const char *, quint32> addresses[] = {
+            {"10.0.0.10", 0x0a00000a}, {"9.255.255.255", 0x09ffffff}, {"10.0.0.9", 0x0a000009}};
+        for (const auto &[text, number] : addresses) {
             devices.appendRow({new QStandardItem(QStringLiteral("S%1").arg(devices.rowCount())),
-                               new QStandardItem(QString::fromLatin1(address))});
+                               new QStandardItem(QString::fromLatin1(text))});
+            devices.setData(devices.index(devices.rowCount() - 1, 0), number, OrvaneModel::AddressRole);
+        }
         devices.setData(devices.index(1, 0), QStringList {"Wrong subnet"}, OrvaneModel::WarningsRole);
         DeviceTableProxy table;
         table.setSourceModel(&devices);
