@@ -22,10 +22,13 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
             ++dropped;
             return false;
         }
-        entries.emplace(serial, Entry {address, search, via, now, now, {}});
+        MarkChanged(entries.emplace(serial, Entry {address, search, via, now, now, {}}).first);
         return true;
     }
     Entry &entry = found->second;
+    const NetworkInterface heardOn = entry.via;
+    if (entry.search != search || entry.address != address)
+        MarkChanged(found);
     if (entry.search != search)
         entry.alsoAt.clear();
     else if (entry.address != address) {
@@ -42,10 +45,20 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
         entry.via = via;
         entry.viaHeard = now;
     }
+    if (entry.via != heardOn)
+        MarkChanged(found);
     entry.address = address;
     entry.search = search;
     entry.lastSeen = now;
     return true;
+}
+
+void DeviceRegistry::MarkChanged(Entries::iterator entry)
+{
+    if (!entry->second.pending) {
+        entry->second.pending = true;
+        changed.push_back(entry);
+    }
 }
 
 void DeviceRegistry::Set(const std::string &serial, const Ipv4Bytes &address)
@@ -55,13 +68,15 @@ void DeviceRegistry::Set(const std::string &serial, const Ipv4Bytes &address)
         // The device moved on request: its old address is no second device.
         found->second.address = address;
         found->second.alsoAt.clear();
+        MarkChanged(found);
     } else if (entries.size() < capacity) {
-        entries.emplace(serial, Entry {address, search, {}, {}, {}, {}});
+        MarkChanged(entries.emplace(serial, Entry {address, search, {}, {}, {}, {}}).first);
     }
 }
 
 void DeviceRegistry::Clear()
 {
+    changed.clear();
     entries.clear();
     dropped = 0;
 }
@@ -84,15 +99,30 @@ std::vector<DeviceDetails> DeviceRegistry::Details() const
 {
     std::vector<DeviceDetails> details;
     details.reserve(entries.size());
-    for (const auto &[serial, entry] : entries) {
-        details.push_back({Serial(serial),
-                           entry.address,
-                           entry.via,
-                           entry.lastSeen,
-                           {},
-                           entry.search == search ? entry.alsoAt : std::vector<Ipv4Bytes> {}});
-    }
+    for (const auto &entry : entries)
+        details.push_back(DetailsOf(entry));
     return details;
+}
+
+std::vector<DeviceDetails> DeviceRegistry::TakeChanged()
+{
+    std::sort(changed.begin(), changed.end(),
+              [](Entries::iterator a, Entries::iterator b) { return a->first < b->first; });
+    std::vector<DeviceDetails> details;
+    details.reserve(changed.size());
+    for (const Entries::iterator &entry : changed) {
+        entry->second.pending = false;
+        details.push_back(DetailsOf(*entry));
+    }
+    changed.clear();
+    return details;
+}
+
+DeviceDetails DeviceRegistry::DetailsOf(const Entries::value_type &entry) const
+{
+    const Entry &e = entry.second;
+    return {Serial(entry.first), e.address, e.via,
+            e.lastSeen,          {},        e.search == search ? e.alsoAt : std::vector<Ipv4Bytes> {}};
 }
 
 std::optional<std::pair<Ipv4Bytes, NetworkInterface>> DeviceRegistry::Find(const std::string &serial) const

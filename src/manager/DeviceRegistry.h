@@ -43,6 +43,11 @@ public:
     DeviceMap Map() const;
     /// Every device in serial order, without diagnostics.
     std::vector<DeviceDetails> Details() const;
+    /// The devices that are new, changed or heard for the first time in this
+    /// search since the last call, in serial order, without diagnostics.
+    /// Costs what changed, not what is listed.
+    std::vector<DeviceDetails> TakeChanged();
+    bool HasChanges() const { return !changed.empty(); }
     /// Where the device last answered from and on which interface; none for
     /// an unknown serial.
     std::optional<std::pair<Ipv4Bytes, NetworkInterface>> Find(const std::string &serial) const;
@@ -62,10 +67,18 @@ private:
         std::chrono::steady_clock::time_point viaHeard;
         /// The other addresses it answered from in its search.
         std::vector<Ipv4Bytes> alsoAt;
+        /// Listed in changed.
+        bool pending = false;
     };
 
+    using Entries = std::map<std::string, Entry>;
+    void MarkChanged(Entries::iterator entry);
+    DeviceDetails DetailsOf(const Entries::value_type &entry) const;
+
     std::size_t capacity;
-    std::map<std::string, Entry> entries;
+    Entries entries;
+    /// Entries changed since TakeChanged last ran.
+    std::vector<Entries::iterator> changed;
     std::uint64_t search = 0;
     std::size_t dropped = 0;
 };

@@ -18,6 +18,16 @@ int OrvaneManager::Search(std::uint32_t timeoutMs, bool wait, DeviceListener *li
     return d->Search(timeoutMs, wait, listener);
 }
 
+bool OrvaneManager::WaitIdle(std::chrono::steady_clock::time_point until)
+{
+    return d->WaitIdle(until);
+}
+
+std::vector<DeviceDetails> OrvaneManager::TakeChangedDevices()
+{
+    return d->TakeChangedDevices();
+}
+
 void OrvaneManager::StopSearch()
 {
     d->StopSearch();

@@ -8,6 +8,7 @@
 #include "Diagnostic.h"
 #include "ResultCodes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,10 @@ public:
     ~OrvaneManager();
 
     int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
+    /// Blocks until no operation runs or until the time given; true when none does.
+    bool WaitIdle(std::chrono::steady_clock::time_point until);
+    /// What changed since the last call; see OrvaneManagerPrivate::TakeChangedDevices.
+    std::vector<DeviceDetails> TakeChangedDevices();
     /// Ends a search run at once without serving its listener; see
     /// OrvaneManagerPrivate::StopSearch.
     void StopSearch();

@@ -90,6 +90,30 @@ int OrvaneManagerPrivate::WaitResult(Lock &lock)
     return result;
 }
 
+bool OrvaneManagerPrivate::WaitIdle(std::chrono::steady_clock::time_point until)
+{
+    Lock lock(mutex);
+    while (busy && !continuous) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= left.zero())
+            break;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1;
+        condition.wait_for(lock, boost::chrono::milliseconds(ms));
+    }
+    return !busy;
+}
+
+std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
+{
+    std::vector<DeviceDetails> changed;
+    {
+        Lock lock(mutex);
+        changed = registry.TakeChanged();
+    }
+    Diagnose(changed, Interfaces());
+    return changed;
+}
+
 DeviceMap OrvaneManagerPrivate::GetDevices()
 {
     Lock lock(mutex);

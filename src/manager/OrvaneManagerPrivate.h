@@ -50,6 +50,14 @@ public:
     /// Blocks until no operation is in progress and returns its result;
     /// ResultBusy at once for a run without end.
     int WaitResult();
+    /// Blocks until no operation is in progress or until the time given;
+    /// true when none is.
+    bool WaitIdle(std::chrono::steady_clock::time_point until);
+    /// The devices that are new, have changed or answered the search for the
+    /// first time since the last call, in serial order, with the warnings
+    /// that each has on its own (an address conflict shows in
+    /// GetDeviceDetails, which sees every device).
+    std::vector<DeviceDetails> TakeChangedDevices();
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics, in
     /// serial order.

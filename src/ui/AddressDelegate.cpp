@@ -1,5 +1,7 @@
 #include "AddressDelegate.h"
 
+#include "OrvaneModel.h"
+
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
@@ -22,6 +24,8 @@ void AddressDelegate::setEditorData(QWidget *editor, const QModelIndex &index) c
 void AddressDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
     auto *line = static_cast<QLineEdit *>(editor);
-    if (line->hasAcceptableInput())
-        model->setData(index, line->text(), Qt::EditRole);
+    // An editor closed without a change sends nothing; a change is asked for
+    // and the table goes on at once (it waits behind an operation under way).
+    if (line->hasAcceptableInput() && line->text() != index.data(Qt::DisplayRole).toString())
+        model->setData(index, line->text(), OrvaneModel::RequestRole);
 }

@@ -1,12 +1,8 @@
 #include "AssignDialog.h"
 
 #include "AddressPlan.h"
-#include "ChangeOutcome.h"
 #include "OrvaneModel.h"
-#include "Protocol.h"
 #include "ui_AssignDialog.h"
-
-#include <boost/system/system_error.hpp>
 
 #include <set>
 
@@ -17,25 +13,25 @@ QString dotted(const velqor::Ipv4Bytes &address)
     return QString::fromStdString(velqor::FormatAddress(address));
 }
 
-QString describe(const velqor::ChangeOutcome &outcome)
+} // namespace
+
+QString AssignDialog::describe(const velqor::ChangeOutcome &outcome)
 {
     switch (outcome.kind) {
     case velqor::ChangeOutcome::Kind::Moved:
-        return AssignDialog::tr("moved");
+        return tr("moved");
     case velqor::ChangeOutcome::Kind::Acknowledged:
-        return AssignDialog::tr("moved, not found there yet");
+        return tr("moved, not found there yet");
     case velqor::ChangeOutcome::Kind::NoAnswer:
-        return AssignDialog::tr("not confirmed");
+        return tr("not confirmed");
     case velqor::ChangeOutcome::Kind::Refused:
-        return outcome.deviceCode ? AssignDialog::tr("refused with code %1").arg(int(*outcome.deviceCode))
-                                  : AssignDialog::tr("refused without a code");
+        return outcome.deviceCode ? tr("refused with code %1").arg(int(*outcome.deviceCode))
+                                  : tr("refused without a code");
     case velqor::ChangeOutcome::Kind::NotSent:
         break;
     }
-    return AssignDialog::tr("not sent: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
+    return tr("not sent: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
 }
-
-} // namespace
 
 AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *parent)
     : QDialog(parent), ui(new Ui::AssignDialog), model(model)
@@ -45,9 +41,9 @@ AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *
     ui->devicesTableWidget->setRowCount(static_cast<int>(rows.size()));
     const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
     for (int row : rows) {
-        const velqor::DeviceDetails device = model->detailsAt(row);
+        const velqor::DeviceDetails &device = model->detailsAt(row);
         const int index = static_cast<int>(devices.size());
-        devices.push_back({device.serial, {}, {}});
+        devices.push_back({device.serial, {}});
         ui->devicesTableWidget->setItem(index, 0,
                                         new QTableWidgetItem(QString::fromStdString(device.serial.Display())));
         ui->devicesTableWidget->setItem(index, 1, new QTableWidgetItem);
@@ -59,6 +55,14 @@ AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *
                 ui->startLineEdit->setText(dotted(*free));
         }
     }
+    connect(model, &OrvaneModel::changeDone, this, [this](int index, const velqor::ChangeOutcome &outcome) {
+        if (running)
+            showDone(index, outcome);
+    });
+    connect(model, &OrvaneModel::operationFinished, this, [this](const DeviceSession::Result &result) {
+        if (running && result.operation == DeviceSession::Operation::Batch)
+            finish(result);
+    });
 }
 
 AssignDialog::~AssignDialog()
@@ -66,19 +70,14 @@ AssignDialog::~AssignDialog()
     delete ui;
 }
 
-void AssignDialog::run()
+bool AssignDialog::start()
 {
-    const auto start = velqor::ParseDottedAddress(ui->startLineEdit->text().toStdString());
-    if (!start || devices.empty())
-        return;
-    const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
-    const auto plan = velqor::PlanAddresses(*start, devices.size(), network, used, model->networks());
-    running = true;
-    cancelled = false;
-    ui->startPushButton->setEnabled(false);
-    ui->closePushButton->setEnabled(false);
-    ui->cancelPushButton->setEnabled(true);
-    ui->progressBar->setRange(0, static_cast<int>(devices.size()) + 1);
+    const auto first = velqor::ParseDottedAddress(ui->startLineEdit->text().toStdString());
+    if (!first || devices.empty() || running)
+        return false;
+    const auto plan = velqor::PlanAddresses(*first, devices.size(), network, model->usedAddresses(), model->networks());
+    std::vector<DeviceSession::Request> requests;
+    planned.clear();
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const int index = static_cast<int>(i);
         if (i >= plan.size()) {
@@ -88,33 +87,60 @@ void AssignDialog::run()
         }
         devices[i].address = plan[i];
         ui->devicesTableWidget->item(index, 1)->setText(dotted(plan[i]));
-        if (cancelled) {
-            setStatus(index, tr("cancelled"));
-            continue;
-        }
-        setStatus(index, tr("changing…"));
-        try {
-            devices[i].outcome = model->changeAddress(devices[i].serial, plan[i]);
-            setStatus(index, tr("answered, confirming…"));
-        } catch (const boost::system::system_error &error) {
-            setStatus(index, tr("device link error: %1").arg(QString::fromLocal8Bit(error.what())));
-            cancelled = true;
-        }
-        ui->progressBar->setValue(index + 1);
+        setStatus(index, tr("waiting"));
+        requests.push_back({devices[i].serial, plan[i], false, dotted(plan[i])});
+        planned.push_back(index);
     }
-    ui->cancelPushButton->setEnabled(false);
-    model->refresh();
+    if (requests.empty() || !model->startBatch(std::move(requests)))
+        return false;
+    running = true;
     confirmedCount = 0;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (!devices[i].outcome)
+    ui->startPushButton->setEnabled(false);
+    ui->closePushButton->setEnabled(false);
+    ui->cancelPushButton->setEnabled(true);
+    ui->progressBar->setRange(0, static_cast<int>(planned.size()) + 1);
+    ui->progressBar->setValue(0);
+    if (!planned.empty())
+        setStatus(planned.front(), tr("changing…"));
+    return true;
+}
+
+void AssignDialog::run()
+{
+    if (start())
+        model->session()->wait();
+}
+
+void AssignDialog::showDone(int index, const velqor::ChangeOutcome &outcome)
+{
+    if (index < 0 || index >= static_cast<int>(planned.size()))
+        return;
+    setStatus(planned[static_cast<std::size_t>(index)],
+              outcome.Checkable() ? tr("answered, confirming…") : describe(outcome));
+    ui->progressBar->setValue(index + 1);
+    if (index + 1 < static_cast<int>(planned.size()))
+        setStatus(planned[static_cast<std::size_t>(index) + 1], tr("changing…"));
+}
+
+void AssignDialog::finish(const DeviceSession::Result &result)
+{
+    for (std::size_t i = 0; i < planned.size() && i < result.outcomes.size(); ++i) {
+        const int index = planned[i];
+        if (!result.outcomes[i]) {
+            setStatus(index,
+                      result.search.linkError.isEmpty() ? tr("cancelled")
+                                                        : tr("device link error: %1").arg(result.search.linkError));
             continue;
-        const velqor::DeviceDetails now = model->detailsAt(model->rowOf(devices[i].serial));
-        const bool found = now.serial == devices[i].serial && now.address == devices[i].address;
-        const velqor::ChangeOutcome outcome = velqor::Confirm(*devices[i].outcome, found);
+        }
+        const Device &device = devices[static_cast<std::size_t>(index)];
+        const int row = model->rowOf(device.serial);
+        const bool found = row >= 0 && device.address && model->detailsAt(row).address == *device.address;
+        const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
         confirmedCount += outcome.kind == velqor::ChangeOutcome::Kind::Moved ? 1 : 0;
-        setStatus(static_cast<int>(i), describe(outcome));
+        setStatus(index, describe(outcome));
     }
     ui->progressBar->setValue(ui->progressBar->maximum());
+    ui->cancelPushButton->setEnabled(false);
     ui->closePushButton->setEnabled(true);
     running = false;
 }
@@ -132,13 +158,13 @@ QString AssignDialog::statusOf(int index) const
 
 void AssignDialog::on_startPushButton_clicked()
 {
-    run();
+    start();
 }
 
 void AssignDialog::on_cancelPushButton_clicked()
 {
     // Takes effect between two devices: a change under way finishes first.
-    cancelled = true;
+    model->session()->cancel();
 }
 
 void AssignDialog::on_closePushButton_clicked()
@@ -151,7 +177,7 @@ void AssignDialog::reject()
     // Escape or the window's close button: cancels a batch under way and
     // closes once it has stopped.
     if (running) {
-        cancelled = true;
+        model->session()->cancel();
         return;
     }
     QDialog::reject();

@@ -2,6 +2,7 @@
 #define ASSIGNDIALOG_H
 
 #include "ChangeOutcome.h"
+#include "DeviceSession.h"
 #include "NetworkInterface.h"
 #include "Serial.h"
 
@@ -23,6 +24,7 @@ QT_END_NAMESPACE
 // Gives several devices consecutive addresses: one change after another
 // (replies carry no serial, so two changes never overlap), a status per
 // device, Cancel between devices, then one search that confirms them all.
+// The batch runs in the device session; the dialog only shows it.
 class AssignDialog : public QDialog {
     Q_OBJECT
 
@@ -30,12 +32,16 @@ public:
     AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *parent = nullptr);
     ~AssignDialog() override;
 
-    // Runs the batch from the first address in the form; returns once the
-    // confirming search is over.
+    // Starts the batch from the first address in the form and returns at
+    // once; false when nothing could start.
+    bool start();
+    // Starts the batch and returns once the confirming search is over.
     void run();
     // How many devices the confirming search found at their new address.
     int confirmed() const;
     QString statusOf(int index) const;
+    // A device's status once its change is settled.
+    static QString describe(const velqor::ChangeOutcome &outcome);
 
 private slots:
     void on_startPushButton_clicked();
@@ -46,10 +52,11 @@ private:
     struct Device {
         velqor::Serial serial;
         std::optional<velqor::Ipv4Bytes> address;
-        std::optional<velqor::ChangeOutcome> outcome;
     };
 
     void setStatus(int index, const QString &text);
+    void showDone(int index, const velqor::ChangeOutcome &outcome);
+    void finish(const DeviceSession::Result &result);
     void reject() override;
 
     Ui::AssignDialog *ui;
@@ -57,8 +64,9 @@ private:
     std::vector<Device> devices;
     // The network of the first device: the plan stays inside its subnet.
     velqor::NetworkInterface network;
+    // Positions in the batch of the devices that got an address.
+    std::vector<int> planned;
     bool running = false;
-    bool cancelled = false;
     int confirmedCount = 0;
 };
 

@@ -22,12 +22,15 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -36,6 +39,8 @@ constexpr int kSerialColumn = 0;
 constexpr int kAddressColumn = 1;
 // The chooser is sized for this many characters, never for its longest serial.
 constexpr int kChooserCharacters = 24;
+// Room for the window frame and the task bar around the first size.
+constexpr int kFrameMargin = 48;
 
 // The text is already safe on a terminal: serials come in their display form.
 void writeLine(const QString &text)
@@ -127,7 +132,16 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     }
 
     QSettings settings;
-    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
+        // The form's size, unless the screen is smaller (a large scale factor).
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QSize room = screen->availableGeometry().size() - QSize(kFrameMargin, 2 * kFrameMargin);
+            resize(size().boundedTo(room));
+        }
+    }
+    // A session that ends (logout, SIGTERM) quits the application without
+    // closing the window: keep what the user arranged all the same.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::saveSettings);
     const QByteArray header = settings.value(QStringLiteral("window/tableHeader")).toByteArray();
     if (!header.isEmpty()) {
         table->horizontalHeader()->restoreState(header);
@@ -137,8 +151,12 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     // Connected before the first search, so that a device link that cannot be
     // opened at start is reported too.
     connect(model, &OrvaneModel::showMessage, ui->statusBar, &QStatusBar::showMessage);
+    connect(model, &OrvaneModel::listRefreshed, this, &MainWindow::showSearchMessage);
+    connect(model, &OrvaneModel::operationFinished, this, &MainWindow::showBatchSummary);
     // Asked after the editor has closed, never from inside its commit.
     connect(model, &OrvaneModel::confirmationNeeded, this, &MainWindow::confirmMove, Qt::QueuedConnection);
+    auto *quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitKey, &QShortcut::activated, this, &QWidget::close);
     updateDeviceList();
     fillApplicationList();
 }
@@ -150,35 +168,21 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    saveSettings();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::saveSettings()
+{
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
     settings.setValue(QStringLiteral("window/tableHeader"), ui->orvanesTableView->horizontalHeader()->saveState());
-    QMainWindow::closeEvent(event);
 }
 
 int MainWindow::updateDeviceList()
 {
+    // The count message comes with the model's listRefreshed.
     const int found = model->refresh();
-    if (!model->searchFailed()) {
-        QString message;
-        if (found < 1)
-            message = tr("No Orvanes found");
-        else
-            message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
-        if (model->droppedCount() > 0)
-            message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
-        const auto &warnings = model->workstationDiagnostics();
-        if (!warnings.empty() && !workstationWarned) {
-            // Said once: it does not change from one search to the next.
-            workstationWarned = true;
-            message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
-                QString::fromStdString(warnings.front().fix);
-            ui->statusBar->showMessage(message, 4 * kMessageMs);
-        } else {
-            ui->statusBar->showMessage(message, kMessageMs);
-        }
-    }
-
     ui->orvanesComboBox->setModel(model);
     ui->orvanesComboBox->setModelColumn(0);
     ui->orvanesComboBox->setCurrentIndex(found > 0 ? 0 : -1);
@@ -186,8 +190,71 @@ int MainWindow::updateDeviceList()
     return found;
 }
 
+void MainWindow::showSearchMessage(int found)
+{
+    if (model->searchFailed())
+        return; // the model has said why
+    QString message;
+    if (found < 1)
+        message = tr("No Orvanes found");
+    else
+        message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
+    if (model->droppedCount() > 0)
+        message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
+    const auto &warnings = model->workstationDiagnostics();
+    if (!warnings.empty() && !workstationWarned) {
+        // Said once: it does not change from one search to the next.
+        workstationWarned = true;
+        message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
+            QString::fromStdString(warnings.front().fix);
+        ui->statusBar->showMessage(message, 4 * kMessageMs);
+    } else {
+        ui->statusBar->showMessage(message, kMessageMs);
+    }
+}
+
+void MainWindow::showBatchSummary(const DeviceSession::Result &result)
+{
+    if (result.operation != DeviceSession::Operation::Batch)
+        return;
+    // How many ended each way, in the order a technician reads them.
+    std::map<QString, int> ended;
+    QStringList order;
+    for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
+        QString what = tr("cancelled");
+        if (result.outcomes[i]) {
+            const velqor::DeviceDetails &now = model->detailsAt(model->rowOf(result.requests[i].serial));
+            const bool found = result.requests[i].address && now.serial == result.requests[i].serial &&
+                now.address == *result.requests[i].address;
+            const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
+            switch (outcome.kind) {
+            case velqor::ChangeOutcome::Kind::Moved:
+            case velqor::ChangeOutcome::Kind::Acknowledged:
+                what = tr("moved");
+                break;
+            case velqor::ChangeOutcome::Kind::Refused:
+                what = tr("refused");
+                break;
+            case velqor::ChangeOutcome::Kind::NoAnswer:
+                what = tr("not confirmed");
+                break;
+            case velqor::ChangeOutcome::Kind::NotSent:
+                what = tr("not sent");
+                break;
+            }
+        }
+        if (ended[what]++ == 0)
+            order << what;
+    }
+    QStringList parts;
+    for (const QString &what : order)
+        parts << QStringLiteral("%1 %2").arg(ended[what]).arg(what);
+    ui->statusBar->showMessage(parts.join(QStringLiteral(", ")), kMessageMs);
+}
+
 void MainWindow::setBusy(bool busy)
 {
+    // Edits stay open: one committed meanwhile is queued behind the operation.
     ui->searchOrvanesPushButton->setEnabled(!busy);
     ui->assignPushButton->setEnabled(!busy);
     progress->setRange(0, 0); // until the search says how far it is
@@ -254,26 +321,29 @@ void MainWindow::copySelectedRows()
 void MainWindow::editCurrentAddress()
 {
     const QModelIndex current = ui->orvanesTableView->currentIndex();
-    if (current.isValid() && !model->isBusy())
+    if (current.isValid())
         ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
 }
 
-void MainWindow::confirmMove(int row, const QString &address)
+void MainWindow::confirmMove(const QByteArray &serialBytes, const QString &address)
 {
-    const QString serial = QString::fromStdString(model->detailsAt(row).serial.Display());
-    const auto answer = QMessageBox::question(
-        this, tr("Address in use"),
-        tr("Another device answers from %1. Move %2 there anyway, to swap the two?").arg(address, serial),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const velqor::Serial serial(serialBytes.toStdString());
+    const auto answer =
+        QMessageBox::question(this, tr("Address in use"),
+                              tr("Another device answers from %1. Move %2 there anyway, to swap the two?")
+                                  .arg(address, QString::fromStdString(serial.Display())),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
-        model->moveDevice(row, address, true);
+        model->requestMove(serial, address, true);
     else
         ui->statusBar->showMessage(tr("Could not change IP: another device answers from %1").arg(address), kMessageMs);
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()
 {
-    updateDeviceList();
+    // Returns at once: rows come in as devices answer, and the current row,
+    // the selection and the scroll position stay where the user left them.
+    model->startRefresh();
 }
 
 void MainWindow::on_orvanesTableView_clicked(const QModelIndex &index)
@@ -284,7 +354,7 @@ void MainWindow::on_orvanesTableView_clicked(const QModelIndex &index)
 void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &position)
 {
     const QModelIndex index = ui->orvanesTableView->indexAt(position);
-    if (!index.isValid() || model->isBusy())
+    if (!index.isValid())
         return;
     const int row = sourceRow(index);
     const QString free = model->moveIntoAddress(row);
@@ -300,7 +370,7 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
     const QString address = QInputDialog::getText(this, tr("Move into %1").arg(network), tr("New address:"),
                                                   QLineEdit::Normal, free, &accepted);
     if (accepted && !address.isEmpty())
-        model->moveDevice(row, address, false);
+        model->requestMove(device.serial, address, false);
 }
 
 void MainWindow::on_assignPushButton_clicked()
@@ -312,7 +382,6 @@ void MainWindow::on_assignPushButton_clicked()
     }
     AssignDialog dialog(model, rows, this);
     dialog.exec();
-    ui->orvanesComboBox->setCurrentIndex(model->count() > 0 ? 0 : -1);
 }
 
 void MainWindow::on_exportPushButton_clicked()
@@ -355,8 +424,17 @@ void MainWindow::on_LaunchPushButton_clicked()
     const QString address = model->addressAt(row);
     if (!address.isEmpty())
         arguments << address;
-    if (!QProcess::startDetached(program, arguments))
+    if (!QProcess::startDetached(program, arguments)) {
         ui->statusBar->showMessage(tr("Could not start %1").arg(application), kMessageMs);
+        return;
+    }
+    const velqor::DeviceDetails &device = model->detailsAt(row);
+    const bool wrongSubnet = std::any_of(device.warnings.begin(), device.warnings.end(), [](const auto &warning) {
+        return warning.kind == velqor::Diagnostic::Kind::WrongSubnet;
+    });
+    if (!address.isEmpty() && wrongSubnet)
+        ui->statusBar->showMessage(
+            tr("Started %1; %2 is on a wrong subnet: it may not reach it").arg(application, address), kMessageMs);
 }
 
 void MainWindow::fillApplicationList()

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "DeviceSession.h"
 #include "LinkTarget.h"
 
 #include <QMainWindow>
@@ -26,8 +27,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr, const velqor::LinkTarget &target = {});
     ~MainWindow() override;
 
-    // Searches (the window stays live meanwhile), shows the count and
-    // rebinds the device chooser; returns the number of devices found.
+    // Searches, shows the count and rebinds the device chooser; returns the
+    // number of devices found once the search is over. (Refresh starts a
+    // search and returns at once.)
     int updateDeviceList();
     // Writes the rows the table shows as CSV; false when the file cannot be
     // written.
@@ -47,7 +49,11 @@ private slots:
 private:
     void fillApplicationList();
     // Asks before moving a device onto an address another device holds.
-    void confirmMove(int row, const QString &address);
+    void confirmMove(const QByteArray &serial, const QString &address);
+    void showSearchMessage(int found);
+    // "12 moved, 1 refused, 1 not confirmed"
+    void showBatchSummary(const DeviceSession::Result &result);
+    void saveSettings();
     // Makes the table's current row the chooser's device.
     void showChosenDevice(int row);
     void setBusy(bool busy);

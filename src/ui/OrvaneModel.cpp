@@ -2,39 +2,44 @@
 
 #include "AddressPlan.h"
 #include "AddressRules.h"
-#include "ChangeOutcome.h"
-#include "Protocol.h"
-
-#include <boost/system/system_error.hpp>
-
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
-#include <future>
-#include <thread>
 
 namespace {
 
 constexpr int kColumnCount = 2;
 constexpr int kSerialColumn = 0;
 constexpr int kAddressColumn = 1;
-constexpr std::uint32_t kSearchMs = 1500;
 constexpr int kMessageMs = 5000;
-// How often rows are taken in while a search runs.
-constexpr int kLiveRowsMs = 100;
+// More separate runs of new or vanished rows than this are announced as one
+// layout change: every run costs the views and proxies a pass over the list.
+constexpr std::size_t kMaxRuns = 8;
 
 QString addressText(const velqor::Ipv4Bytes &address)
 {
     return QString::fromStdString(velqor::FormatAddress(address));
 }
 
+bool sameWarnings(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
+{
+    return std::equal(a.warnings.begin(), a.warnings.end(), b.warnings.begin(), b.warnings.end(),
+                      [](const velqor::Diagnostic &x, const velqor::Diagnostic &y) { return x.text == y.text; });
+}
+
 } // namespace
 
 OrvaneModel::OrvaneModel(QObject *parent, velqor::LinkTarget target)
-    : QAbstractTableModel(parent), target(std::move(target))
+    : QAbstractTableModel(parent), deviceSession(new DeviceSession(std::move(target), this))
 {
-    openLink();
+    connect(deviceSession, &DeviceSession::busyChanged, this, [this](bool busy) {
+        if (busy)
+            searchStarting();
+        emit busyChanged(busy);
+    });
+    connect(deviceSession, &DeviceSession::devicesFound, this, &OrvaneModel::applyFound);
+    connect(deviceSession, &DeviceSession::searchProgress, this, &OrvaneModel::searchProgress);
+    connect(deviceSession, &DeviceSession::requestDone, this, &OrvaneModel::changeDone);
+    connect(deviceSession, &DeviceSession::finished, this, &OrvaneModel::applyResult);
 }
 
 OrvaneModel::~OrvaneModel() = default;
@@ -53,13 +58,14 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 {
     if (index.row() < 0 || index.row() >= count() || index.column() < 0 || index.column() >= kColumnCount)
         return QVariant();
-    const velqor::DeviceDetails &device = rows[static_cast<std::size_t>(index.row())]->second;
+    const Row &row = rows[static_cast<std::size_t>(index.row())];
+    const velqor::DeviceDetails &device = row.device;
     switch (role) {
     case Qt::DisplayRole:
         return index.column() == kSerialColumn ? QString::fromStdString(device.serial.Display())
                                                : addressText(device.address);
     case StaleRole:
-        return stale.count(device.serial) != 0;
+        return row.stale;
     case SerialRole:
         return QByteArray::fromStdString(device.serial.Bytes());
     case AddressRole:
@@ -81,55 +87,296 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 
 bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || index.column() != kAddressColumn || index.row() < 0 || index.row() >= count() || busy)
+    if ((role != Qt::EditRole && role != RequestRole) || index.column() != kAddressColumn || index.row() < 0 ||
+        index.row() >= count())
         return true;
     const QString address = value.toString();
     if (address.isEmpty())
         return true;
-    moveDevice(index.row(), address, false);
+    if (role == RequestRole)
+        requestMove(rows[static_cast<std::size_t>(index.row())].device.serial, address, false);
+    else
+        moveDevice(index.row(), address, false);
     return true;
 }
 
-void OrvaneModel::moveDevice(int row, const QString &addressText, bool force)
+QVariant OrvaneModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (row < 0 || row >= count() || busy)
-        return;
-    const velqor::Serial serial = rows[static_cast<std::size_t>(row)]->first;
-    const std::optional<velqor::Ipv4Bytes> address = velqor::ParseDottedAddress(addressText.toStdString());
-    if (!openLink()) {
-        emit editCompleted(addressText);
-        return;
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return QVariant();
+    switch (section) {
+    case kSerialColumn:
+        return tr("Serial");
+    case kAddressColumn:
+        return tr("IP");
+    default:
+        return QVariant();
     }
-    setBusy(true);
-    velqor::ChangeOutcome outcome = velqor::ChangeOutcome::NotSent(velqor::NotSentReason::NotAssignable);
-    try {
-        if (address)
-            outcome = changeAddress(serial, *address, force);
-    } catch (const boost::system::system_error &error) {
-        reportLinkError(error);
-        setBusy(false);
-        emit editCompleted(addressText);
-        return;
-    }
-    if (outcome.kind == velqor::ChangeOutcome::Kind::NotSent &&
-        outcome.reason == velqor::NotSentReason::HeldByAnotherDevice) {
-        setBusy(false);
-        emit confirmationNeeded(row, addressText);
-        return;
-    }
-    search();
-    setBusy(false);
+}
 
+Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags; // the root: Qt's model contract
+    if (index.column() == kAddressColumn)
+        return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+}
+
+int OrvaneModel::refresh()
+{
+    if (deviceSession->search())
+        deviceSession->wait();
+    return deviceCount();
+}
+
+bool OrvaneModel::startRefresh()
+{
+    return deviceSession->search();
+}
+
+void OrvaneModel::moveDevice(int row, const QString &address, bool force)
+{
+    if (row < 0 || row >= count())
+        return;
+    requestMove(rows[static_cast<std::size_t>(row)].device.serial, address, force);
+    deviceSession->wait();
+}
+
+void OrvaneModel::requestMove(const velqor::Serial &serial, const QString &address, bool force)
+{
+    deviceSession->change(requestFor(serial, address, force));
+}
+
+bool OrvaneModel::startBatch(std::vector<DeviceSession::Request> requests)
+{
+    return deviceSession->batch(std::move(requests));
+}
+
+DeviceSession *OrvaneModel::session() const
+{
+    return deviceSession;
+}
+
+DeviceSession::Request OrvaneModel::requestFor(const velqor::Serial &serial, const QString &address, bool force) const
+{
+    return {serial, velqor::ParseDottedAddress(address.toStdString()), force, address};
+}
+
+void OrvaneModel::searchStarting()
+{
+    for (Row &row : rows)
+        row.stale = true;
+    if (!rows.empty())
+        emit dataChanged(index(0, 0), index(count() - 1, kColumnCount - 1), {StaleRole});
+}
+
+void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
+{
+    std::vector<const velqor::DeviceDetails *> added;
+    int firstChanged = -1;
+    int lastChanged = -1;
+    auto announce = [&] {
+        if (firstChanged >= 0)
+            emit dataChanged(index(firstChanged, 0), index(lastChanged, kColumnCount - 1));
+        firstChanged = -1;
+    };
+    // Both lists are in serial order: each row is looked for from the last.
+    auto from = rows.begin();
+    for (const velqor::DeviceDetails &device : found) {
+        from = std::lower_bound(from, rows.end(), device.serial, [](const Row &row, const velqor::Serial &serial) {
+            return row.device.serial < serial;
+        });
+        if (from == rows.end() || from->device.serial != device.serial) {
+            added.push_back(&device);
+            continue;
+        }
+        Row &known = *from;
+        const bool differs = known.stale || known.device.address != device.address || known.device.via != device.via ||
+            known.device.alsoAt != device.alsoAt || !sameWarnings(known.device, device);
+        known.device = device;
+        known.stale = false;
+        if (!differs)
+            continue;
+        const int row = static_cast<int>(from - rows.begin());
+        if (firstChanged >= 0 && row == lastChanged + 1) {
+            lastChanged = row;
+        } else {
+            announce();
+            firstChanged = lastChanged = row;
+        }
+    }
+    announce();
+    insertRows(added);
+}
+
+void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &added)
+{
+    if (added.empty())
+        return;
+    // Where each new device goes, in the rows as they are now.
+    std::vector<std::size_t> positions;
+    positions.reserve(added.size());
+    auto from = rows.begin();
+    for (const velqor::DeviceDetails *device : added) {
+        from = std::lower_bound(from, rows.end(), device->serial, [](const Row &row, const velqor::Serial &serial) {
+            return row.device.serial < serial;
+        });
+        positions.push_back(static_cast<std::size_t>(from - rows.begin()));
+    }
+    std::size_t runs = 1;
+    for (std::size_t i = 1; i < positions.size(); ++i)
+        runs += positions[i] != positions[i - 1] ? 1 : 0;
+
+    if (runs <= kMaxRuns) {
+        // From the bottom up, so that the positions above stay right.
+        for (std::size_t last = added.size(); last > 0;) {
+            std::size_t first = last - 1;
+            while (first > 0 && positions[first - 1] == positions[last - 1])
+                --first;
+            const int at = static_cast<int>(positions[first]);
+            beginInsertRows(QModelIndex(), at, at + static_cast<int>(last - first) - 1);
+            std::vector<Row> run;
+            run.reserve(last - first);
+            for (std::size_t i = first; i < last; ++i)
+                run.push_back({*added[i], false});
+            rows.insert(rows.begin() + at, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
+            endInsertRows();
+            last = first;
+        }
+        return;
+    }
+
+    // Many scattered runs: one merge and one layout change.
+    emit layoutAboutToBeChanged();
+    std::vector<Row> merged;
+    merged.reserve(rows.size() + added.size());
+    std::size_t next = 0;
+    for (std::size_t old = 0; old <= rows.size(); ++old) {
+        while (next < added.size() && positions[next] == old)
+            merged.push_back({*added[next++], false});
+        if (old < rows.size())
+            merged.push_back(std::move(rows[old]));
+    }
+    rows.swap(merged);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        const auto shift =
+            std::upper_bound(positions.begin(), positions.end(), std::size_t(index.row())) - positions.begin();
+        after << createIndex(index.row() + static_cast<int>(shift), index.column());
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard)
+{
+    // Both in serial order: one walk marks the rows that stay.
+    std::vector<bool> keep(rows.size(), false);
+    std::size_t h = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        while (h < heard.size() && heard[h].serial < rows[r].device.serial)
+            ++h;
+        keep[r] = h < heard.size() && heard[h].serial == rows[r].device.serial;
+    }
+    std::size_t runs = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        runs += !keep[r] && (r == 0 || keep[r - 1]) ? 1 : 0;
+    if (runs == 0)
+        return;
+
+    if (runs <= kMaxRuns) {
+        for (int row = count() - 1; row >= 0;) {
+            if (keep[static_cast<std::size_t>(row)]) {
+                --row;
+                continue;
+            }
+            int top = row;
+            while (top > 0 && !keep[static_cast<std::size_t>(top - 1)])
+                --top;
+            beginRemoveRows(QModelIndex(), top, row);
+            rows.erase(rows.begin() + top, rows.begin() + row + 1);
+            endRemoveRows();
+            row = top - 1;
+        }
+        return;
+    }
+
+    emit layoutAboutToBeChanged();
+    std::vector<int> newRow(rows.size(), -1);
+    std::vector<Row> kept;
+    kept.reserve(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (keep[r]) {
+            newRow[r] = static_cast<int>(kept.size());
+            kept.push_back(std::move(rows[r]));
+        }
+    }
+    rows.swap(kept);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        const int row = newRow[static_cast<std::size_t>(index.row())];
+        after << (row < 0 ? QModelIndex() : createIndex(row, index.column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
+{
+    dropped = result.dropped;
+    linkFailed = !result.linkError.isEmpty();
+    if (linkFailed) {
+        reportLinkError(result.linkError);
+    } else {
+        workstation = result.workstation;
+        interfaces = result.interfaces;
+    }
+    applyFound(result.devices);
+    removeRowsNotIn(result.devices);
+    // What is left did answer (or the link failed and nothing is left).
+    for (Row &row : rows)
+        row.stale = false;
+}
+
+void OrvaneModel::applyResult(const DeviceSession::Result &result)
+{
+    applySearch(result.search);
+    emit refreshed(deviceCount());
+    if (result.operation == DeviceSession::Operation::Search)
+        emit listRefreshed(deviceCount());
+    if (result.operation == DeviceSession::Operation::Change && !result.requests.empty()) {
+        if (result.outcomes[0])
+            reportChange(result.requests[0], *result.outcomes[0]);
+        else
+            emit editCompleted(QString());
+    }
+    emit operationFinished(result);
+}
+
+void OrvaneModel::reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent)
+{
+    const QString &address = request.typed;
+    if (sent.kind == velqor::ChangeOutcome::Kind::NotSent &&
+        sent.reason == velqor::NotSentReason::HeldByAnotherDevice) {
+        emit confirmationNeeded(QByteArray::fromStdString(request.serial.Bytes()), address);
+        return;
+    }
     // Without an answer the change counts only when the device is found there.
-    const auto found = devices.find(serial);
-    outcome = velqor::Confirm(outcome, address && found != devices.end() && found->second.address == *address);
+    const int row = rowOf(request.serial);
+    const bool foundThere = request.address && row >= 0 && detailsAt(row).address == *request.address;
+    const velqor::ChangeOutcome outcome = velqor::Confirm(sent, foundThere);
     QString text;
     switch (outcome.kind) {
     case velqor::ChangeOutcome::Kind::Moved:
     case velqor::ChangeOutcome::Kind::Acknowledged:
         text = tr("IP updated succesfully");
-        if (address && velqor::IsLinkLocal(*address))
-            text += tr("; %1 is link-local: only hosts on the same link reach it").arg(addressText);
+        if (velqor::IsLinkLocal(*request.address))
+            text += tr("; %1 is link-local: only hosts on the same link reach it").arg(address);
         break;
     case velqor::ChangeOutcome::Kind::NoAnswer:
         text = tr("IP change not confirmed");
@@ -155,208 +402,27 @@ void OrvaneModel::moveDevice(int row, const QString &addressText, bool force)
         break;
     }
     emit showMessage(text, kMessageMs);
-    emit editCompleted(addressText);
-}
-
-QVariant OrvaneModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
-        return QVariant();
-    switch (section) {
-    case kSerialColumn:
-        return tr("Serial");
-    case kAddressColumn:
-        return tr("IP");
-    default:
-        return QVariant();
-    }
-}
-
-Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
-{
-    if (!index.isValid())
-        return Qt::NoItemFlags; // the root: Qt's model contract
-    if (index.column() == kAddressColumn && !busy)
-        return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-}
-
-int OrvaneModel::refresh()
-{
-    if (busy)
-        return deviceCount();
-    setBusy(true);
-    search();
-    setBusy(false);
-    return deviceCount();
-}
-
-int OrvaneModel::search()
-{
-    std::vector<velqor::DeviceDetails> found;
-    dropped = 0;
-    linkFailed = !openLink();
-    if (!linkFailed) {
-        for (const auto &entry : devices)
-            stale.insert(entry.first);
-        if (!devices.empty())
-            emit dataChanged(index(0, 0), index(count() - 1, kColumnCount - 1), {StaleRole});
-        try {
-            manager->Clear();
-            searching = true;
-            searchClock.start();
-            whileResponsive([this] { return manager->Search(kSearchMs, true, nullptr); });
-            searching = false;
-            found = manager->GetDeviceDetails();
-            dropped = manager->GetDroppedCount();
-            workstation = manager->GetWorkstationDiagnostics();
-            interfaces = manager->GetInterfaces();
-        } catch (const boost::system::system_error &error) {
-            searching = false;
-            linkFailed = true;
-            reportLinkError(error);
-        }
-    }
-    merge(found, true);
-    emit refreshed(count());
-    return count();
-}
-
-velqor::ChangeOutcome OrvaneModel::changeAddress(const velqor::Serial &serial, const velqor::Ipv4Bytes &address,
-                                                 bool force)
-{
-    // A link that could not be opened before is tried again; its error leaves
-    // as a failed send would.
-    if (!manager)
-        manager.emplace(target.address, target.port);
-    return whileResponsive([this, serial, address, force] { return manager->ChangeAddress(serial, address, force); });
-}
-
-template<typename Work> auto OrvaneModel::whileResponsive(Work work) -> decltype(work())
-{
-    using Result = decltype(work());
-    std::packaged_task<Result()> task(std::move(work));
-    std::future<Result> done = task.get_future();
-    QEventLoop loop;
-    QTimer live;
-    connect(&live, &QTimer::timeout, this, [this] {
-        if (!searching || !manager)
-            return;
-        merge(manager->GetDeviceDetails(), false);
-        emit searchProgress(static_cast<int>(searchClock.elapsed()), static_cast<int>(kSearchMs));
-    });
-    live.start(kLiveRowsMs);
-    std::thread worker([&task, &loop] {
-        task();
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-    });
-    loop.exec();
-    // The loop also ends when the application quits: the operation still
-    // finishes first, within its own time limit.
-    worker.join();
-    return done.get();
-}
-
-void OrvaneModel::merge(const std::vector<velqor::DeviceDetails> &found, bool final)
-{
-    std::set<velqor::Serial> heard;
-    std::vector<const velqor::DeviceDetails *> added;
-    // Both lists are in serial order: one walk finds each row, and changed
-    // rows are announced in runs.
-    auto entry = devices.begin();
-    int row = 0;
-    int firstChanged = -1;
-    int lastChanged = -1;
-    auto announce = [&] {
-        if (firstChanged >= 0)
-            emit dataChanged(index(firstChanged, 0), index(lastChanged, kColumnCount - 1));
-        firstChanged = -1;
-    };
-    for (const velqor::DeviceDetails &device : found) {
-        heard.insert(device.serial);
-        while (entry != devices.end() && entry->first < device.serial) {
-            ++entry;
-            ++row;
-        }
-        if (entry == devices.end() || entry->first != device.serial) {
-            added.push_back(&device);
-            continue;
-        }
-        velqor::DeviceDetails &known = entry->second;
-        const bool differs = known.address != device.address || stale.erase(device.serial) != 0 ||
-            known.via != device.via || known.warnings.size() != device.warnings.size() || known.alsoAt != device.alsoAt;
-        known = device;
-        if (!differs)
-            continue;
-        if (firstChanged >= 0 && row == lastChanged + 1) {
-            lastChanged = row;
-        } else {
-            announce();
-            firstChanged = lastChanged = row;
-        }
-    }
-    announce();
-    // New devices in runs that land between the same two listed rows.
-    for (std::size_t first = 0; first < added.size();) {
-        const auto position = devices.lower_bound(added[first]->serial);
-        std::size_t last = first + 1;
-        while (last < added.size() && (position == devices.end() || added[last]->serial < position->first))
-            ++last;
-        const int row = static_cast<int>(std::distance(devices.begin(), position));
-        beginInsertRows(QModelIndex(), row, row + static_cast<int>(last - first) - 1);
-        for (std::size_t i = first; i < last; ++i)
-            devices.emplace(added[i]->serial, *added[i]);
-        rebuildRows();
-        endInsertRows();
-        first = last;
-    }
-    if (!final)
-        return;
-    // Rows that did not answer go, in runs from the bottom up.
-    for (int row = count() - 1; row >= 0;) {
-        if (heard.count(rows[static_cast<std::size_t>(row)]->first) != 0) {
-            --row;
-            continue;
-        }
-        int top = row;
-        while (top > 0 && heard.count(rows[static_cast<std::size_t>(top - 1)]->first) == 0)
-            --top;
-        beginRemoveRows(QModelIndex(), top, row);
-        for (int r = top; r <= row; ++r)
-            stale.erase(rows[static_cast<std::size_t>(r)]->first);
-        devices.erase(rows[static_cast<std::size_t>(top)], std::next(rows[static_cast<std::size_t>(row)]));
-        rebuildRows();
-        endRemoveRows();
-        row = top - 1;
-    }
-    stale.clear();
-}
-
-void OrvaneModel::rebuildRows()
-{
-    rows.clear();
-    rows.reserve(devices.size());
-    for (auto entry = devices.cbegin(); entry != devices.cend(); ++entry)
-        rows.push_back(entry);
+    emit editCompleted(address);
 }
 
 int OrvaneModel::count() const
 {
-    return static_cast<int>(devices.size());
+    return static_cast<int>(rows.size());
 }
 
 int OrvaneModel::deviceCount() const
 {
     std::size_t total = 0;
-    for (const auto &entry : devices)
-        total += entry.second.DeviceCount();
+    for (const Row &row : rows)
+        total += row.device.DeviceCount();
     return static_cast<int>(total);
 }
 
 int OrvaneModel::rowOf(const velqor::Serial &serial) const
 {
-    const auto found = devices.find(serial);
-    return found == devices.end() ? -1 : static_cast<int>(std::distance(devices.begin(), found));
+    const auto found = std::lower_bound(rows.begin(), rows.end(), serial,
+                                        [](const Row &row, const velqor::Serial &s) { return row.device.serial < s; });
+    return found == rows.end() || found->device.serial != serial ? -1 : static_cast<int>(found - rows.begin());
 }
 
 QString OrvaneModel::addressOf(const QString &serial) const
@@ -369,7 +435,7 @@ QString OrvaneModel::addressAt(int row) const
 {
     if (row < 0 || row >= count())
         return QString();
-    return addressText(rows[static_cast<std::size_t>(row)]->second.address);
+    return addressText(rows[static_cast<std::size_t>(row)].device.address);
 }
 
 bool OrvaneModel::searchFailed() const
@@ -384,7 +450,7 @@ std::size_t OrvaneModel::droppedCount() const
 
 bool OrvaneModel::isBusy() const
 {
-    return busy;
+    return deviceSession->isBusy();
 }
 
 const std::vector<velqor::Diagnostic> &OrvaneModel::workstationDiagnostics() const
@@ -392,16 +458,17 @@ const std::vector<velqor::Diagnostic> &OrvaneModel::workstationDiagnostics() con
     return workstation;
 }
 
-velqor::DeviceDetails OrvaneModel::detailsAt(int row) const
+const velqor::DeviceDetails &OrvaneModel::detailsAt(int row) const
 {
+    static const velqor::DeviceDetails none;
     if (row < 0 || row >= count())
-        return {};
-    return rows[static_cast<std::size_t>(row)]->second;
+        return none;
+    return rows[static_cast<std::size_t>(row)].device;
 }
 
 QString OrvaneModel::moveIntoAddress(int row) const
 {
-    const velqor::DeviceDetails device = detailsAt(row);
+    const velqor::DeviceDetails &device = detailsAt(row);
     const bool wrongSubnet = std::any_of(device.warnings.begin(), device.warnings.end(), [](const auto &warning) {
         return warning.kind == velqor::Diagnostic::Kind::WrongSubnet;
     });
@@ -414,9 +481,9 @@ QString OrvaneModel::moveIntoAddress(int row) const
 std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
 {
     std::set<velqor::Ipv4Bytes> used;
-    for (const auto &entry : devices) {
-        used.insert(entry.second.address);
-        used.insert(entry.second.alsoAt.begin(), entry.second.alsoAt.end());
+    for (const Row &row : rows) {
+        used.insert(row.device.address);
+        used.insert(row.device.alsoAt.begin(), row.device.alsoAt.end());
     }
     return used;
 }
@@ -426,28 +493,7 @@ const std::vector<velqor::NetworkInterface> &OrvaneModel::networks() const
     return interfaces;
 }
 
-void OrvaneModel::setBusy(bool value)
+void OrvaneModel::reportLinkError(const QString &error)
 {
-    if (busy == value)
-        return;
-    busy = value;
-    emit busyChanged(busy);
-}
-
-bool OrvaneModel::openLink()
-{
-    if (manager)
-        return true;
-    try {
-        manager.emplace(target.address, target.port);
-        return true;
-    } catch (const boost::system::system_error &error) {
-        reportLinkError(error);
-        return false;
-    }
-}
-
-void OrvaneModel::reportLinkError(const std::exception &error)
-{
-    emit showMessage(tr("Device link error: ") + QString::fromLocal8Bit(error.what()), kMessageMs);
+    emit showMessage(tr("Device link error: ") + error, kMessageMs);
 }

@@ -3,29 +3,25 @@
 
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
+#include "DeviceSession.h"
 #include "LinkTarget.h"
-#include "OrvaneManager.h"
 #include "Serial.h"
 
 #include <QAbstractTableModel>
-#include <QElapsedTimer>
 #include <QString>
-#include <QStringList>
 
 #include <cstddef>
-#include <map>
-#include <optional>
 #include <set>
 #include <vector>
 
-// The devices found by the last search, one row each: serial, then address.
+// The devices found, one row each in serial order: serial, then address.
 // Editing an address cell asks the device to move there.
 //
-// Searches and address changes run on a worker thread while the calling
-// thread's event loop keeps turning, so the window repaints and answers;
-// the calls still return only when their operation is over. Rows appear as
-// devices answer; a device listed before that has not answered the current
-// search yet is marked stale until the search ends.
+// Searches and address changes run in the device session, off this thread;
+// rows appear and change as devices answer, each batch costing what changed.
+// A device listed before that has not answered the current search yet is
+// marked stale until the search ends. refresh() and setData() keep their
+// promise to return when their operation is over by waiting for the session.
 class OrvaneModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -38,6 +34,9 @@ public:
         WarningIdsRole, // QStringList: the same as identifiers
         SerialRole, // QByteArray: the serial's exact bytes, the row's identity
         AddressRole, // quint32: the address as a number, for sorting
+        // setData with this role asks for the change and returns at once; an
+        // operation under way finishes first.
+        RequestRole,
     };
 
     explicit OrvaneModel(QObject *parent = nullptr, velqor::LinkTarget target = {});
@@ -50,10 +49,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Searches for 1500 ms, updates the rows as devices answer and returns
-    // the number of devices once the search is over (a row whose serial
-    // answered from several addresses counts each of them).
+    // Searches for 1500 ms and returns the number of devices once the search
+    // is over (a row whose serial answered from several addresses counts
+    // each of them).
     int refresh();
+    // Starts a search and returns at once; false while another operation runs.
+    bool startRefresh();
     // The number of rows.
     int count() const;
     int deviceCount() const;
@@ -69,71 +70,74 @@ public:
     bool searchFailed() const;
     // Devices that answered the last search but did not fit the list.
     std::size_t droppedCount() const;
-    // A search or an address change is running.
+    // An operation is running.
     bool isBusy() const;
     // What is wrong with the workstation's networks, as found by the last search.
     const std::vector<velqor::Diagnostic> &workstationDiagnostics() const;
     // Everything known of the device in this row.
-    velqor::DeviceDetails detailsAt(int row) const;
+    const velqor::DeviceDetails &detailsAt(int row) const;
     // Where a device on a wrong subnet could go: the first free address of the
     // network it answered on; empty when it is not on a wrong subnet.
     QString moveIntoAddress(int row) const;
     // Every address a listed device answers from.
     std::set<velqor::Ipv4Bytes> usedAddresses() const;
-    // Asks the device in this row to move, searches again and reports the
-    // outcome through showMessage. Returns once that is over. An address that
-    // another listed device holds is not sent unless force is set; the model
-    // asks with confirmationNeeded instead.
-    void moveDevice(int row, const QString &address, bool force);
     // The workstation's networks as of the last search.
     const std::vector<velqor::NetworkInterface> &networks() const;
 
-    // Asks the device to move and returns the outcome; no reload and no
-    // message. For batches, which confirm with one search.
-    // Throws boost::system::system_error when the device link fails.
-    velqor::ChangeOutcome changeAddress(const velqor::Serial &serial, const velqor::Ipv4Bytes &address,
-                                        bool force = false);
+    // Asks the device to move, then searches, reports the outcome through
+    // showMessage and returns when that is over. An address that another
+    // listed device holds is not sent unless force is set; the model asks
+    // with confirmationNeeded instead.
+    void moveDevice(int row, const QString &address, bool force);
+    // The same, returning at once; queued behind an operation under way.
+    void requestMove(const velqor::Serial &serial, const QString &address, bool force);
+    // Moves several devices one after another, then searches once; false
+    // while another operation runs. Reported by changeDone and operationFinished.
+    bool startBatch(std::vector<DeviceSession::Request> requests);
+    DeviceSession *session() const;
 
 signals:
     void editCompleted(const QString &address);
     void showMessage(const QString &message, int delay);
-    // An operation starts or ends; nothing else may start meanwhile.
+    // An operation starts or ends.
     void busyChanged(bool busy);
     // A search has run elapsedMs of its totalMs.
     void searchProgress(int elapsedMs, int totalMs);
-    // A refresh is over.
+    // A search is over and the rows show its result (also after a change).
     void refreshed(int count);
-    // The device in this row was not moved onto address because another
-    // listed device answers from it; moveDevice with force moves it anyway.
-    void confirmationNeeded(int row, const QString &address);
+    // The same, for a search of its own (Refresh), not one after a change.
+    void listRefreshed(int count);
+    // The device was not moved onto address because another listed device
+    // answers from it; requestMove with force moves it anyway.
+    void confirmationNeeded(const QByteArray &serial, const QString &address);
+    // One device of a batch is done.
+    void changeDone(int index, const velqor::ChangeOutcome &outcome);
+    // An operation is over and the rows show the search that ended it.
+    void operationFinished(const DeviceSession::Result &result);
 
 private:
-    bool openLink();
-    void reportLinkError(const std::exception &error);
-    void setBusy(bool busy);
-    int search();
-    // Runs work on a worker thread while this thread's events are served,
-    // and returns its result or throws its exception.
-    template<typename Work> auto whileResponsive(Work work) -> decltype(work());
-    // Takes what the manager has found so far; a final merge also removes
-    // the rows that did not answer.
-    void merge(const std::vector<velqor::DeviceDetails> &found, bool final);
-    void rebuildRows();
+    struct Row {
+        velqor::DeviceDetails device;
+        bool stale = false;
+    };
 
-    using Devices = std::map<velqor::Serial, velqor::DeviceDetails>;
-    Devices devices;
-    // The entry of each row, so that reading a cell does not step through
-    // the map: views and the chooser's size hint read every row.
-    std::vector<Devices::const_iterator> rows;
-    std::set<velqor::Serial> stale;
+    DeviceSession::Request requestFor(const velqor::Serial &serial, const QString &address, bool force) const;
+    void searchStarting();
+    // Takes in what a search found so far, in serial order: O(n + k).
+    void applyFound(const std::vector<velqor::DeviceDetails> &found);
+    // The search is over: its complete list; rows that did not answer go.
+    void applySearch(const DeviceSession::SearchResult &result);
+    void applyResult(const DeviceSession::Result &result);
+    void insertRows(const std::vector<const velqor::DeviceDetails *> &added);
+    void removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard);
+    void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
+    void reportLinkError(const QString &error);
+
+    std::vector<Row> rows;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
-    velqor::LinkTarget target;
-    std::optional<velqor::OrvaneManager> manager;
+    DeviceSession *deviceSession;
     bool linkFailed = false;
-    bool busy = false;
-    bool searching = false;
-    QElapsedTimer searchClock;
     std::size_t dropped = 0;
 };
 

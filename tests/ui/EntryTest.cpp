@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -25,6 +26,7 @@ QElapsedTimer sinceClose;
 // its search.
 void closeOnceShown()
 {
+    QStandardPaths::setTestModeEnabled(true); // the window saves its size: never the user's settings
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, [poll] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {

@@ -6,6 +6,7 @@
 #include "OrvaneModel.h"
 
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -27,6 +28,7 @@ private:
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
     }

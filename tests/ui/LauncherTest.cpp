@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -50,6 +51,7 @@ private:
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
         expected = qEnvironmentVariableIntValue("ORVANE_EXPECT");

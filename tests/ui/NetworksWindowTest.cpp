@@ -2,6 +2,7 @@
 // where each device is, what is wrong with it, and working on many at once.
 
 #include "AssignDialog.h"
+#include "ClickRefresh.h"
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -36,6 +38,7 @@ private:
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
         QCoreApplication::setOrganizationName(QStringLiteral("Velqor test"));
@@ -97,7 +100,7 @@ private slots:
         QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=1 net.ipv4.conf.h1.rp_filter=1"), 0);
         MainWindow window;
         const QString said = window.statusBar()->currentMessage();
-        QTest::mouseClick(window.findChild<QPushButton *>("searchOrvanesPushButton"), Qt::LeftButton);
+        clickRefresh(window);
         const QString saidAgain = window.statusBar()->currentMessage();
         QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.h1.rp_filter=2"), 0);
         QVERIFY2(said.startsWith("strict reverse-path filtering on h0") ||
@@ -116,13 +119,10 @@ private slots:
         auto *model = window.findChild<OrvaneModel *>();
 
         QSignalSpy refreshed(model, &OrvaneModel::refreshed);
-        bool refreshEnabledMeanwhile = true;
-        QTimer::singleShot(300, [&] {
-            refreshEnabledMeanwhile = window.findChild<QPushButton *>("searchOrvanesPushButton")->isEnabled();
-        });
-        QTest::keyClick(&window, Qt::Key_F5);
-        QCOMPARE(refreshed.count(), 1);
-        QVERIFY(!refreshEnabledMeanwhile);
+        QTest::keyClick(&window, Qt::Key_F5); // returns at once
+        QVERIFY(!window.findChild<QPushButton *>("searchOrvanesPushButton")->isEnabled());
+        QVERIFY(refreshed.wait(5000));
+        QVERIFY(window.findChild<QPushButton *>("searchOrvanesPushButton")->isEnabled());
 
         table->setFocus();
         table->selectAll();

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <algorithm>
@@ -17,6 +18,11 @@ class PresentationTest final : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true); // never the user's settings
+    }
+
     void addressesSortByNumberAndWarningsShowOnTheAddress()
     {
         QStandardItemModel devices(0, 2);
@@ -63,14 +69,16 @@ private slots:
         QVERIFY(editor);
         delegate.setEditorData(editor, devices.index(0, 1));
         QCOMPARE(editor->selectedText(), QStringLiteral("10.0.0.1"));
-        for (const char *rejected : {"10.0.0.256", "10.0.0", "010.0.0.1", "10.0.0.1 "}) {
+        // Committed as a request, which the device model carries out in the
+        // background; nothing for a partial address or an unchanged one.
+        for (const char *rejected : {"10.0.0.256", "10.0.0", "010.0.0.1", "10.0.0.1 ", "10.0.0.1"}) {
             editor->setText(QString::fromLatin1(rejected));
             delegate.setModelData(editor, &devices, devices.index(0, 1));
-            QCOMPARE(devices.index(0, 1).data().toString(), QStringLiteral("10.0.0.1"));
+            QVERIFY2(!devices.index(0, 1).data(OrvaneModel::RequestRole).isValid(), rejected);
         }
         editor->setText(QStringLiteral("192.168.0.250"));
         delegate.setModelData(editor, &devices, devices.index(0, 1));
-        QCOMPARE(devices.index(0, 1).data().toString(), QStringLiteral("192.168.0.250"));
+        QCOMPARE(devices.index(0, 1).data(OrvaneModel::RequestRole).toString(), QStringLiteral("192.168.0.250"));
     }
 };
 

@@ -1,27 +1,71 @@
-// The window's model aimed with a target at a simulator on loopback: no
-// privileges and no broadcast needed, so it runs everywhere.
+// The window's model and its device session aimed with a target at a
+// simulator on loopback: no privileges and no broadcast needed, so it runs
+// everywhere.
 
 #include "DeviceSimulator.h"
 #include "OrvaneModel.h"
 
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 class TargetTest final : public QObject {
     Q_OBJECT
 
-private slots:
-    void findsAndMovesTheDevicesBehindItsTarget()
+private:
+    velqor::sim::SimulatorOptions loopback()
     {
         velqor::sim::SimulatorOptions options;
         options.listenAddress = "127.0.0.1";
         options.port = 0;
-        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, options);
+        return options;
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void findsAndMovesTheDevicesBehindItsTarget()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
         OrvaneModel model(nullptr, {"127.0.0.1", simulator.Port()});
         QCOMPARE(model.refresh(), 2);
         QCOMPARE(model.addressOf("LOOP-2"), QStringLiteral("127.0.0.3"));
-        QVERIFY(model.changeAddress(velqor::Serial("LOOP-1"), {10, 0, 0, 9}).kind ==
-                velqor::ChangeOutcome::Kind::Acknowledged);
+        QSignalSpy messages(&model, &OrvaneModel::showMessage);
+        model.moveDevice(model.rowOf(velqor::Serial("LOOP-1")), QStringLiteral("10.0.0.9"), false);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0][0].toString(), QStringLiteral("IP updated succesfully"));
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
+    }
+
+    void theSessionRunsOneOperationAndPushesWhatItFinds()
+    {
+        // Answers spread over half a second: some come in while the search runs.
+        velqor::sim::SimulatorOptions options = loopback();
+        options.jitter = std::chrono::milliseconds(500);
+        std::vector<velqor::sim::SimulatedDevice> devices;
+        for (int i = 0; i < 40; ++i)
+            devices.push_back({"S" + std::to_string(100 + i), "127.0.1." + std::to_string(i + 1)});
+        velqor::sim::DeviceSimulator simulator(devices, options);
+        OrvaneModel model(nullptr, {"127.0.0.1", simulator.Port()});
+        DeviceSession *session = model.session();
+        QSignalSpy found(session, &DeviceSession::devicesFound);
+        QSignalSpy finished(session, &DeviceSession::finished);
+        QSignalSpy busy(session, &DeviceSession::busyChanged);
+
+        QVERIFY(model.startRefresh());
+        QVERIFY(session->running() == DeviceSession::Operation::Search);
+        QVERIFY(!model.startRefresh()); // one at a time
+        QVERIFY(found.wait(3000));
+        const int listedMidway = model.count();
+        QVERIFY(listedMidway > 0);
+        QCOMPARE(finished.size(), 0);
+        // An edit committed meanwhile waits for the search, then goes out.
+        const std::string edited = model.detailsAt(0).serial.Bytes();
+        QVERIFY(model.setData(model.index(0, 1), QStringLiteral("10.0.0.77"), OrvaneModel::RequestRole));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+        QCOMPARE(simulator.AddressOf(edited), std::string("10.0.0.77"));
+        QCOMPARE(busy.size(), 2); // one busy stretch for both operations
+        QVERIFY(!session->isBusy());
     }
 };
 

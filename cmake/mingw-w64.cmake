@@ -1,0 +1,23 @@
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (POSIX threads,
+# so std::thread works). Libraries, headers and CMake packages are looked for
+# in the MinGW root and in the folders of CMAKE_FIND_ROOT_PATH (the Windows
+# SDK that scripts/windows builds); programs on the build machine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(ORVANE_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${ORVANE_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ORVANE_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${ORVANE_MINGW}-windres)
+
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${ORVANE_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs run under Wine, so ctest works unchanged.
+find_program(ORVANE_WINE NAMES wine64 wine)
+if(ORVANE_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVANE_WINE})
+endif()

@@ -1,0 +1,208 @@
+#include "DeviceSession.h"
+
+#include "OrvaneManager.h"
+
+#include <boost/system/system_error.hpp>
+
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <chrono>
+
+namespace {
+
+// How often what a search found so far is pushed to the window.
+constexpr auto kPushEvery = std::chrono::milliseconds(100);
+
+QString linkErrorText(const std::exception &error)
+{
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+DeviceSession::DeviceSession(velqor::LinkTarget target, QObject *parent) : QObject(parent), target(std::move(target))
+{
+    connect(&watcher, &QFutureWatcher<Result>::finished, this, &DeviceSession::deliver);
+    // Open the link now, so that the devices hear the greeting at once; one
+    // that cannot be opened yet is tried again by every operation.
+    try {
+        manager = std::make_unique<velqor::OrvaneManager>(this->target.address, this->target.port);
+    } catch (const boost::system::system_error &) {
+    }
+}
+
+DeviceSession::~DeviceSession()
+{
+    cancelled = true;
+    // The worker uses the manager: it ends first, within its own time limit.
+    watcher.waitForFinished();
+}
+
+DeviceSession::Operation DeviceSession::running() const
+{
+    return current;
+}
+
+bool DeviceSession::isBusy() const
+{
+    return current != Operation::None;
+}
+
+bool DeviceSession::search()
+{
+    if (isBusy())
+        return false;
+    start(Operation::Search, [this, run = generation + 1] {
+        Result result;
+        result.operation = Operation::Search;
+        result.search = runSearch(run);
+        return result;
+    });
+    return true;
+}
+
+void DeviceSession::change(Request request)
+{
+    if (isBusy()) {
+        queued.push_back(std::move(request));
+        return;
+    }
+    start(Operation::Change, [this, run = generation + 1, request = std::move(request)] {
+        Result result = runChanges({request}, run);
+        result.operation = Operation::Change;
+        return result;
+    });
+}
+
+bool DeviceSession::batch(std::vector<Request> requests)
+{
+    if (isBusy())
+        return false;
+    start(Operation::Batch, [this, run = generation + 1, requests = std::move(requests)] {
+        Result result = runChanges(requests, run);
+        result.operation = Operation::Batch;
+        return result;
+    });
+    return true;
+}
+
+void DeviceSession::cancel()
+{
+    cancelled = true;
+}
+
+void DeviceSession::wait()
+{
+    while (isBusy()) {
+        watcher.waitForFinished();
+        deliver();
+    }
+}
+
+void DeviceSession::start(Operation operation, std::function<Result()> work)
+{
+    ++generation;
+    current = operation;
+    cancelled = false;
+    watcher.setFuture(QtConcurrent::run(std::move(work)));
+    if (!announcedBusy) {
+        announcedBusy = true;
+        emit busyChanged(true);
+    }
+}
+
+void DeviceSession::deliver()
+{
+    // Reached twice for one operation when wait() delivered it first.
+    if (!isBusy() || !watcher.isFinished())
+        return;
+    const Result result = watcher.result();
+    current = Operation::None;
+    emit finished(result);
+    startQueued();
+    if (!isBusy() && announcedBusy) {
+        announcedBusy = false;
+        emit busyChanged(false);
+    }
+}
+
+void DeviceSession::startQueued()
+{
+    if (queued.empty() || isBusy())
+        return;
+    Request next = std::move(queued.front());
+    queued.pop_front();
+    start(Operation::Change, [this, run = generation + 1, next = std::move(next)] {
+        Result result = runChanges({next}, run);
+        result.operation = Operation::Change;
+        return result;
+    });
+}
+
+void DeviceSession::post(quint64 run, std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, fn = std::move(fn)] {
+            if (run == generation && isBusy())
+                fn();
+        },
+        Qt::QueuedConnection);
+}
+
+DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, quint64 run)
+{
+    Result result;
+    result.outcomes.resize(requests.size());
+    try {
+        if (!manager)
+            manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
+        for (std::size_t i = 0; i < requests.size() && !cancelled; ++i) {
+            const Request &request = requests[i];
+            const velqor::ChangeOutcome outcome = request.address
+                ? manager->ChangeAddress(request.serial, *request.address, request.force)
+                : velqor::ChangeOutcome::NotSent(velqor::NotSentReason::NotAssignable);
+            result.outcomes[i] = outcome;
+            post(run, [this, i, outcome] { emit requestDone(static_cast<int>(i), outcome); });
+        }
+    } catch (const boost::system::system_error &error) {
+        result.search.linkError = linkErrorText(error);
+    }
+    result.requests = std::move(requests);
+    if (result.search.linkError.isEmpty())
+        result.search = runSearch(run);
+    return result;
+}
+
+DeviceSession::SearchResult DeviceSession::runSearch(quint64 run)
+{
+    SearchResult result;
+    try {
+        // A link that could not be opened before is tried again.
+        if (!manager)
+            manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
+        manager->Clear();
+        manager->TakeChangedDevices();
+        const auto started = std::chrono::steady_clock::now();
+        manager->Search(kSearchMs, false, nullptr);
+        for (bool idle = false; !idle;) {
+            idle = manager->WaitIdle(std::chrono::steady_clock::now() + kPushEvery);
+            std::vector<velqor::DeviceDetails> changed = manager->TakeChangedDevices();
+            const int elapsed = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                    .count());
+            post(run, [this, changed = std::move(changed), elapsed] {
+                if (!changed.empty())
+                    emit devicesFound(changed);
+                emit searchProgress(std::min(elapsed, kSearchMs), kSearchMs);
+            });
+        }
+        result.devices = manager->GetDeviceDetails();
+        result.dropped = manager->GetDroppedCount();
+        result.workstation = manager->GetWorkstationDiagnostics();
+        result.interfaces = manager->GetInterfaces();
+    } catch (const boost::system::system_error &error) {
+        result.linkError = linkErrorText(error);
+    }
+    return result;
+}

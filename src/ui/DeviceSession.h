@@ -1,0 +1,110 @@
+#ifndef DEVICESESSION_H
+#define DEVICESESSION_H
+
+#include "ChangeOutcome.h"
+#include "DeviceDetails.h"
+#include "LinkTarget.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velqor {
+class OrvaneManager;
+}
+
+// The window's one way to the devices. It owns the device manager, runs one
+// operation at a time on a worker thread, pushes what a search finds as it
+// comes in, and says when an operation is over. It alone knows what runs.
+class DeviceSession : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Operation { None, Search, Change, Batch };
+
+    // A device to move; no address for a text that is no address at all
+    // (nothing is sent, the search still runs).
+    struct Request {
+        velqor::Serial serial;
+        std::optional<velqor::Ipv4Bytes> address;
+        bool force = false;
+        QString typed; // the address as the user typed it
+    };
+
+    // What a search found at its end.
+    struct SearchResult {
+        std::vector<velqor::DeviceDetails> devices; // serial order, with every warning
+        std::vector<velqor::Diagnostic> workstation;
+        std::vector<velqor::NetworkInterface> interfaces;
+        std::size_t dropped = 0;
+        QString linkError; // empty when the device link worked
+    };
+
+    // What an operation came to. Changes and batches end with a search.
+    struct Result {
+        Operation operation = Operation::None;
+        std::vector<Request> requests;
+        // One per request; none where a batch was cancelled or the link failed first.
+        std::vector<std::optional<velqor::ChangeOutcome>> outcomes;
+        SearchResult search;
+    };
+
+    static constexpr int kSearchMs = 1500;
+
+    explicit DeviceSession(velqor::LinkTarget target, QObject *parent = nullptr);
+    ~DeviceSession() override;
+
+    Operation running() const;
+    bool isBusy() const;
+
+    // Each returns at once. A search or batch while another operation runs
+    // is refused (false); a change is queued and runs when it ends.
+    bool search();
+    void change(Request request);
+    bool batch(std::vector<Request> requests);
+    // A batch stops before its next device; the device under way finishes.
+    void cancel();
+    // For callers that need the outcome before they go on: blocks until no
+    // operation runs and their results have been delivered.
+    void wait();
+
+signals:
+    void busyChanged(bool busy);
+    // Devices that are new, changed, or answered this search for the first
+    // time, in serial order, while a search runs.
+    void devicesFound(const std::vector<velqor::DeviceDetails> &changed);
+    void searchProgress(int elapsedMs, int totalMs);
+    // One device of a batch is done.
+    void requestDone(int index, const velqor::ChangeOutcome &outcome);
+    void finished(const DeviceSession::Result &result);
+
+private:
+    void start(Operation operation, std::function<Result()> work);
+    void deliver();
+    void startQueued();
+    // On the worker thread.
+    Result runChanges(std::vector<Request> requests, quint64 generation);
+    SearchResult runSearch(quint64 generation);
+    // Runs fn on this object's thread unless the operation has ended since.
+    void post(quint64 generation, std::function<void()> fn);
+
+    velqor::LinkTarget target;
+    std::unique_ptr<velqor::OrvaneManager> manager; // used by the running operation only
+    QFutureWatcher<Result> watcher;
+    Operation current = Operation::None;
+    // Numbers the operations: what a worker posts for one that is over is dropped.
+    quint64 generation = 0;
+    std::deque<Request> queued;
+    std::atomic<bool> cancelled {false};
+    // busyChanged(true) was sent: a queued change that follows at once keeps it.
+    bool announcedBusy = false;
+};
+
+#endif // DEVICESESSION_H
