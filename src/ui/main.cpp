@@ -1,6 +1,7 @@
 #include "LinkTarget.h"
 #include "LogSetup.h"
 #include "MainWindow.h"
+#include "TerminationWatcher.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -45,6 +46,8 @@ int main(int argc, char **argv)
         linkTarget = *parsed;
     }
 
+    // Before the first search, which a session's end may already interrupt.
+    TerminationWatcher terminationWatcher;
     MainWindow window(nullptr, linkTarget);
     window.show();
     return application.exec();

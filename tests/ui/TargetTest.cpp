@@ -5,8 +5,11 @@
 #include "DeviceSimulator.h"
 #include "OrvaneModel.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TargetTest final : public QObject {
@@ -66,6 +69,29 @@ private slots:
         QCOMPARE(simulator.AddressOf(edited), std::string("10.0.0.77"));
         QCOMPARE(busy.size(), 2); // one busy stretch for both operations
         QVERIFY(!session->isBusy());
+    }
+
+    void aSessionsEndKeepsTheWindowsLayout()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        QTemporaryDir config;
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(environment);
+        program.start(ORVANE_MANAGER, {"--target", QStringLiteral("127.0.0.1:%1").arg(simulator.Port())});
+        QVERIFY(program.waitForStarted());
+        // The window shows after its first search; the greeting comes first.
+        QVERIFY(simulator.WaitForReceived(3, std::chrono::seconds(5)));
+        QTest::qWait(1000);
+        program.terminate(); // SIGTERM, as a logout sends
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QFile settings(config.filePath("Velqor/Orvane Manager.conf"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QVERIFY(settings.readAll().contains("geometry="));
     }
 };
 
