@@ -22,13 +22,13 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
             ++dropped;
             return false;
         }
-        MarkChanged(entries.emplace(serial, Entry {address, search, via, now, now, {}}).first);
+        MarkChanged(&*entries.emplace(serial, Entry {address, search, via, now, now, {}}).first);
         return true;
     }
     Entry &entry = found->second;
     const NetworkInterface heardOn = entry.via;
     if (entry.search != search || entry.address != address)
-        MarkChanged(found);
+        MarkChanged(&*found);
     if (entry.search != search)
         entry.alsoAt.clear();
     else if (entry.address != address) {
@@ -46,14 +46,14 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
         entry.viaHeard = now;
     }
     if (entry.via != heardOn)
-        MarkChanged(found);
+        MarkChanged(&*found);
     entry.address = address;
     entry.search = search;
     entry.lastSeen = now;
     return true;
 }
 
-void DeviceRegistry::MarkChanged(Entries::iterator entry)
+void DeviceRegistry::MarkChanged(EntryPtr entry)
 {
     if (!entry->second.pending) {
         entry->second.pending = true;
@@ -68,9 +68,9 @@ void DeviceRegistry::Set(const std::string &serial, const Ipv4Bytes &address)
         // The device moved on request: its old address is no second device.
         found->second.address = address;
         found->second.alsoAt.clear();
-        MarkChanged(found);
+        MarkChanged(&*found);
     } else if (entries.size() < capacity) {
-        MarkChanged(entries.emplace(serial, Entry {address, search, {}, {}, {}, {}}).first);
+        MarkChanged(&*entries.emplace(serial, Entry {address, search, {}, {}, {}, {}}).first);
     }
 }
 
@@ -90,8 +90,8 @@ void DeviceRegistry::BeginSearch()
 DeviceMap DeviceRegistry::Map() const
 {
     DeviceMap map;
-    for (const auto &[serial, entry] : entries)
-        map.emplace_hint(map.end(), serial, FormatAddress(entry.address));
+    for (const Entries::value_type *entry : Sorted())
+        map.emplace_hint(map.end(), entry->first, FormatAddress(entry->second.address));
     return map;
 }
 
@@ -99,23 +99,32 @@ std::vector<DeviceDetails> DeviceRegistry::Details() const
 {
     std::vector<DeviceDetails> details;
     details.reserve(entries.size());
-    for (const auto &entry : entries)
-        details.push_back(DetailsOf(entry));
+    for (const Entries::value_type *entry : Sorted())
+        details.push_back(DetailsOf(*entry));
     return details;
 }
 
 std::vector<DeviceDetails> DeviceRegistry::TakeChanged()
 {
-    std::sort(changed.begin(), changed.end(),
-              [](Entries::iterator a, Entries::iterator b) { return a->first < b->first; });
+    std::sort(changed.begin(), changed.end(), [](EntryPtr a, EntryPtr b) { return a->first < b->first; });
     std::vector<DeviceDetails> details;
     details.reserve(changed.size());
-    for (const Entries::iterator &entry : changed) {
+    for (const EntryPtr entry : changed) {
         entry->second.pending = false;
         details.push_back(DetailsOf(*entry));
     }
     changed.clear();
     return details;
+}
+
+std::vector<const DeviceRegistry::Entries::value_type *> DeviceRegistry::Sorted() const
+{
+    std::vector<const Entries::value_type *> sorted;
+    sorted.reserve(entries.size());
+    for (const auto &entry : entries)
+        sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(), [](const auto *a, const auto *b) { return a->first < b->first; });
+    return sorted;
 }
 
 DeviceDetails DeviceRegistry::DetailsOf(const Entries::value_type &entry) const

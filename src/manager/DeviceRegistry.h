@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velqor {
@@ -71,14 +72,20 @@ private:
         bool pending = false;
     };
 
-    using Entries = std::map<std::string, Entry>;
-    void MarkChanged(Entries::iterator entry);
+    // Looked up for every answer, tens of thousands a second: hashed. Lists
+    // come out in serial order by sorting when they are asked for.
+    using Entries = std::unordered_map<std::string, Entry>;
+    using EntryPtr = Entries::value_type *;
+    void MarkChanged(EntryPtr entry);
     DeviceDetails DetailsOf(const Entries::value_type &entry) const;
+    /// Every entry in serial order.
+    std::vector<const Entries::value_type *> Sorted() const;
 
     std::size_t capacity;
     Entries entries;
-    /// Entries changed since TakeChanged last ran.
-    std::vector<Entries::iterator> changed;
+    /// Entries changed since TakeChanged last ran (elements of a hashed
+    /// map keep their address when it grows).
+    std::vector<EntryPtr> changed;
     std::uint64_t search = 0;
     std::size_t dropped = 0;
 };

@@ -134,10 +134,22 @@ std::optional<Serial> Serial::FromText(const std::string &text)
 
 std::string Serial::Display() const
 {
+    // The same as joining DisplayTokens, without a string per character:
+    // tables read this for every row they paint.
     std::string text;
     text.reserve(bytes.size());
-    for (const std::string &token : DisplayTokens(bytes))
-        text += token;
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUtf8(bytes, at, codePoint);
+        if (length > 0 && ShownAsItself(codePoint)) {
+            text.append(bytes, at, length);
+            at += length;
+            continue;
+        }
+        for (std::size_t i = 0; i < (length > 0 ? length : 1); ++i)
+            text += Escape(static_cast<unsigned char>(bytes[at + i]));
+        at += length > 0 ? length : 1;
+    }
     return text;
 }
 

@@ -17,8 +17,8 @@ void DeviceTableProxy::setSourceModel(QAbstractItemModel *model)
     QIdentityProxyModel::setSourceModel(model);
     // The network cell changes with its row.
     connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                emit dataChanged(index(topLeft.row(), NetworkColumn), index(bottomRight.row(), NetworkColumn));
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+                emit dataChanged(index(topLeft.row(), NetworkColumn), index(bottomRight.row(), NetworkColumn), roles);
             });
 }
 
@@ -29,9 +29,12 @@ int DeviceTableProxy::columnCount(const QModelIndex &parent) const
 
 QModelIndex DeviceTableProxy::index(int row, int column, const QModelIndex &parent) const
 {
-    if (column == NetworkColumn && !parent.isValid() && row >= 0 && row < rowCount())
-        return createIndex(row, column);
-    return QIdentityProxyModel::index(row, column, parent);
+    // Every cell is a row and a column of the device model's table; made
+    // directly, as sorting asks for two cells per comparison.
+    if (parent.isValid() || row < 0 || column < 0 || column > NetworkColumn || !sourceModel() ||
+        row >= sourceModel()->rowCount())
+        return QModelIndex();
+    return createIndex(row, column);
 }
 
 QModelIndex DeviceTableProxy::parent(const QModelIndex &) const
@@ -47,9 +50,14 @@ QModelIndex DeviceTableProxy::sibling(int row, int column, const QModelIndex &) 
 QModelIndex DeviceTableProxy::mapToSource(const QModelIndex &proxyIndex) const
 {
     // The network cell has no cell of its own in the device model.
-    if (proxyIndex.isValid() && proxyIndex.column() == NetworkColumn)
+    if (!proxyIndex.isValid() || !sourceModel() || proxyIndex.column() == NetworkColumn)
         return QModelIndex();
-    return QIdentityProxyModel::mapToSource(proxyIndex);
+    return sourceModel()->index(proxyIndex.row(), proxyIndex.column());
+}
+
+QModelIndex DeviceTableProxy::mapFromSource(const QModelIndex &sourceIndex) const
+{
+    return sourceIndex.isValid() ? createIndex(sourceIndex.row(), sourceIndex.column()) : QModelIndex();
 }
 
 QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const

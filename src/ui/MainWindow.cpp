@@ -4,6 +4,7 @@
 #include "AssignDialog.h"
 #include "ChooserStyle.h"
 #include "Csv.h"
+#include "DeviceSortProxy.h"
 #include "DeviceTableProxy.h"
 #include "OrvaneModel.h"
 #include "ui_MainWindow.h"
@@ -74,11 +75,9 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     model = new OrvaneModel(this, target);
     tableProxy = new DeviceTableProxy(this);
     tableProxy->setSourceModel(model);
-    sortProxy = new QSortFilterProxyModel(this);
+    sortProxy = new DeviceSortProxy(model, this);
     sortProxy->setSourceModel(tableProxy);
     sortProxy->setSortRole(DeviceTableProxy::SortRole);
-    sortProxy->setFilterKeyColumn(-1);
-    sortProxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
     QTableView *table = ui->orvanesTableView;
     table->setModel(sortProxy);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -88,7 +87,7 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     // Unsorted (the devices' own order) until a header is clicked.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table->setSortingEnabled(true);
-    connect(ui->filterLineEdit, &QLineEdit::textChanged, sortProxy, &QSortFilterProxyModel::setFilterFixedString);
+    connect(ui->filterLineEdit, &QLineEdit::textChanged, sortProxy, &DeviceSortProxy::setFilterText);
 
     progress = new QProgressBar(this);
     progress->setMaximumWidth(120);
@@ -96,6 +95,8 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     progress->hide();
     ui->statusBar->addPermanentWidget(progress);
     connect(model, &OrvaneModel::busyChanged, this, &MainWindow::setBusy);
+    // Stale rows are drawn grey: a repaint, not a change of any cell.
+    connect(model, &OrvaneModel::staleChanged, ui->orvanesTableView->viewport(), qOverload<>(&QWidget::update));
     connect(model, &OrvaneModel::searchProgress, this, [this](int elapsed, int total) {
         progress->setRange(0, total);
         progress->setValue(elapsed);

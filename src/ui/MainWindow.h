@@ -9,7 +9,7 @@
 class DeviceTableProxy;
 class OrvaneModel;
 class QProgressBar;
-class QSortFilterProxyModel;
+class DeviceSortProxy;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -69,7 +69,7 @@ private:
     Ui::MainWindow *ui;
     OrvaneModel *model;
     DeviceTableProxy *tableProxy;
-    QSortFilterProxyModel *sortProxy;
+    DeviceSortProxy *sortProxy;
     QProgressBar *progress;
     bool workstationWarned = false;
 };

@@ -20,6 +20,11 @@ QString addressText(const velqor::Ipv4Bytes &address)
     return QString::fromStdString(velqor::FormatAddress(address));
 }
 
+bool SerialBefore(const std::unique_ptr<OrvaneModel::Row> &row, const velqor::Serial &serial)
+{
+    return row->device.serial < serial;
+}
+
 bool sameWarnings(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
 {
     return std::equal(a.warnings.begin(), a.warnings.end(), b.warnings.begin(), b.warnings.end(),
@@ -58,7 +63,7 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 {
     if (index.row() < 0 || index.row() >= count() || index.column() < 0 || index.column() >= kColumnCount)
         return QVariant();
-    const Row &row = rows[static_cast<std::size_t>(index.row())];
+    const Row &row = *rows[static_cast<std::size_t>(index.row())];
     const velqor::DeviceDetails &device = row.device;
     switch (role) {
     case Qt::DisplayRole:
@@ -94,7 +99,7 @@ bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int r
     if (address.isEmpty())
         return true;
     if (role == RequestRole)
-        requestMove(rows[static_cast<std::size_t>(index.row())].device.serial, address, false);
+        requestMove(rows[static_cast<std::size_t>(index.row())]->device.serial, address, false);
     else
         moveDevice(index.row(), address, false);
     return true;
@@ -139,7 +144,7 @@ void OrvaneModel::moveDevice(int row, const QString &address, bool force)
 {
     if (row < 0 || row >= count())
         return;
-    requestMove(rows[static_cast<std::size_t>(row)].device.serial, address, force);
+    requestMove(rows[static_cast<std::size_t>(row)]->device.serial, address, force);
     deviceSession->wait();
 }
 
@@ -165,15 +170,19 @@ DeviceSession::Request OrvaneModel::requestFor(const velqor::Serial &serial, con
 
 void OrvaneModel::searchStarting()
 {
-    for (Row &row : rows)
-        row.stale = true;
+    for (const RowPtr &row : rows)
+        row->stale = true;
     if (!rows.empty())
-        emit dataChanged(index(0, 0), index(count() - 1, kColumnCount - 1), {StaleRole});
+        emit staleChanged();
 }
 
 void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
 {
     std::vector<const velqor::DeviceDetails *> added;
+    // That a row answered changes only how it looks: one staleChanged for
+    // all, not a data change that sorted views would re-sort for. Rows
+    // whose content changed are announced in runs.
+    bool answered = false;
     int firstChanged = -1;
     int lastChanged = -1;
     auto announce = [&] {
@@ -184,21 +193,21 @@ void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
     // Both lists are in serial order: each row is looked for from the last.
     auto from = rows.begin();
     for (const velqor::DeviceDetails &device : found) {
-        from = std::lower_bound(from, rows.end(), device.serial, [](const Row &row, const velqor::Serial &serial) {
-            return row.device.serial < serial;
-        });
-        if (from == rows.end() || from->device.serial != device.serial) {
+        from = std::lower_bound(from, rows.end(), device.serial, SerialBefore);
+        if (from == rows.end() || (*from)->device.serial != device.serial) {
             added.push_back(&device);
             continue;
         }
-        Row &known = *from;
-        const bool differs = known.stale || known.device.address != device.address || known.device.via != device.via ||
-            known.device.alsoAt != device.alsoAt || !sameWarnings(known.device, device);
-        known.device = device;
-        known.stale = false;
-        if (!differs)
-            continue;
+        Row &known = **from;
         const int row = static_cast<int>(from - rows.begin());
+        const bool changed = known.device.address != device.address || known.device.via != device.via ||
+            known.device.alsoAt != device.alsoAt || !sameWarnings(known.device, device);
+        answered = answered || known.stale;
+        known.stale = false;
+        if (!changed)
+            continue;
+        known.device = device;
+        known.text.clear();
         if (firstChanged >= 0 && row == lastChanged + 1) {
             lastChanged = row;
         } else {
@@ -207,6 +216,8 @@ void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
         }
     }
     announce();
+    if (answered)
+        emit staleChanged();
     insertRows(added);
 }
 
@@ -219,9 +230,7 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
     positions.reserve(added.size());
     auto from = rows.begin();
     for (const velqor::DeviceDetails *device : added) {
-        from = std::lower_bound(from, rows.end(), device->serial, [](const Row &row, const velqor::Serial &serial) {
-            return row.device.serial < serial;
-        });
+        from = std::lower_bound(from, rows.end(), device->serial, SerialBefore);
         positions.push_back(static_cast<std::size_t>(from - rows.begin()));
     }
     std::size_t runs = 1;
@@ -236,10 +245,10 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
                 --first;
             const int at = static_cast<int>(positions[first]);
             beginInsertRows(QModelIndex(), at, at + static_cast<int>(last - first) - 1);
-            std::vector<Row> run;
+            std::vector<RowPtr> run;
             run.reserve(last - first);
             for (std::size_t i = first; i < last; ++i)
-                run.push_back({*added[i], false});
+                run.push_back(std::make_unique<Row>(Row {*added[i], false, {}}));
             rows.insert(rows.begin() + at, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
             endInsertRows();
             last = first;
@@ -249,12 +258,12 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
 
     // Many scattered runs: one merge and one layout change.
     emit layoutAboutToBeChanged();
-    std::vector<Row> merged;
+    std::vector<RowPtr> merged;
     merged.reserve(rows.size() + added.size());
     std::size_t next = 0;
     for (std::size_t old = 0; old <= rows.size(); ++old) {
         while (next < added.size() && positions[next] == old)
-            merged.push_back({*added[next++], false});
+            merged.push_back(std::make_unique<Row>(Row {*added[next++], false, {}}));
         if (old < rows.size())
             merged.push_back(std::move(rows[old]));
     }
@@ -277,9 +286,9 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
     std::vector<bool> keep(rows.size(), false);
     std::size_t h = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        while (h < heard.size() && heard[h].serial < rows[r].device.serial)
+        while (h < heard.size() && heard[h].serial < rows[r]->device.serial)
             ++h;
-        keep[r] = h < heard.size() && heard[h].serial == rows[r].device.serial;
+        keep[r] = h < heard.size() && heard[h].serial == rows[r]->device.serial;
     }
     std::size_t runs = 0;
     for (std::size_t r = 0; r < rows.size(); ++r)
@@ -306,7 +315,7 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
 
     emit layoutAboutToBeChanged();
     std::vector<int> newRow(rows.size(), -1);
-    std::vector<Row> kept;
+    std::vector<RowPtr> kept;
     kept.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (keep[r]) {
@@ -339,8 +348,9 @@ void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
     applyFound(result.devices);
     removeRowsNotIn(result.devices);
     // What is left did answer (or the link failed and nothing is left).
-    for (Row &row : rows)
-        row.stale = false;
+    for (const RowPtr &row : rows)
+        row->stale = false;
+    emit staleChanged();
 }
 
 void OrvaneModel::applyResult(const DeviceSession::Result &result)
@@ -413,16 +423,15 @@ int OrvaneModel::count() const
 int OrvaneModel::deviceCount() const
 {
     std::size_t total = 0;
-    for (const Row &row : rows)
-        total += row.device.DeviceCount();
+    for (const RowPtr &row : rows)
+        total += row->device.DeviceCount();
     return static_cast<int>(total);
 }
 
 int OrvaneModel::rowOf(const velqor::Serial &serial) const
 {
-    const auto found = std::lower_bound(rows.begin(), rows.end(), serial,
-                                        [](const Row &row, const velqor::Serial &s) { return row.device.serial < s; });
-    return found == rows.end() || found->device.serial != serial ? -1 : static_cast<int>(found - rows.begin());
+    const auto found = std::lower_bound(rows.begin(), rows.end(), serial, SerialBefore);
+    return found == rows.end() || (*found)->device.serial != serial ? -1 : static_cast<int>(found - rows.begin());
 }
 
 QString OrvaneModel::addressOf(const QString &serial) const
@@ -435,7 +444,7 @@ QString OrvaneModel::addressAt(int row) const
 {
     if (row < 0 || row >= count())
         return QString();
-    return addressText(rows[static_cast<std::size_t>(row)].device.address);
+    return addressText(rows[static_cast<std::size_t>(row)]->device.address);
 }
 
 bool OrvaneModel::searchFailed() const
@@ -463,7 +472,21 @@ const velqor::DeviceDetails &OrvaneModel::detailsAt(int row) const
     static const velqor::DeviceDetails none;
     if (row < 0 || row >= count())
         return none;
-    return rows[static_cast<std::size_t>(row)].device;
+    return rows[static_cast<std::size_t>(row)]->device;
+}
+
+const QString &OrvaneModel::textAt(int row) const
+{
+    static const QString none;
+    if (row < 0 || row >= count())
+        return none;
+    const Row &shown = *rows[static_cast<std::size_t>(row)];
+    if (shown.text.isEmpty()) {
+        shown.text =
+            QString::fromStdString(shown.device.serial.Display() + '\n' + velqor::FormatAddress(shown.device.address) +
+                                   '\n' + shown.device.via.Label());
+    }
+    return shown.text;
 }
 
 QString OrvaneModel::moveIntoAddress(int row) const
@@ -481,9 +504,9 @@ QString OrvaneModel::moveIntoAddress(int row) const
 std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
 {
     std::set<velqor::Ipv4Bytes> used;
-    for (const Row &row : rows) {
-        used.insert(row.device.address);
-        used.insert(row.device.alsoAt.begin(), row.device.alsoAt.end());
+    for (const RowPtr &row : rows) {
+        used.insert(row->device.address);
+        used.insert(row->device.alsoAt.begin(), row->device.alsoAt.end());
     }
     return used;
 }

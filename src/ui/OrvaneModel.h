@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -37,6 +38,13 @@ public:
         // setData with this role asks for the change and returns at once; an
         // operation under way finishes first.
         RequestRole,
+    };
+
+    // One device as the table shows it.
+    struct Row {
+        velqor::DeviceDetails device;
+        bool stale = false; // listed before, not heard in this search yet
+        mutable QString text; // textAt's, made when first asked for
     };
 
     explicit OrvaneModel(QObject *parent = nullptr, velqor::LinkTarget target = {});
@@ -76,6 +84,9 @@ public:
     const std::vector<velqor::Diagnostic> &workstationDiagnostics() const;
     // Everything known of the device in this row.
     const velqor::DeviceDetails &detailsAt(int row) const;
+    // What the row shows (serial, address, network), one line each, kept
+    // until the row changes: filtering reads every row at each key press.
+    const QString &textAt(int row) const;
     // Where a device on a wrong subnet could go: the first free address of the
     // network it answered on; empty when it is not on a wrong subnet.
     QString moveIntoAddress(int row) const;
@@ -103,6 +114,9 @@ signals:
     void busyChanged(bool busy);
     // A search has run elapsedMs of its totalMs.
     void searchProgress(int elapsedMs, int totalMs);
+    // Rows became stale (a search started) or fresh (they answered): only
+    // StaleRole changed, for rows that stayed where they were.
+    void staleChanged();
     // A search is over and the rows show its result (also after a change).
     void refreshed(int count);
     // The same, for a search of its own (Refresh), not one after a change.
@@ -116,10 +130,8 @@ signals:
     void operationFinished(const DeviceSession::Result &result);
 
 private:
-    struct Row {
-        velqor::DeviceDetails device;
-        bool stale = false;
-    };
+    // Rows move as pointers when a batch is merged in.
+    using RowPtr = std::unique_ptr<Row>;
 
     DeviceSession::Request requestFor(const velqor::Serial &serial, const QString &address, bool force) const;
     void searchStarting();
@@ -133,7 +145,7 @@ private:
     void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
     void reportLinkError(const QString &error);
 
-    std::vector<Row> rows;
+    std::vector<RowPtr> rows;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
     DeviceSession *deviceSession;
