@@ -22,7 +22,7 @@ QString linkErrorText(const std::exception &error)
 
 DeviceSession::DeviceSession(velqor::LinkTarget target, QObject *parent) : QObject(parent), target(std::move(target))
 {
-    connect(&watcher, &QFutureWatcher<Result>::finished, this, &DeviceSession::deliver);
+    connect(&watcher, &QFutureWatcherBase::finished, this, &DeviceSession::deliver);
     // Open the link now, so that the devices hear the greeting at once; one
     // that cannot be opened yet is tried again by every operation.
     try {
@@ -104,7 +104,8 @@ void DeviceSession::start(Operation operation, std::function<Result()> work)
     ++generation;
     current = operation;
     cancelled = false;
-    watcher.setFuture(QtConcurrent::run(std::move(work)));
+    watcher.setFuture(
+        QtConcurrent::run([work = std::move(work)] { return std::shared_ptr<const Result>(new Result(work())); }));
     if (!announcedBusy) {
         announcedBusy = true;
         emit busyChanged(true);
@@ -116,9 +117,9 @@ void DeviceSession::deliver()
     // Reached twice for one operation when wait() delivered it first.
     if (!isBusy() || !watcher.isFinished())
         return;
-    const Result result = watcher.result();
+    const std::shared_ptr<const Result> result = watcher.result();
     current = Operation::None;
-    emit finished(result);
+    emit finished(*result);
     startQueued();
     if (!isBusy() && announcedBusy) {
         announcedBusy = false;

@@ -97,7 +97,9 @@ private:
 
     velqor::LinkTarget target;
     std::unique_ptr<velqor::OrvaneManager> manager; // used by the running operation only
-    QFutureWatcher<Result> watcher;
+    // The result travels as a pointer: a search's list of every device is
+    // not copied on its way to the window.
+    QFutureWatcher<std::shared_ptr<const Result>> watcher;
     Operation current = Operation::None;
     // Numbers the operations: what a worker posts for one that is over is dropped.
     quint64 generation = 0;

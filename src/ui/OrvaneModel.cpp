@@ -25,6 +25,21 @@ bool SerialBefore(const std::unique_ptr<OrvaneModel::Row> &row, const velqor::Se
     return row->device.serial < serial;
 }
 
+// The first row at or after from whose serial is not below serial. Batches
+// come in serial order, so the row is usually near: look 1, 2, 4… rows
+// ahead before searching the stretch, so a batch as large as the list
+// costs one walk, not a binary search per device.
+template<typename Iterator> Iterator seek(Iterator from, Iterator end, const velqor::Serial &serial)
+{
+    std::ptrdiff_t step = 1;
+    Iterator low = from;
+    while (end - low > step && SerialBefore(*(low + step - 1), serial)) {
+        low += step;
+        step *= 2;
+    }
+    return std::lower_bound(low, std::min(low + step, end), serial, SerialBefore);
+}
+
 bool sameWarnings(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
 {
     return std::equal(a.warnings.begin(), a.warnings.end(), b.warnings.begin(), b.warnings.end(),
@@ -34,8 +49,12 @@ bool sameWarnings(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b
 } // namespace
 
 OrvaneModel::OrvaneModel(QObject *parent, velqor::LinkTarget target)
-    : QAbstractTableModel(parent), deviceSession(new DeviceSession(std::move(target), this))
+    : QAbstractTableModel(parent),
+      deviceSession(new DeviceSession(std::move(target), this)),
+      idleTexts(new QTimer(this))
 {
+    idleTexts->setInterval(0);
+    connect(idleTexts, &QTimer::timeout, this, &OrvaneModel::prepareTexts);
     connect(deviceSession, &DeviceSession::busyChanged, this, [this](bool busy) {
         if (busy)
             searchStarting();
@@ -193,7 +212,7 @@ void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
     // Both lists are in serial order: each row is looked for from the last.
     auto from = rows.begin();
     for (const velqor::DeviceDetails &device : found) {
-        from = std::lower_bound(from, rows.end(), device.serial, SerialBefore);
+        from = seek(from, rows.end(), device.serial);
         if (from == rows.end() || (*from)->device.serial != device.serial) {
             added.push_back(&device);
             continue;
@@ -230,7 +249,7 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
     positions.reserve(added.size());
     auto from = rows.begin();
     for (const velqor::DeviceDetails *device : added) {
-        from = std::lower_bound(from, rows.end(), device->serial, SerialBefore);
+        from = seek(from, rows.end(), device->serial);
         positions.push_back(static_cast<std::size_t>(from - rows.begin()));
     }
     std::size_t runs = 1;
@@ -356,6 +375,8 @@ void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
 void OrvaneModel::applyResult(const DeviceSession::Result &result)
 {
     applySearch(result.search);
+    textsFrom = 0;
+    idleTexts->start();
     emit refreshed(deviceCount());
     if (result.operation == DeviceSession::Operation::Search)
         emit listRefreshed(deviceCount());
@@ -473,6 +494,17 @@ const velqor::DeviceDetails &OrvaneModel::detailsAt(int row) const
     if (row < 0 || row >= count())
         return none;
     return rows[static_cast<std::size_t>(row)]->device;
+}
+
+void OrvaneModel::prepareTexts()
+{
+    // A few milliseconds a turn of the event loop.
+    constexpr std::size_t kRowsPerTurn = 2048;
+    const std::size_t end = std::min(rows.size(), textsFrom + kRowsPerTurn);
+    for (; textsFrom < end; ++textsFrom)
+        textAt(static_cast<int>(textsFrom));
+    if (textsFrom >= rows.size() || deviceSession->isBusy())
+        idleTexts->stop();
 }
 
 const QString &OrvaneModel::textAt(int row) const

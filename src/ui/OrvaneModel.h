@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 
 #include <cstddef>
 #include <memory>
@@ -144,11 +145,16 @@ private:
     void removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard);
     void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
     void reportLinkError(const QString &error);
+    // Makes the texts of some more rows while the window is idle, so that
+    // the first key press in the filter does not make them all.
+    void prepareTexts();
 
     std::vector<RowPtr> rows;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
     DeviceSession *deviceSession;
+    QTimer *idleTexts;
+    std::size_t textsFrom = 0;
     bool linkFailed = false;
     std::size_t dropped = 0;
 };

@@ -155,6 +155,7 @@ private slots:
         QCOMPARE(dialog.statusOf(1), QStringLiteral("moved"));
         QCOMPARE(dialog.statusOf(2), QStringLiteral("refused with code -4"));
         QCOMPARE(dialog.confirmed(), 2);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 moved, 1 refused"));
         QCOMPARE(model->addressOf("NET2-000000"), QStringLiteral("172.20.64.3"));
         QCOMPARE(model->addressOf("NET2-000001"), QStringLiteral("172.20.64.4"));
     }
