@@ -27,8 +27,6 @@ namespace {
 constexpr std::uint32_t kSearchMs = 1500;
 constexpr auto kVerifyFor = std::chrono::seconds(3);
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
-// A device that missed three repeats of the query is reported gone.
-constexpr auto kGoneAfter = std::chrono::milliseconds(3500);
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -301,12 +299,9 @@ int CommandLine::watch(DeviceFormatter::Format format)
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
-    struct Seen {
-        velqor::Ipv4Bytes address;
-        std::string network;
-        bool gone = false;
-    };
-    std::map<velqor::Serial, Seen> seen;
+    // What was reported of each device: work per poll grows with what
+    // changed, not with the list.
+    std::map<velqor::Serial, velqor::Ipv4Bytes> seen;
     bool first = true;
     auto report = [&](const QString &what, const velqor::DeviceDetails &device) {
         write(DeviceFormatter::event(what, device, format, first));
@@ -319,25 +314,19 @@ int CommandLine::watch(DeviceFormatter::Format format)
             QCoreApplication::exit(Ok);
             return;
         }
-        const auto now = std::chrono::steady_clock::now();
-        for (const velqor::DeviceDetails &device : manager->GetDeviceDetails()) {
-            const std::string network = device.via.Label();
-            auto known = seen.find(device.serial);
-            const bool silent = now - device.lastSeen > kGoneAfter;
-            if (known == seen.end()) {
-                if (!silent)
-                    report(QStringLiteral("appeared"), device);
-                seen[device.serial] = {device.address, network, silent};
-                continue;
-            }
-            Seen &state = known->second;
-            if (silent && !state.gone)
-                report(QStringLiteral("gone"), device);
-            else if (!silent && state.gone)
+        for (const velqor::DeviceDetails &device : manager->TakeChangedDevices()) {
+            const auto known = seen.find(device.serial);
+            if (known == seen.end())
                 report(QStringLiteral("appeared"), device);
-            else if (!silent && (state.address != device.address || state.network != network))
+            // A move is the device's address changing, not the interface it
+            // is heard on nor the workstation's own address.
+            else if (known->second != device.address)
                 report(QStringLiteral("moved"), device);
-            state = {device.address, network, silent};
+            seen[device.serial] = device.address;
+        }
+        for (const velqor::DeviceDetails &device : manager->TakeGoneDevices()) {
+            if (seen.erase(device.serial) != 0)
+                report(QStringLiteral("gone"), device);
         }
     });
     poll.start(kPollEvery);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <set>
 
 #if defined(_WIN32)
 #include <iphlpapi.h>
@@ -94,8 +93,9 @@ bool NetworkInterface::operator==(const NetworkInterface &other) const
 
 std::vector<NetworkInterface> ListNetworkInterfaces()
 {
+    // Every IPv4 address of every interface: a technician adds a second one
+    // next to the DHCP address to reach factory-default devices.
     std::vector<NetworkInterface> list;
-    std::set<std::string> seen; // the first address of an interface is its primary one
 #if defined(_WIN32)
     ULONG size = 16 * 1024;
     std::vector<unsigned char> buffer;
@@ -110,17 +110,29 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
         return list;
     for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
         if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
-            adapter->IfType == IF_TYPE_PPP || adapter->FirstUnicastAddress == nullptr)
+            adapter->IfType == IF_TYPE_PPP)
             continue;
-        const auto *address = reinterpret_cast<const sockaddr_in *>(adapter->FirstUnicastAddress->Address.lpSockaddr);
-        NetworkInterface entry;
-        entry.name = adapter->AdapterName;
-        entry.index = adapter->IfIndex;
-        const std::uint32_t number = ntohl(address->sin_addr.s_addr);
-        entry.address = boost::asio::ip::address_v4(number).to_bytes();
-        entry.prefixLength = adapter->FirstUnicastAddress->OnLinkPrefixLength;
-        if (seen.insert(entry.name).second)
+        // The name a person knows ("Ethernet 2"), not the adapter's GUID.
+        std::string name;
+        const int length = WideCharToMultiByte(CP_UTF8, 0, adapter->FriendlyName, -1, nullptr, 0, nullptr, nullptr);
+        if (length > 1) {
+            name.resize(static_cast<std::size_t>(length));
+            WideCharToMultiByte(CP_UTF8, 0, adapter->FriendlyName, -1, name.data(), length, nullptr, nullptr);
+            name.resize(static_cast<std::size_t>(length) - 1);
+        } else {
+            name = adapter->AdapterName;
+        }
+        for (auto *unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            const auto *address = reinterpret_cast<const sockaddr_in *>(unicast->Address.lpSockaddr);
+            if (address->sin_family != AF_INET)
+                continue;
+            NetworkInterface entry;
+            entry.name = name;
+            entry.index = adapter->IfIndex;
+            entry.address = boost::asio::ip::address_v4(ntohl(address->sin_addr.s_addr)).to_bytes();
+            entry.prefixLength = unicast->OnLinkPrefixLength;
             list.push_back(entry);
+        }
     }
 #else
     ifaddrs *addresses = nullptr;
@@ -131,8 +143,6 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET || entry->ifa_netmask == nullptr ||
             (flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_BROADCAST) == 0 ||
             (flags & IFF_LOOPBACK) != 0 || (flags & IFF_POINTOPOINT) != 0)
-            continue;
-        if (!seen.insert(entry->ifa_name).second)
             continue;
         const auto *address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
         const auto *mask = reinterpret_cast<const sockaddr_in *>(entry->ifa_netmask);

@@ -21,7 +21,7 @@ std::optional<Ipv4Bytes> ParseDottedAddress(const std::string &text);
 /// The dotted-decimal text of an address. The one way back.
 std::string FormatAddress(const Ipv4Bytes &address);
 
-/// One IPv4 network of the workstation: an interface and its primary address.
+/// One IPv4 network of the workstation: an interface and one of its addresses.
 struct NetworkInterface {
     std::string name; ///< Empty for "no particular interface".
     unsigned index = 0;
@@ -50,7 +50,8 @@ struct NetworkInterface {
 using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
 
 /// The interfaces that are up, running and can broadcast, neither loopback
-/// nor point-to-point, one entry each with its primary IPv4 address.
+/// nor point-to-point: one entry for every IPv4 address of each. Names are
+/// the ones a person knows (on Windows the adapter's friendly name).
 std::vector<NetworkInterface> ListNetworkInterfaces();
 
 /// Linux: the reverse-path filter in force on the interface (the larger of

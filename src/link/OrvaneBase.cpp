@@ -133,11 +133,11 @@ void OrvaneBase::Send(std::string datagram)
     SendOn(channels, datagram);
 }
 
-void OrvaneBase::SendVia(std::string datagram, const std::string &interfaceName)
+void OrvaneBase::SendVia(std::string datagram, const NetworkInterface &via)
 {
     Lock lock(channelMutex);
     const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
-        return !interfaceName.empty() && channel->via.name == interfaceName;
+        return !via.name.empty() && channel->via == via;
     });
     if (found == channels.end())
         SendOn(channels, datagram);

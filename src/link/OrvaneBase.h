@@ -52,8 +52,9 @@ public:
     /// from any thread. A failure on one interface is logged and skipped;
     /// throws "send_to" only when every socket failed.
     void Send(std::string datagram);
-    /// Sends on the named interface's socket alone; on all when it has none.
-    void SendVia(std::string datagram, const std::string &interfaceName);
+    /// Sends on the socket of that interface address alone; on all when there
+    /// is none.
+    void SendVia(std::string datagram, const NetworkInterface &via);
 
     /// The local port that answers come back to (of the first socket).
     unsigned short LocalPort() const;

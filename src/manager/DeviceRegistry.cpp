@@ -6,8 +6,9 @@ namespace velqor {
 
 namespace {
 
-// Answers to one query come within this; the next query is a second later.
-constexpr std::chrono::milliseconds kOneQuery {500};
+// An interface that heard a device this recently still hears it: queries go
+// out once a second, and its answer to the next one may come second.
+constexpr std::chrono::milliseconds kStillHeard {1500};
 
 } // namespace
 
@@ -22,10 +23,13 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
             ++dropped;
             return false;
         }
-        MarkChanged(&*entries.emplace(serial, Entry {address, search, via, now, now, {}}).first);
+        auto added = entries.emplace(serial, Entry {address, search, via, now, now, {}, false, {}}).first;
+        added->second.age = byAge.insert(byAge.end(), serial);
+        MarkChanged(&*added);
         return true;
     }
     Entry &entry = found->second;
+    byAge.splice(byAge.end(), byAge, entry.age);
     const NetworkInterface heardOn = entry.via;
     if (entry.search != search || entry.address != address)
         MarkChanged(&*found);
@@ -37,10 +41,12 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
         entry.alsoAt.erase(std::remove(entry.alsoAt.begin(), entry.alsoAt.end(), address), entry.alsoAt.end());
         entry.alsoAt.push_back(entry.address);
     }
-    // The same answer heard on a second interface: keep the one whose subnet
-    // holds the device, as long as that one still hears it.
-    const bool keepInterface = entry.address == address && entry.via != via && entry.via.Contains(address) &&
-        !via.Contains(address) && now - entry.viaHeard < kOneQuery;
+    // Heard on a second interface too (two NICs on one switch hear every
+    // answer twice): it is one device, and it stays with the interface that
+    // heard it first for as long as that one keeps hearing it, unless only
+    // the other's subnet holds it.
+    const bool keepInterface = entry.via != via && now - entry.viaHeard < kStillHeard &&
+        (entry.via.Contains(address) || !via.Contains(address));
     if (!keepInterface) {
         entry.via = via;
         entry.viaHeard = now;
@@ -70,13 +76,17 @@ void DeviceRegistry::Set(const std::string &serial, const Ipv4Bytes &address)
         found->second.alsoAt.clear();
         MarkChanged(&*found);
     } else if (entries.size() < capacity) {
-        MarkChanged(&*entries.emplace(serial, Entry {address, search, {}, {}, {}, {}}).first);
+        const auto now = std::chrono::steady_clock::now();
+        auto added = entries.emplace(serial, Entry {address, search, {}, now, now, {}, false, {}}).first;
+        added->second.age = byAge.insert(byAge.end(), serial);
+        MarkChanged(&*added);
     }
 }
 
 void DeviceRegistry::Clear()
 {
     changed.clear();
+    byAge.clear();
     entries.clear();
     dropped = 0;
 }
@@ -115,6 +125,22 @@ std::vector<DeviceDetails> DeviceRegistry::TakeChanged()
     }
     changed.clear();
     return details;
+}
+
+std::vector<DeviceDetails> DeviceRegistry::Expire(std::chrono::steady_clock::time_point heardBefore)
+{
+    std::vector<DeviceDetails> gone;
+    while (!byAge.empty()) {
+        const auto entry = entries.find(byAge.front());
+        if (entry->second.lastSeen >= heardBefore)
+            break;
+        gone.push_back(DetailsOf(*entry));
+        if (entry->second.pending)
+            changed.erase(std::find(changed.begin(), changed.end(), &*entry));
+        byAge.pop_front();
+        entries.erase(entry);
+    }
+    return gone;
 }
 
 std::vector<const DeviceRegistry::Entries::value_type *> DeviceRegistry::Sorted() const

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <optional>
 #include <set>
@@ -49,6 +50,10 @@ public:
     /// Costs what changed, not what is listed.
     std::vector<DeviceDetails> TakeChanged();
     bool HasChanges() const { return !changed.empty(); }
+    /// Forgets the devices last heard before the time given and returns
+    /// them: a run without end lists the devices that are there now. Costs
+    /// what it forgets.
+    std::vector<DeviceDetails> Expire(std::chrono::steady_clock::time_point heardBefore);
     /// Where the device last answered from and on which interface; none for
     /// an unknown serial.
     std::optional<std::pair<Ipv4Bytes, NetworkInterface>> Find(const std::string &serial) const;
@@ -70,6 +75,8 @@ private:
         std::vector<Ipv4Bytes> alsoAt;
         /// Listed in changed.
         bool pending = false;
+        /// Its place in byAge.
+        std::list<std::string>::iterator age;
     };
 
     // Looked up for every answer, tens of thousands a second: hashed. Lists
@@ -86,6 +93,8 @@ private:
     /// Entries changed since TakeChanged last ran (elements of a hashed
     /// map keep their address when it grows).
     std::vector<EntryPtr> changed;
+    /// Every serial, the one heard longest ago first.
+    std::list<std::string> byAge;
     std::uint64_t search = 0;
     std::size_t dropped = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "DeviceDetails.h"
 
+#include <algorithm>
 #include <map>
 
 namespace velqor {
@@ -19,8 +20,6 @@ std::string Diagnostic::Id() const
         return "wrong-subnet";
     case Kind::AddressConflict:
         return "address-conflict";
-    case Kind::OwnAddress:
-        return "own-address";
     case Kind::SeveralAddresses:
         return "several-addresses";
     case Kind::StrictReversePathFilter:
@@ -43,6 +42,13 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
                 text += ", " + FormatAddress(other);
             device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, text + " (the first answered last)", {}});
         }
+        // An interface can have several addresses, each with its subnet: the
+        // device is on whichever of them covers it, and is named by that one.
+        const auto covering = std::find_if(own.begin(), own.end(), [&](const NetworkInterface &network) {
+            return network.name == device.via.name && network.Contains(address);
+        });
+        if (!device.via.name.empty() && !device.via.Contains(address) && covering != own.end())
+            device.via = *covering;
         if (!device.via.name.empty() && !device.via.Contains(address)) {
             device.warnings.push_back({Diagnostic::Kind::WrongSubnet,
                                        "wrong subnet: outside " + device.via.SubnetText() + " on " + device.via.name +
@@ -52,13 +58,6 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
         if (serialsAt[device.address] > 1) {
             device.warnings.push_back(
                 {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
-        }
-        for (const NetworkInterface &network : own) {
-            if (network.address == address) {
-                device.warnings.push_back(
-                    {Diagnostic::Kind::OwnAddress, "at this workstation's own address on " + network.name, {}});
-                break;
-            }
         }
     }
 }

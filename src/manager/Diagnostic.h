@@ -20,8 +20,6 @@ struct Diagnostic {
         WrongSubnet,
         /// Another serial answers from the same address.
         AddressConflict,
-        /// At one of the workstation's own addresses.
-        OwnAddress,
         /// Its serial answered from more than one address: several devices
         /// share it, and a change sent to it would move them all.
         SeveralAddresses,
@@ -39,7 +37,10 @@ struct Diagnostic {
     std::string Id() const;
 };
 
-/// Fills in the warnings of every device; own lists the workstation's networks.
+/// Fills in the warnings of every device; own lists the workstation's
+/// networks, every address of every interface. A device heard on one address
+/// of an interface but in the subnet of another of its addresses is named by
+/// that one and is on no wrong subnet.
 void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own);
 
 using ReversePathFilterReader = std::function<std::optional<int>(const std::string &)>;

@@ -28,6 +28,11 @@ std::vector<DeviceDetails> OrvaneManager::TakeChangedDevices()
     return d->TakeChangedDevices();
 }
 
+std::vector<DeviceDetails> OrvaneManager::TakeGoneDevices()
+{
+    return d->TakeGoneDevices();
+}
+
 void OrvaneManager::StopSearch()
 {
     d->StopSearch();

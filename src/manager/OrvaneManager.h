@@ -37,6 +37,8 @@ public:
     bool WaitIdle(std::chrono::steady_clock::time_point until);
     /// What changed since the last call; see OrvaneManagerPrivate::TakeChangedDevices.
     std::vector<DeviceDetails> TakeChangedDevices();
+    /// What a run without end forgot; see OrvaneManagerPrivate::TakeGoneDevices.
+    std::vector<DeviceDetails> TakeGoneDevices();
     /// Ends a search run at once without serving its listener; see
     /// OrvaneManagerPrivate::StopSearch.
     void StopSearch();

@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint32_t kTickMs = 1000;
 constexpr std::uint32_t kSetAddressWaitMs = 1000;
+constexpr std::chrono::milliseconds kForgetAfter {3500};
 
 } // namespace
 
@@ -114,6 +115,18 @@ std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
     return changed;
 }
 
+std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
+{
+    std::vector<DeviceDetails> taken;
+    {
+        Lock lock(mutex);
+        taken.swap(gone);
+    }
+    std::sort(taken.begin(), taken.end(),
+              [](const DeviceDetails &a, const DeviceDetails &b) { return a.serial < b.serial; });
+    return taken;
+}
+
 DeviceMap OrvaneManagerPrivate::GetDevices()
 {
     Lock lock(mutex);
@@ -176,13 +189,20 @@ ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const Serial &serial, const Ip
         return ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
 
     RefreshInterfaces();
+    // Out of the address of the device's interface whose subnet holds it,
+    // so that its answer comes back on its own subnet.
     const std::vector<NetworkInterface> sockets = Interfaces();
-    const bool viaKnown = !via.name.empty() && std::find(sockets.begin(), sockets.end(), via) != sockets.end();
+    auto sendOn = std::find_if(sockets.begin(), sockets.end(), [&](const NetworkInterface &network) {
+        return known && network.name == via.name && network.Contains(known->first);
+    });
+    if (sendOn == sockets.end())
+        sendOn = std::find(sockets.begin(), sockets.end(), via);
+    const bool viaKnown = !via.name.empty() && sendOn != sockets.end();
     answerVia = viaKnown ? via.name : std::string();
     answerFrom.clear();
     if (known)
         answerFrom = {known->first, address};
-    SendVia(command, answerVia);
+    SendVia(command, viaKnown ? *sendOn : NetworkInterface {});
     Begin(true);
     changeOutcome = ChangeOutcome::NoAnswer();
     try {
@@ -334,6 +354,13 @@ void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::u
         BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: repeated query: " << e.what();
     }
     ArmTick();
+    if (continuous) {
+        // A run without end lists who is there: a device that missed three
+        // repeats is forgotten, and with it a flood of invented serials,
+        // so that the list's limit applies to devices that answer.
+        std::vector<DeviceDetails> forgotten = registry.Expire(std::chrono::steady_clock::now() - kForgetAfter);
+        gone.insert(gone.end(), std::make_move_iterator(forgotten.begin()), std::make_move_iterator(forgotten.end()));
+    }
     if (continuous && listener != nullptr)
         Serve(lock, listener);
 }

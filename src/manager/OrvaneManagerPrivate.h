@@ -58,6 +58,9 @@ public:
     /// that each has on its own (an address conflict shows in
     /// GetDeviceDetails, which sees every device).
     std::vector<DeviceDetails> TakeChangedDevices();
+    /// The devices that a run without end forgot since the last call: not
+    /// heard for three repeats of the query. In serial order.
+    std::vector<DeviceDetails> TakeGoneDevices();
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics, in
     /// serial order.
@@ -106,6 +109,8 @@ private:
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
 
     DeviceRegistry registry;
+    /// Forgotten by a run without end, until TakeGoneDevices.
+    std::vector<DeviceDetails> gone;
     std::shared_ptr<boost::asio::steady_timer> deadlineTimer;
     std::shared_ptr<boost::asio::steady_timer> tickTimer;
     boost::mutex mutex;

@@ -60,3 +60,36 @@ TEST(DeviceRegistryTest, ARowShowsEveryAddressItsSerialAnsweredFrom)
     EXPECT_EQ(details[0].warnings[0].text,
               "Serial answered from several addresses: 10.0.0.1, 10.0.0.2 (the first answered last)");
 }
+
+TEST(DeviceRegistryTest, ADeviceHeardOnTwoInterfacesStaysWithTheFirst)
+{
+    // Two NICs on one switch: every answer arrives on both, in either order.
+    const velqor::NetworkInterface eth0 {"eth0", 2, {10, 0, 0, 1}, 24};
+    const velqor::NetworkInterface eth1 {"eth1", 3, {10, 0, 0, 2}, 24};
+    DeviceRegistry registry;
+    registry.Record("SN", {10, 0, 0, 9}, eth0);
+    for (int query = 0; query < 3; ++query) {
+        registry.Record("SN", {10, 0, 0, 9}, eth1);
+        registry.Record("SN", {10, 0, 0, 9}, eth0);
+    }
+    EXPECT_EQ(registry.Details()[0].via, eth0);
+    registry.TakeChanged();
+    registry.Record("SN", {10, 0, 0, 9}, eth1);
+    EXPECT_TRUE(registry.TakeChanged().empty()) << "nothing changed";
+}
+
+TEST(DeviceRegistryTest, ForgetsWhatWasNotHeardAndMakesRoomForWhatIs)
+{
+    DeviceRegistry registry(2);
+    registry.Record("OLD", {10, 0, 0, 1});
+    registry.Record("SILENT", {10, 0, 0, 2});
+    registry.Record("OLD", {10, 0, 0, 1});
+    EXPECT_FALSE(registry.Record("NEW", {10, 0, 0, 3})) << "full";
+    const auto now = std::chrono::steady_clock::now();
+    registry.Record("OLD", {10, 0, 0, 1});
+    const std::vector<velqor::DeviceDetails> gone = registry.Expire(now);
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].serial.Bytes(), "SILENT") << "heard before the time given";
+    EXPECT_TRUE(registry.Record("NEW", {10, 0, 0, 3})) << "room again";
+    EXPECT_EQ(registry.Map().size(), 2u);
+}

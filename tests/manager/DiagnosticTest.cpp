@@ -21,17 +21,22 @@ TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
 {
     const NetworkInterface eth {"eth1", 3, {192, 168, 5, 1}, 24};
     std::vector<DeviceDetails> devices {
-        {Serial("FINE"), {192, 168, 5, 20}, eth, {}, {}, {}},   {Serial("ELSEWHERE"), {172, 31, 7, 7}, eth, {}, {}, {}},
-        {Serial("TWIN-A"), {192, 168, 5, 30}, eth, {}, {}, {}}, {Serial("TWIN-B"), {192, 168, 5, 30}, eth, {}, {}, {}},
-        {Serial("AT-HOME"), {192, 168, 5, 1}, eth, {}, {}, {}},
+        {Serial("FINE"), {192, 168, 5, 20}, eth, {}, {}, {}},
+        {Serial("ELSEWHERE"), {172, 31, 7, 7}, eth, {}, {}, {}},
+        {Serial("TWIN-A"), {192, 168, 5, 30}, eth, {}, {}, {}},
+        {Serial("TWIN-B"), {192, 168, 5, 30}, eth, {}, {}, {}},
+        {Serial("FACTORY"), {192, 168, 0, 20}, eth, {}, {}, {}},
     };
-    Diagnose(devices, {eth});
+    // A second address on the same interface, for factory-default devices.
+    const NetworkInterface second {"eth1", 3, {192, 168, 0, 100}, 24};
+    Diagnose(devices, {eth, second});
     EXPECT_TRUE(Ids(devices[0]).empty());
     EXPECT_EQ(Ids(devices[1]), std::vector<std::string> {"wrong-subnet"});
     EXPECT_NE(devices[1].warnings[0].text.find("192.168.5.1/24"), std::string::npos);
     EXPECT_EQ(Ids(devices[2]), std::vector<std::string> {"address-conflict"});
     EXPECT_EQ(Ids(devices[3]), std::vector<std::string> {"address-conflict"});
-    EXPECT_EQ(Ids(devices[4]), std::vector<std::string> {"own-address"});
+    EXPECT_TRUE(Ids(devices[4]).empty()) << "on the second address's subnet";
+    EXPECT_EQ(devices[4].via.Label(), "eth1 192.168.0.100/24");
 }
 
 TEST(DiagnosticTest, StrictReversePathFilteringIsReportedWithItsFix)
