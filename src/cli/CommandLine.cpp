@@ -197,7 +197,11 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     }
     for (const velqor::Diagnostic &warning : manager->GetWorkstationDiagnostics())
         std::cerr << "orvane-cli: warning: " << warning.text << "; fix: " << warning.fix << std::endl;
-    write(DeviceFormatter::list(manager->GetDeviceDetails(), format));
+    const std::vector<velqor::DeviceDetails> devices = manager->GetDeviceDetails();
+    if (devices.empty())
+        std::cerr << "orvane-cli: no device answered; " << velqor::NothingFoundHint(manager->GetInterfaces())
+                  << std::endl;
+    write(DeviceFormatter::list(devices, format));
     return Ok;
 }
 

@@ -158,6 +158,44 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
     return list;
 }
 
+std::vector<std::string> ListInterfacesWithoutIpv4()
+{
+    std::vector<std::string> names;
+#if defined(_WIN32)
+    ULONG size = 16 * 1024;
+    std::vector<unsigned char> buffer(size);
+    if (GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                             nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()), &size) != NO_ERROR)
+        return names;
+    for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->OperStatus == IfOperStatusUp && adapter->IfType != IF_TYPE_SOFTWARE_LOOPBACK &&
+            adapter->FirstUnicastAddress == nullptr)
+            names.push_back(adapter->AdapterName);
+    }
+#else
+    ifaddrs *addresses = nullptr;
+    if (getifaddrs(&addresses) != 0)
+        return names;
+    std::vector<std::string> up;
+    std::vector<std::string> withIpv4;
+    for (const ifaddrs *entry = addresses; entry != nullptr; entry = entry->ifa_next) {
+        const unsigned flags = entry->ifa_flags;
+        if ((flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_LOOPBACK) != 0)
+            continue;
+        up.push_back(entry->ifa_name);
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET)
+            withIpv4.push_back(entry->ifa_name);
+    }
+    freeifaddrs(addresses);
+    for (const std::string &name : up) {
+        if (std::find(withIpv4.begin(), withIpv4.end(), name) == withIpv4.end() &&
+            std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+#endif
+    return names;
+}
+
 std::optional<int> ReversePathFilter(const std::string &interfaceName)
 {
 #if defined(__linux__)

@@ -54,6 +54,10 @@ using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
 /// the ones a person knows (on Windows the adapter's friendly name).
 std::vector<NetworkInterface> ListNetworkInterfaces();
 
+/// The interfaces that are up and running but have no IPv4 address, by name:
+/// a search cannot use them.
+std::vector<std::string> ListInterfacesWithoutIpv4();
+
 /// Linux: the reverse-path filter in force on the interface (the larger of
 /// net.ipv4.conf.all and .<name>): 0 off, 1 strict, 2 loose. None elsewhere
 /// or when it cannot be read.

@@ -62,6 +62,23 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
     }
 }
 
+std::string NothingFoundHint(const std::vector<NetworkInterface> &searched, const std::vector<std::string> &withoutIpv4)
+{
+    std::string text;
+    if (searched.empty()) {
+        text = "searched on the routing table's interface only (no broadcast-capable IPv4 interface)";
+    } else {
+        text = "searched on";
+        for (std::size_t i = 0; i < searched.size(); ++i)
+            text += (i == 0 ? " " : ", ") + searched[i].Label();
+    }
+    for (const std::string &name : withoutIpv4)
+        text += "; " + name + " is up without an IPv4 address";
+    return text +
+        "; are the devices powered and cabled, and does a firewall block inbound UDP to this program "
+        "(see README, Firewall)?";
+}
+
 std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
                                             const ReversePathFilterReader &readFilter)
 {

@@ -43,6 +43,11 @@ struct Diagnostic {
 /// that one and is on no wrong subnet.
 void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own);
 
+/// Why a search may have found nothing, for a person: the networks it
+/// searched, the interfaces it could not use, and the likely causes.
+std::string NothingFoundHint(const std::vector<NetworkInterface> &searched,
+                             const std::vector<std::string> &withoutIpv4 = ListInterfacesWithoutIpv4());
+
 using ReversePathFilterReader = std::function<std::optional<int>(const std::string &)>;
 
 /// What is wrong with the workstation's own networks.

@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "DeviceSortProxy.h"
 #include "DeviceTableProxy.h"
+#include "Diagnostic.h"
 #include "OrvaneModel.h"
 #include "ui_MainWindow.h"
 
@@ -196,8 +197,9 @@ void MainWindow::showSearchMessage(int found)
     if (model->searchFailed())
         return; // the model has said why
     QString message;
-    if (found < 1)
-        message = tr("No Orvanes found");
+    if (found < 1) // and what may be why
+        message = tr("No Orvanes found") + QStringLiteral(" — ") +
+            QString::fromStdString(velqor::NothingFoundHint(model->networks()));
     else
         message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
     if (model->droppedCount() > 0)
