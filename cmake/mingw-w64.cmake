@@ -17,7 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Test programs run under Wine, so ctest works unchanged.
-find_program(ORVANE_WINE NAMES wine64 wine)
+find_program(ORVANE_WINE NAMES wine wine64 PATHS /usr/lib/wine)
 if(ORVANE_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVANE_WINE})
 endif()

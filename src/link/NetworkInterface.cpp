@@ -31,6 +31,8 @@ std::uint32_t Mask(int prefixLength)
     return prefixLength <= 0 ? 0 : prefixLength >= 32 ? 0xffffffffu : ~((1u << (32 - prefixLength)) - 1);
 }
 
+#if !defined(_WIN32)
+// Windows reports the prefix length itself.
 int PrefixOf(std::uint32_t mask)
 {
     int length = 0;
@@ -38,6 +40,7 @@ int PrefixOf(std::uint32_t mask)
         ++length;
     return length;
 }
+#endif
 
 } // namespace
 
