@@ -156,12 +156,13 @@ TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
     SendDatagram("VQCQR", "127.0.0.1", port);
     SendDatagram("VQCQRE" + std::string(1018, 'y'), "127.0.0.1", port);
     SendDatagram("VQCQRE" + std::string(4000, 'z'), "127.0.0.1", port);
-    SendDatagram("VQCQRELAST", "127.0.0.1", port);
+    // 11 bytes: the record ":11" is no prefix of the ":1024" ones before it.
+    SendDatagram("VQCQRELAST1", "127.0.0.1", port);
 
     const auto messages = endpoint.WaitForMessages(1);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].payload, "LAST") << "neither the short nor a cut oversized datagram is handed on";
-    ASSERT_TRUE(log.WaitFor("OrvaneBase::AsyncReceiveCallback :10", 5s));
+    EXPECT_EQ(messages[0].payload, "LAST1") << "neither the short nor a cut oversized datagram is handed on";
+    ASSERT_TRUE(log.WaitFor("OrvaneBase::AsyncReceiveCallback :11", 5s));
 
     std::vector<std::string> traces;
     int drops = 0;
@@ -174,7 +175,7 @@ TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
     EXPECT_EQ(
         traces,
         (std::vector<std::string> {"OrvaneBase::AsyncReceiveCallback :5", "OrvaneBase::AsyncReceiveCallback :1024",
-                                   "OrvaneBase::AsyncReceiveCallback :1024", "OrvaneBase::AsyncReceiveCallback :10"}));
+                                   "OrvaneBase::AsyncReceiveCallback :1024", "OrvaneBase::AsyncReceiveCallback :11"}));
     EXPECT_EQ(drops, 2);
 }
 
