@@ -287,16 +287,25 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
             merged.push_back(std::move(rows[old]));
     }
     rows.swap(merged);
+    movePersistentRows([&](int row) {
+        return row +
+            static_cast<int>(std::upper_bound(positions.begin(), positions.end(), std::size_t(row)) -
+                             positions.begin());
+    });
+    emit layoutChanged();
+}
+
+void OrvaneModel::movePersistentRows(const std::function<int(int)> &newRow)
+{
+    // The selection and the current row stay on their devices.
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &index : before) {
-        const auto shift =
-            std::upper_bound(positions.begin(), positions.end(), std::size_t(index.row())) - positions.begin();
-        after << createIndex(index.row() + static_cast<int>(shift), index.column());
+        const int row = newRow(index.row());
+        after << (row < 0 ? QModelIndex() : createIndex(row, index.column()));
     }
     changePersistentIndexList(before, after);
-    emit layoutChanged();
 }
 
 void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard)
@@ -343,14 +352,7 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
         }
     }
     rows.swap(kept);
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex &index : before) {
-        const int row = newRow[static_cast<std::size_t>(index.row())];
-        after << (row < 0 ? QModelIndex() : createIndex(row, index.column()));
-    }
-    changePersistentIndexList(before, after);
+    movePersistentRows([&](int row) { return newRow[static_cast<std::size_t>(row)]; });
     emit layoutChanged();
 }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -143,6 +144,9 @@ private:
     void applyResult(const DeviceSession::Result &result);
     void insertRows(const std::vector<const velqor::DeviceDetails *> &added);
     void removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard);
+    // Within a layout change: the row of every persistent index moves to
+    // newRow(row), or goes for a row of -1.
+    void movePersistentRows(const std::function<int(int)> &newRow);
     void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
     void reportLinkError(const QString &error);
     // Makes the texts of some more rows while the window is idle, so that

@@ -50,3 +50,14 @@ TEST(DiagnosticTest, StrictReversePathFilteringIsReportedWithItsFix)
     EXPECT_EQ(NetworkInterface({"x", 1, {192, 168, 5, 9}, 22}).Broadcast(), (Ipv4Bytes {192, 168, 7, 255}))
         << "computed, not trusted";
 }
+
+TEST(DiagnosticTest, ASearchThatFoundNothingSaysWhereItLookedAndWhy)
+{
+    const std::string hint =
+        NothingFoundHint({{"eth0", 2, {10, 0, 0, 1}, 8}, {"eth1", 3, {192, 168, 5, 1}, 24}}, {"wlan0"});
+    EXPECT_EQ(hint.rfind("searched on eth0 10.0.0.1/8, eth1 192.168.5.1/24; wlan0 is up without an IPv4 address; ", 0),
+              0u)
+        << hint;
+    EXPECT_NE(hint.find("firewall"), std::string::npos);
+    EXPECT_EQ(NothingFoundHint({}, {}).rfind("searched on the routing table's interface only", 0), 0u);
+}

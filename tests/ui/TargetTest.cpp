@@ -3,6 +3,8 @@
 // everywhere.
 
 #include "DeviceSimulator.h"
+#include "DeviceSortProxy.h"
+#include "DeviceTableProxy.h"
 #include "OrvaneModel.h"
 
 #include <QFile>
@@ -69,6 +71,30 @@ private slots:
         QCOMPARE(simulator.AddressOf(edited), std::string("10.0.0.77"));
         QCOMPARE(busy.size(), 2); // one busy stretch for both operations
         QVERIFY(!session->isBusy());
+    }
+
+    void theTableSortsByAddressBytesAndFiltersOnWhatItShows()
+    {
+        velqor::sim::DeviceSimulator simulator({{"B-9", "127.0.0.9"}, {"A-10", "127.0.0.10"}, {"C-100", "127.0.0.100"}},
+                                               loopback());
+        OrvaneModel model(nullptr, {"127.0.0.1", simulator.Port()});
+        QCOMPARE(model.refresh(), 3);
+        DeviceTableProxy table;
+        table.setSourceModel(&model);
+        DeviceSortProxy sorted(&model);
+        sorted.setSourceModel(&table);
+        sorted.sort(1);
+        auto column = [&](int which) {
+            QStringList texts;
+            for (int row = 0; row < sorted.rowCount(); ++row)
+                texts << sorted.index(row, which).data().toString();
+            return texts;
+        };
+        QCOMPARE(column(1), (QStringList {"127.0.0.9", "127.0.0.10", "127.0.0.100"})); // not as text
+        sorted.setFilterText(QStringLiteral("c-1"));
+        QCOMPARE(column(0), (QStringList {"C-100"}));
+        sorted.setFilterText(QStringLiteral(".10"));
+        QCOMPARE(column(0), (QStringList {"A-10", "C-100"}));
     }
 
     void aSessionsEndKeepsTheWindowsLayout()
