@@ -27,6 +27,10 @@ namespace {
 constexpr std::uint32_t kSearchMs = 1500;
 constexpr auto kVerifyFor = std::chrono::seconds(3);
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
+// Sockets stay open until answers have stopped, so that late ones are not
+// refused by the kernel (see OrvaneManager::WaitQuiet).
+constexpr auto kQuietBeforeClosing = std::chrono::milliseconds(1000);
+constexpr auto kLongestQuietWait = std::chrono::milliseconds(3000);
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -165,14 +169,20 @@ int CommandLine::run(const QStringList &arguments)
         return fail(UsageError, QStringLiteral("--timeout takes a number of milliseconds above 0"));
 
     const QString command = positional.first();
+    int status = UsageError;
     if (command == QLatin1String("list") && positional.size() == 1)
-        return list(timeoutMs, chosenFormat);
-    if (command == QLatin1String("set-ip") && positional.size() == 3)
-        return setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify), parser.isSet(force));
-    if (command == QLatin1String("watch") && positional.size() == 1)
-        return watch(chosenFormat);
-    return fail(UsageError,
-                QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
+        status = list(timeoutMs, chosenFormat);
+    else if (command == QLatin1String("set-ip") && positional.size() == 3)
+        status = setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify), parser.isSet(force));
+    else if (command == QLatin1String("watch") && positional.size() == 1)
+        status = watch(chosenFormat);
+    else
+        return fail(UsageError,
+                    QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
+    // What it printed is out; the sockets close once the answers have stopped.
+    if (manager)
+        manager->WaitQuiet(kQuietBeforeClosing, kLongestQuietWait);
+    return status;
 }
 
 bool CommandLine::open()

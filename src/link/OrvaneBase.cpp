@@ -192,6 +192,11 @@ std::vector<NetworkInterface> OrvaneBase::Interfaces() const
     return list;
 }
 
+std::chrono::steady_clock::time_point OrvaneBase::LastReceived() const
+{
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastReceived.load()));
+}
+
 void OrvaneBase::Stop()
 {
     if (stopped.exchange(true))
@@ -281,6 +286,7 @@ bool OrvaneBase::Take(Channel &channel, const boost::system::error_code &error, 
             << "OrvaneBase: Socket recieve error. Socket error code " << error.value();
         return true;
     }
+    lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
     channel.buffer[bytesReceived] = '\0';
     if (auto message =
             SplitDatagram(channel.buffer.data(), bytesReceived, channel.sender.address().to_v4().to_bytes())) {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -60,6 +61,8 @@ public:
     unsigned short LocalPort() const;
     /// The interfaces that have a socket now; empty in one-socket mode.
     std::vector<NetworkInterface> Interfaces() const;
+    /// When the last datagram arrived; the epoch when none has.
+    std::chrono::steady_clock::time_point LastReceived() const;
 
 protected:
     ~OrvaneBase();
@@ -130,6 +133,7 @@ private:
     std::vector<ChannelPtr> channels;
     bool receiving = false;
     std::atomic<bool> stopped {false};
+    std::atomic<std::chrono::steady_clock::rep> lastReceived {0};
 };
 
 } // namespace velqor

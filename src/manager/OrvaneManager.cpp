@@ -2,6 +2,9 @@
 
 #include "OrvaneManagerPrivate.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace velqor {
 
 OrvaneManager::OrvaneManager() : d(std::make_unique<OrvaneManagerPrivate>()) { }
@@ -31,6 +34,17 @@ std::vector<DeviceDetails> OrvaneManager::TakeChangedDevices()
 std::vector<DeviceDetails> OrvaneManager::TakeGoneDevices()
 {
     return d->TakeGoneDevices();
+}
+
+void OrvaneManager::WaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds atMost)
+{
+    // Once, as a program ends: a bounded sleep, not a watch on every datagram.
+    constexpr auto kLook = std::chrono::milliseconds(50);
+    const auto called = std::chrono::steady_clock::now();
+    const auto until = called + atMost;
+    for (auto now = called; now < until && now - std::max(called, d->LastReceived()) < quiet;
+         now = std::chrono::steady_clock::now())
+        std::this_thread::sleep_for(kLook);
 }
 
 void OrvaneManager::StopSearch()

@@ -37,6 +37,12 @@ public:
     bool WaitIdle(std::chrono::steady_clock::time_point until);
     /// What changed since the last call; see OrvaneManagerPrivate::TakeChangedDevices.
     std::vector<DeviceDetails> TakeChangedDevices();
+    /// Keeps the link open until no datagram has come for quiet (counted from
+    /// the call at the earliest), or until atMost has passed. A short-lived program that closed its sockets at
+    /// once would draw an ICMP port-unreachable, and a neighbour entry, for
+    /// every late answer; enough runs fill the neighbour table, and then the
+    /// kernel drops the next queries although sending them succeeds.
+    void WaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds atMost);
     /// What a run without end forgot; see OrvaneManagerPrivate::TakeGoneDevices.
     std::vector<DeviceDetails> TakeGoneDevices();
     /// Ends a search run at once without serving its listener; see

@@ -1,5 +1,6 @@
 #include "ManagerFixture.h"
 #include "Network.h"
+#include "OrvaneManager.h"
 #include "Protocol.h"
 
 #include <thread>
@@ -184,4 +185,19 @@ TEST_F(ManagerTest, AnsweringDevicesNeverMakeTheManagerLookBusy)
     flood.join();
     EXPECT_EQ(busy, 0);
     EXPECT_FALSE(manager->GetDevices().empty());
+}
+
+TEST(ManagerQuietTest, TheLinkStaysOpenUntilLateAnswersHaveCome)
+{
+    sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    options.replyDelay = 600ms; // after the search has ended
+    sim::DeviceSimulator simulator({Device("LATE", "127.0.0.2")}, options);
+    OrvaneManager manager("127.0.0.1", simulator.Port());
+    EXPECT_EQ(manager.Search(100, true, nullptr), ResultTimeout);
+    const auto started = std::chrono::steady_clock::now();
+    manager.WaitQuiet(1000ms, 3000ms);
+    EXPECT_EQ(manager.GetDevices().count("LATE"), 1u) << "the late answer was taken in, not refused";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
 }
