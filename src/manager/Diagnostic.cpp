@@ -11,6 +11,14 @@ namespace {
 
 constexpr int kStrictFilter = 1;
 
+// sysctl's dotted names write a dot inside a name as a slash (a VLAN
+// interface eth0.10 is net.ipv4.conf.eth0/10).
+std::string SysctlName(std::string name)
+{
+    std::replace(name.begin(), name.end(), '.', '/');
+    return name;
+}
+
 } // namespace
 
 std::string Diagnostic::Id() const
@@ -89,7 +97,7 @@ std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> 
         found.push_back(
             {Diagnostic::Kind::StrictReversePathFilter,
              "strict reverse-path filtering on " + network.name + " drops the answers of devices outside its subnet",
-             "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf." + network.name + ".rp_filter=2"});
+             "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf." + SysctlName(network.name) + ".rp_filter=2"});
     }
     return found;
 }

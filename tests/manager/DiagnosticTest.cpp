@@ -47,6 +47,9 @@ TEST(DiagnosticTest, StrictReversePathFilteringIsReportedWithItsFix)
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].Id(), "strict-rp-filter");
     EXPECT_EQ(found[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth1.rp_filter=2");
+    const auto vlan = DiagnoseWorkstation({{"eth0.10", 4, {10, 1, 0, 1}, 24}}, [](const std::string &) { return 1; });
+    ASSERT_EQ(vlan.size(), 1u);
+    EXPECT_EQ(vlan[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth0/10.rp_filter=2");
     EXPECT_EQ(NetworkInterface({"x", 1, {192, 168, 5, 9}, 22}).Broadcast(), (Ipv4Bytes {192, 168, 7, 255}))
         << "computed, not trusted";
 }
