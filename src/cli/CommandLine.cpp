@@ -208,6 +208,10 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     for (const velqor::Diagnostic &warning : manager->GetWorkstationDiagnostics())
         std::cerr << "orvane-cli: warning: " << warning.text << "; fix: " << warning.fix << std::endl;
     const std::vector<velqor::DeviceDetails> devices = manager->GetDeviceDetails();
+    if (const std::uint64_t lost = manager->GetLostCount())
+        std::cerr << "orvane-cli: warning: " << lost
+                  << " answers lost in the system's receive buffer; the list may lack devices: search again"
+                  << std::endl;
     if (devices.empty())
         std::cerr << "orvane-cli: no device answered; " << velqor::NothingFoundHint(manager->GetInterfaces())
                   << std::endl;
@@ -233,6 +237,10 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, st
     try {
         manager->Search(timeoutMs, true, nullptr);
         const std::vector<velqor::DeviceDetails> devices = manager->GetDeviceDetails();
+        if (const std::uint64_t lost = manager->GetLostCount())
+            std::cerr << "orvane-cli: warning: " << lost
+                      << " answers lost in the system's receive buffer; the list may lack devices: search again"
+                      << std::endl;
         if (std::none_of(devices.begin(), devices.end(), [&](const auto &d) { return d.serial == *serial; }))
             return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
         if (velqor::IsLinkLocal(*address))

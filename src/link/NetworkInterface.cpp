@@ -12,6 +12,9 @@
 #include <ws2tcpip.h>
 #else
 #include <ifaddrs.h>
+#if defined(__linux__)
+#include <linux/sock_diag.h>
+#endif
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -216,6 +219,22 @@ std::optional<int> ReversePathFilter(const std::string &interfaceName)
     return std::max(*all, *own);
 #else
     (void)interfaceName; // Windows and macOS have no such filter to report
+    return std::nullopt;
+#endif
+}
+
+std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket)
+{
+#if defined(__linux__)
+    std::uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (getsockopt(socket.native_handle(), SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
+        length <= SK_MEMINFO_DROPS * sizeof info[0])
+        return std::nullopt;
+    return info[SK_MEMINFO_DROPS];
+#else
+    // Windows and macOS keep no such count per socket.
+    (void)socket;
     return std::nullopt;
 #endif
 }

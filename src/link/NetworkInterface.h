@@ -4,6 +4,7 @@
 #include <boost/asio/ip/udp.hpp>
 
 #include <array>
+#include <cstdint>
 
 #include <functional>
 #include <optional>
@@ -67,6 +68,11 @@ std::optional<int> ReversePathFilter(const std::string &interfaceName);
 /// is not enough to choose the outgoing interface (macOS); a no-op elsewhere.
 /// Returns false when the system refused.
 bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface);
+
+/// How many datagrams the system dropped for this socket since it was opened
+/// because its receive buffer was full; none where the system does not say
+/// (Linux says, through SO_MEMINFO).
+std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket);
 
 } // namespace velqor
 

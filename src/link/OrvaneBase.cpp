@@ -192,6 +192,15 @@ std::vector<NetworkInterface> OrvaneBase::Interfaces() const
     return list;
 }
 
+std::uint64_t OrvaneBase::DroppedDatagrams() const
+{
+    Lock lock(channelMutex);
+    std::uint64_t dropped = 0;
+    for (const ChannelPtr &channel : channels)
+        dropped += ReceiveDrops(channel->socket).value_or(0);
+    return dropped;
+}
+
 std::chrono::steady_clock::time_point OrvaneBase::LastReceived() const
 {
     return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastReceived.load()));

@@ -61,6 +61,9 @@ public:
     unsigned short LocalPort() const;
     /// The interfaces that have a socket now; empty in one-socket mode.
     std::vector<NetworkInterface> Interfaces() const;
+    /// Datagrams the system dropped on the open sockets since they were
+    /// opened, their receive buffers being full; 0 where it does not say.
+    std::uint64_t DroppedDatagrams() const;
     /// When the last datagram arrived; the epoch when none has.
     std::chrono::steady_clock::time_point LastReceived() const;
 

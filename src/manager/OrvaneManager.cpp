@@ -87,6 +87,11 @@ std::vector<NetworkInterface> OrvaneManager::GetInterfaces()
     return d->Interfaces();
 }
 
+std::uint64_t OrvaneManager::GetLostCount()
+{
+    return d->GetLostCount();
+}
+
 std::size_t OrvaneManager::GetDroppedCount()
 {
     return d->GetDroppedCount();

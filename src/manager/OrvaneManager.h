@@ -63,6 +63,9 @@ public:
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();
+    /// Answers the system dropped since the last search began; see
+    /// OrvaneManagerPrivate::GetLostCount.
+    std::uint64_t GetLostCount();
 
 private:
     std::unique_ptr<OrvaneManagerPrivate> d;

@@ -46,6 +46,7 @@ int OrvaneManagerPrivate::Search(std::uint32_t timeoutMs, bool wait, DeviceListe
         return ResultBusy;
     Begin(false);
     registry.BeginSearch();
+    dropsAtSearch = DroppedDatagrams();
     listener = newListener;
     continuous = timeoutMs == 0;
     try {
@@ -153,6 +154,14 @@ void OrvaneManagerPrivate::Clear()
 {
     Lock lock(mutex);
     registry.Clear();
+}
+
+std::uint64_t OrvaneManagerPrivate::GetLostCount()
+{
+    Lock lock(mutex);
+    const std::uint64_t now = DroppedDatagrams();
+    // Sockets closed since (a vanished interface) take their counts along.
+    return now > dropsAtSearch ? now - dropsAtSearch : 0;
 }
 
 std::size_t OrvaneManagerPrivate::GetDroppedCount()

@@ -71,6 +71,9 @@ public:
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();
+    /// Datagrams the system dropped since the last search began, its
+    /// receive buffers being full: answers lost before they were read.
+    std::uint64_t GetLostCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
     /// waits up to one second for its answer; ChangeAddress's outcome as a
     /// result code.
@@ -109,6 +112,7 @@ private:
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
 
     DeviceRegistry registry;
+    std::uint64_t dropsAtSearch = 0;
     /// Forgotten by a run without end, until TakeGoneDevices.
     std::vector<DeviceDetails> gone;
     std::shared_ptr<boost::asio::steady_timer> deadlineTimer;

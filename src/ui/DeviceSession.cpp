@@ -200,6 +200,7 @@ DeviceSession::SearchResult DeviceSession::runSearch(quint64 run)
         }
         result.devices = manager->GetDeviceDetails();
         result.dropped = manager->GetDroppedCount();
+        result.lost = manager->GetLostCount();
         result.workstation = manager->GetWorkstationDiagnostics();
         result.interfaces = manager->GetInterfaces();
     } catch (const boost::system::system_error &error) {

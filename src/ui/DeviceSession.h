@@ -44,6 +44,9 @@ public:
         std::vector<velqor::Diagnostic> workstation;
         std::vector<velqor::NetworkInterface> interfaces;
         std::size_t dropped = 0;
+        // Answers the system dropped before they were read: the list may
+        // lack devices that are there.
+        std::uint64_t lost = 0;
         QString linkError; // empty when the device link worked
     };
 

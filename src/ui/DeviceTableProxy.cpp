@@ -65,8 +65,11 @@ QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const
     if (!index.isValid() || !sourceModel())
         return QVariant();
     const QModelIndex serialCell = sourceModel()->index(index.row(), 0);
-    if (role == Qt::ForegroundRole && serialCell.data(OrvaneModel::StaleRole).toBool())
+    const bool stale = serialCell.data(OrvaneModel::StaleRole).toBool();
+    if (role == Qt::ForegroundRole && stale)
         return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    if (role == Qt::ToolTipRole && stale && index.column() != kAddressColumn)
+        return tr("not heard in the last search");
     if (index.column() == NetworkColumn) {
         if (role == Qt::DisplayRole || role == SortRole)
             return serialCell.data(OrvaneModel::NetworkRole);

@@ -204,6 +204,8 @@ void MainWindow::showSearchMessage(int found)
         message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
     if (model->droppedCount() > 0)
         message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
+    if (model->lostCount() > 0)
+        message += tr("; %1 answers lost (rows not heard are kept, greyed: search again)").arg(model->lostCount());
     const auto &warnings = model->workstationDiagnostics();
     if (!warnings.empty() && !workstationWarned) {
         // Said once: it does not change from one search to the next.

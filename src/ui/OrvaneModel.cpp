@@ -366,7 +366,14 @@ void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
         workstation = result.workstation;
         interfaces = result.interfaces;
     }
+    lost = result.lost;
     applyFound(result.devices);
+    if (lost > 0) {
+        // Answers were lost: a row that did not answer may be a device whose
+        // answer was among them. It stays, greyed, until a search hears it.
+        emit staleChanged();
+        return;
+    }
     removeRowsNotIn(result.devices);
     // What is left did answer (or the link failed and nothing is left).
     for (const RowPtr &row : rows)
@@ -473,6 +480,11 @@ QString OrvaneModel::addressAt(int row) const
 bool OrvaneModel::searchFailed() const
 {
     return linkFailed;
+}
+
+std::uint64_t OrvaneModel::lostCount() const
+{
+    return lost;
 }
 
 std::size_t OrvaneModel::droppedCount() const

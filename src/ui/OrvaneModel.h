@@ -80,6 +80,9 @@ public:
     bool searchFailed() const;
     // Devices that answered the last search but did not fit the list.
     std::size_t droppedCount() const;
+    // Answers the last search lost before they were read; its rows that did
+    // not answer stayed, greyed.
+    std::uint64_t lostCount() const;
     // An operation is running.
     bool isBusy() const;
     // What is wrong with the workstation's networks, as found by the last search.
@@ -161,6 +164,7 @@ private:
     std::size_t textsFrom = 0;
     bool linkFailed = false;
     std::size_t dropped = 0;
+    std::uint64_t lost = 0;
 };
 
 #endif // ORVANEMODEL_H

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -177,6 +178,24 @@ TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
         (std::vector<std::string> {"OrvaneBase::AsyncReceiveCallback :5", "OrvaneBase::AsyncReceiveCallback :1024",
                                    "OrvaneBase::AsyncReceiveCallback :1024", "OrvaneBase::AsyncReceiveCallback :11"}));
     EXPECT_EQ(drops, 2);
+}
+
+TEST_F(OrvaneBaseTest, AnswersTheSystemDroppedAreCounted)
+{
+#if !defined(__linux__)
+    GTEST_SKIP() << "only Linux keeps a drop count per socket";
+#endif
+    RecordingEndpoint endpoint(peer.Port());
+    // Hold the I/O thread while a burst larger than any receive buffer comes.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    endpoint.SetHook([released](const Message &) { released.wait(); });
+    EXPECT_EQ(endpoint.DroppedDatagrams(), 0u);
+    const std::string answer = "VQCQRE" + std::string(1000, 'b');
+    for (int i = 0; i < 20000; ++i)
+        SendDatagram(answer, "127.0.0.1", endpoint.LocalPort());
+    EXPECT_GT(endpoint.DroppedDatagrams(), 0u);
+    release.set_value();
 }
 
 TEST_F(OrvaneBaseTest, ErrorsOnTheIoThreadAreLoggedAndReceptionGoesOn)
