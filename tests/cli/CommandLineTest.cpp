@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,7 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // never the user's settings
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
