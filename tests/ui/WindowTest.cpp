@@ -6,10 +6,12 @@
 #include "OrvaneModel.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
@@ -135,6 +137,24 @@ private slots:
         QTest::keyClick(table, Qt::Key_Down);
         QCOMPARE(table->currentIndex().row(), 2);
         QCOMPARE(child<QComboBox>(window, "orvanesComboBox")->currentIndex(), 2);
+    }
+
+    void ctrlQQuits()
+    {
+        // Closing saves the layout: into settings of this process's own, so
+        // that no other test starts from them.
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(name + QString::number(QCoreApplication::applicationPid()));
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+            QVERIFY(!window.isVisible());
+        }
+        QSettings().clear();
+        QFile::remove(QSettings().fileName());
+        QCoreApplication::setApplicationName(name);
     }
 
     void addressChangeMessageReplacesTheCount()
