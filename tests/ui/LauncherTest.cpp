@@ -51,7 +51,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
+        QStandardPaths::setTestModeEnabled(true); // never the user's settings
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
         expected = qEnvironmentVariableIntValue("ORVANE_EXPECT");

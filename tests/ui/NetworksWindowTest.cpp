@@ -38,7 +38,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
+        QStandardPaths::setTestModeEnabled(true); // never the user's settings
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
         QCoreApplication::setOrganizationName(QStringLiteral("Velqor test"));

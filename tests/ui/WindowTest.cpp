@@ -42,7 +42,8 @@ private:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true); // never the user\'s settings
+        QStandardPaths::setTestModeEnabled(true); // never the user's settings
+        QSettings().clear(); // the form's own size, whatever an earlier run left
         if (!velqor::test::InVirtualLan())
             QSKIP("broadcasts: runs only inside scripts/vlan");
         expected = qEnvironmentVariableIntValue("ORVANE_EXPECT");
