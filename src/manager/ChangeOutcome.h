@@ -39,8 +39,6 @@ struct ChangeOutcome {
     static ChangeOutcome NoAnswer() { return {Kind::NoAnswer, std::nullopt, NotSentReason::Busy}; }
     static ChangeOutcome NotSent(NotSentReason why) { return {Kind::NotSent, std::nullopt, why}; }
 
-    /// The device took the change (or was found where it was asked to go).
-    bool Succeeded() const { return kind == Kind::Moved || kind == Kind::Acknowledged; }
     /// Whether a search can settle it: the command went out and was not refused.
     bool Checkable() const { return kind == Kind::Acknowledged || kind == Kind::NoAnswer; }
 };

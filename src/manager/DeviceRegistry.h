@@ -49,7 +49,6 @@ public:
     /// search since the last call, in serial order, without diagnostics.
     /// Costs what changed, not what is listed.
     std::vector<DeviceDetails> TakeChanged();
-    bool HasChanges() const { return !changed.empty(); }
     /// Forgets the devices last heard before the time given and returns
     /// them: a run without end lists the devices that are there now. Costs
     /// what it forgets.
