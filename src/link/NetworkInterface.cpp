@@ -239,6 +239,17 @@ std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket)
 #endif
 }
 
+void RequestReceiveBuffer(boost::asio::ip::udp::socket &socket, int bytes)
+{
+#if defined(__linux__)
+    if (setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0)
+        return;
+#endif
+    // Windows and macOS, and Linux without the privilege: what the system allows.
+    boost::system::error_code ignored;
+    socket.set_option(boost::asio::socket_base::receive_buffer_size(bytes), ignored);
+}
+
 bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface)
 {
 #if defined(__APPLE__)

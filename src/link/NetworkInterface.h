@@ -69,6 +69,12 @@ std::optional<int> ReversePathFilter(const std::string &interfaceName);
 /// Returns false when the system refused.
 bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface);
 
+/// Asks for a receive buffer of this many bytes. Linux grants a process with
+/// CAP_NET_ADMIN what it asks (SO_RCVBUFFORCE), anyone else at most
+/// net.core.rmem_max; other systems have limits of their own. A smaller
+/// buffer still works, so a refusal is no error.
+void RequestReceiveBuffer(boost::asio::ip::udp::socket &socket, int bytes);
+
 /// How many datagrams the system dropped for this socket since it was opened
 /// because its receive buffer was full; none where the system does not say
 /// (Linux says, through SO_MEMINFO).

@@ -5,10 +5,12 @@
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
 #include <exception>
+#include <future>
 
 namespace velqor {
 
@@ -34,16 +36,20 @@ OrvaneBase::OrvaneBase(std::string address, unsigned short remotePort, unsigned 
     if (!lister && remoteEndpoint.address() == boost::asio::ip::address_v4::broadcast())
         lister = ListNetworkInterfaces;
     ioService = std::make_shared<boost::asio::io_context>();
-    {
-        Lock lock(channelMutex);
-        if (lister)
-            RefreshLocked(lock);
-        else
-            channels.push_back(Open({}, localPort));
-    }
-    Send(GreetingCommand());
     work.emplace(ioService->get_executor());
     ioThread = std::make_shared<boost::thread>(&OrvaneBase::RunIoService, this);
+    try {
+        Call([&] {
+            if (lister)
+                Refresh();
+            else
+                channels.push_back(Open({}, localPort));
+            SendOn(channels, GreetingCommand());
+        });
+    } catch (...) {
+        Shutdown();
+        throw;
+    }
 }
 
 OrvaneBase::~OrvaneBase()
@@ -57,8 +63,7 @@ OrvaneBase::ChannelPtr OrvaneBase::Open(const NetworkInterface &via, unsigned sh
     channel->via = via;
     channel->socket.open(udp::v4());
     channel->socket.set_option(boost::asio::socket_base::broadcast(true));
-    boost::system::error_code ignored; // a smaller buffer than asked for still works
-    channel->socket.set_option(boost::asio::socket_base::receive_buffer_size(kReceiveBufferBytes), ignored);
+    RequestReceiveBuffer(channel->socket, kReceiveBufferBytes);
     if (!via.name.empty()) {
         // The answer comes back to the address it was sent from, so the
         // socket it reaches names the network it came from.
@@ -74,13 +79,11 @@ OrvaneBase::ChannelPtr OrvaneBase::Open(const NetworkInterface &via, unsigned sh
 
 void OrvaneBase::RefreshInterfaces()
 {
-    if (!lister)
-        return;
-    Lock lock(channelMutex);
-    RefreshLocked(lock);
+    if (lister)
+        Call([this] { Refresh(); });
 }
 
-void OrvaneBase::RefreshLocked(Lock &)
+void OrvaneBase::Refresh()
 {
     const std::vector<NetworkInterface> listed = lister();
     std::vector<ChannelPtr> kept;
@@ -129,20 +132,20 @@ void OrvaneBase::RefreshLocked(Lock &)
 
 void OrvaneBase::Send(std::string datagram)
 {
-    Lock lock(channelMutex);
-    SendOn(channels, datagram);
+    Call([&] { SendOn(channels, datagram); });
 }
 
 void OrvaneBase::SendVia(std::string datagram, const NetworkInterface &via)
 {
-    Lock lock(channelMutex);
-    const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
-        return !via.name.empty() && channel->via == via;
+    Call([&] {
+        const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
+            return !via.name.empty() && channel->via == via;
+        });
+        if (found == channels.end())
+            SendOn(channels, datagram);
+        else
+            SendOn({*found}, datagram);
     });
-    if (found == channels.end())
-        SendOn(channels, datagram);
-    else
-        SendOn({*found}, datagram);
 }
 
 void OrvaneBase::SendOn(const std::vector<ChannelPtr> &targets, const std::string &datagram)
@@ -177,33 +180,37 @@ void OrvaneBase::SendOn(const std::vector<ChannelPtr> &targets, const std::strin
 
 unsigned short OrvaneBase::LocalPort() const
 {
-    Lock lock(channelMutex);
-    return channels.empty() ? 0 : channels.front()->socket.local_endpoint().port();
+    unsigned short port = 0;
+    Call([&] { port = channels.empty() ? 0 : channels.front()->socket.local_endpoint().port(); });
+    return port;
 }
 
 std::vector<NetworkInterface> OrvaneBase::Interfaces() const
 {
-    Lock lock(channelMutex);
     std::vector<NetworkInterface> list;
-    for (const ChannelPtr &channel : channels) {
-        if (!channel->via.name.empty())
-            list.push_back(channel->via);
-    }
+    Call([&] {
+        for (const ChannelPtr &channel : channels) {
+            if (!channel->via.name.empty())
+                list.push_back(channel->via);
+        }
+    });
     return list;
 }
 
 std::uint64_t OrvaneBase::DroppedDatagrams() const
 {
-    Lock lock(channelMutex);
     std::uint64_t dropped = 0;
-    for (const ChannelPtr &channel : channels)
-        dropped += ReceiveDrops(channel->socket).value_or(0);
+    Call([&] {
+        for (const ChannelPtr &channel : channels)
+            dropped += ReceiveDrops(channel->socket).value_or(0);
+    });
     return dropped;
 }
 
 std::chrono::steady_clock::time_point OrvaneBase::LastReceived() const
 {
-    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastReceived.load()));
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastReceived.load(std::memory_order_relaxed)));
 }
 
 void OrvaneBase::Stop()
@@ -213,7 +220,7 @@ void OrvaneBase::Stop()
     ioService->stop();
     if (ioThread->joinable())
         ioThread->join();
-    Lock lock(channelMutex);
+    // The I/O thread has ended: the sockets are this thread's now.
     boost::system::error_code firstError;
     for (const ChannelPtr &channel : channels) {
         boost::system::error_code error;
@@ -240,12 +247,31 @@ bool OrvaneBase::OnIoThread() const
     return ioThread->get_id() == boost::this_thread::get_id();
 }
 
+void OrvaneBase::Call(const std::function<void()> &work) const
+{
+    if (OnIoThread() || stopped) {
+        work();
+        return;
+    }
+    std::promise<void> done;
+    boost::asio::post(*ioService, [&] {
+        try {
+            work();
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
+    });
+    done.get_future().get();
+}
+
 void OrvaneBase::StartReceive()
 {
-    Lock lock(channelMutex);
-    receiving = true;
-    for (const ChannelPtr &channel : channels)
-        Arm(channel);
+    Call([this] {
+        receiving = true;
+        for (const ChannelPtr &channel : channels)
+            Arm(channel);
+    });
 }
 
 void OrvaneBase::Arm(const ChannelPtr &channel)
@@ -266,17 +292,14 @@ void OrvaneBase::AsyncReceiveCallback(const ChannelPtr &channel, const boost::sy
     // answers to a broadcast come in bursts. A bounded batch keeps the timer
     // handlers on this thread on time.
     for (int taken = 0; taken < kDrainBatch && !stopped; ++taken) {
-        Lock lock(channelMutex);
         boost::system::error_code drainError;
         if (!channel->socket.is_open() || channel->socket.available(drainError) == 0 || drainError)
             break;
         const std::size_t length = channel->socket.receive_from(
             boost::asio::buffer(channel->buffer.data(), channel->buffer.size() - 1), channel->sender, 0, drainError);
-        lock.unlock();
         if (!Take(*channel, drainError, length))
             return;
     }
-    Lock lock(channelMutex);
     if (channel->socket.is_open())
         Arm(channel);
 }
@@ -295,7 +318,7 @@ bool OrvaneBase::Take(Channel &channel, const boost::system::error_code &error, 
             << "OrvaneBase: Socket recieve error. Socket error code " << error.value();
         return true;
     }
-    lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
+    lastReceived.store(std::chrono::steady_clock::now().time_since_epoch().count(), std::memory_order_relaxed);
     channel.buffer[bytesReceived] = '\0';
     if (auto message =
             SplitDatagram(channel.buffer.data(), bytesReceived, channel.sender.address().to_v4().to_bytes())) {

@@ -9,13 +9,13 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 #include <boost/system/error_code.hpp>
-#include <boost/thread/mutex.hpp>
 #include <boost/thread/thread.hpp>
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,12 +25,15 @@ namespace velqor {
 
 /// Receive buffer asked of the system, which grants at most its own limit.
 /// Thousands of devices answer a query within milliseconds; whatever the
-/// buffer cannot hold until the I/O thread takes it is lost.
-constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
+/// buffer cannot hold until the I/O thread takes it is lost. 64 MiB holds
+/// the answers of a full list (65,536 devices) at about 1 KiB each as the
+/// system counts them.
+constexpr int kReceiveBufferBytes = 64 * 1024 * 1024;
 
 /// A UDP endpoint toward the devices: owns the sockets, a private I/O service
 /// and the thread that runs it, and hands every received datagram to
-/// HandleMessage on that thread.
+/// HandleMessage on that thread. Only that thread touches the sockets: every
+/// call from elsewhere is posted to it and waits for its result.
 ///
 /// Aimed at the limited broadcast address, a broadcast leaves through one
 /// interface only, the one the routing table picks. So the endpoint keeps one
@@ -50,7 +53,7 @@ public:
     OrvaneBase &operator=(const OrvaneBase &) = delete;
 
     /// Sends one datagram to the remote endpoint on every socket; callable
-    /// from any thread. A failure on one interface is logged and skipped;
+    /// from any thread, returns once it is sent. A failure on one interface is logged and skipped;
     /// throws "send_to" only when every socket failed.
     void Send(std::string datagram);
     /// Sends on the socket of that interface address alone; on all when there
@@ -81,6 +84,10 @@ protected:
     /// again; must not be called from the I/O thread.
     void Stop();
 
+    /// Runs work on the I/O thread and returns when it is done, passing on
+    /// what it throws; runs it at once when called there.
+    void Call(const std::function<void()> &work) const;
+
     /// Stop for destructors: a failure is logged, never thrown.
     void Shutdown() noexcept;
 
@@ -93,7 +100,8 @@ protected:
     /// until then datagrams wait in the sockets.
     void StartReceive();
 
-    /// The I/O service; subclasses put their timers on it.
+    /// The I/O service; subclasses put their timers on it and arm them on
+    /// the I/O thread.
     std::shared_ptr<boost::asio::io_context> ioService;
 
 private:
@@ -108,12 +116,11 @@ private:
         std::array<char, kMaxDatagramLength + 2> buffer {};
     };
     using ChannelPtr = std::shared_ptr<Channel>;
-    using Lock = boost::unique_lock<boost::mutex>;
 
     /// Opens a socket, bound to the interface's address when it has a name.
     ChannelPtr Open(const NetworkInterface &via, unsigned short localPort);
-    /// Caller holds channelMutex.
-    void RefreshLocked(Lock &lock);
+    /// The following run on the I/O thread.
+    void Refresh();
     void Arm(const ChannelPtr &channel);
     void AsyncReceiveCallback(const ChannelPtr &channel, const boost::system::error_code &error,
                               std::size_t bytesReceived);
@@ -129,10 +136,7 @@ private:
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
     boost::asio::ip::udp::endpoint remoteEndpoint;
     InterfaceLister lister;
-    /// Guards channels and every call on their sockets: a send from the
-    /// caller's thread never meets the I/O thread's receive on one socket.
-    /// Never held while HandleMessage runs.
-    mutable boost::mutex channelMutex;
+    /// Touched on the I/O thread only (and after it has ended).
     std::vector<ChannelPtr> channels;
     bool receiving = false;
     std::atomic<bool> stopped {false};

@@ -17,6 +17,12 @@ namespace {
 constexpr std::uint32_t kTickMs = 1000;
 constexpr std::uint32_t kSetAddressWaitMs = 1000;
 constexpr std::chrono::milliseconds kForgetAfter {3500};
+/// Answers to one query come within a few hundred milliseconds; this long
+/// without one, the burst is over.
+constexpr std::chrono::milliseconds kRoundQuiet {100};
+/// Queries sent again in a search because answers were lost: every device
+/// answers each, so each round hears again most of what was lost before.
+constexpr int kMaxExtraRounds = 3;
 
 } // namespace
 
@@ -24,8 +30,9 @@ OrvaneManagerPrivate::OrvaneManagerPrivate() : OrvaneManagerPrivate(kBroadcastAd
 
 OrvaneManagerPrivate::OrvaneManagerPrivate(std::string address, unsigned short port, InterfaceLister lister)
     : OrvaneBase(std::move(address), port, 0, std::move(lister)),
-      deadlineTimer(std::make_shared<boost::asio::steady_timer>(*ioService)),
-      tickTimer(std::make_shared<boost::asio::steady_timer>(*ioService))
+      deadlineTimer(*ioService),
+      tickTimer(*ioService),
+      roundTimer(*ioService)
 {
     StartReceive();
 }
@@ -41,88 +48,85 @@ int OrvaneManagerPrivate::Search(std::uint32_t timeoutMs, bool wait, DeviceListe
     if (timeoutMs == 0 && wait)
         return ResultInvalidArgument;
 
-    Lock lock(mutex);
-    if (busy)
+    std::optional<std::shared_future<Ending>> run;
+    Call([&] {
+        if (state != State::Idle)
+            return;
+        run = Begin(timeoutMs == 0 ? State::SearchingWithoutEnd : State::Searching);
+        registry.BeginSearch();
+        dropsAtSearch = DroppedDatagrams();
+        extraRounds = 0;
+        listener = newListener;
+        try {
+            SendQuery();
+            if (timeoutMs != 0)
+                ArmDeadline(timeoutMs);
+            ArmTick();
+        } catch (...) {
+            // The run never started: leave the manager idle.
+            Finish(ResultOk);
+            throw;
+        }
+    });
+    if (!run)
         return ResultBusy;
-    Begin(false);
-    registry.BeginSearch();
-    dropsAtSearch = DroppedDatagrams();
-    listener = newListener;
-    continuous = timeoutMs == 0;
-    try {
-        SendQuery();
-        if (!continuous)
-            ArmDeadline(timeoutMs);
-        ArmTick();
-    } catch (...) {
-        // The run never started: leave the manager idle.
-        Finish(result);
-        throw;
-    }
-    return wait ? WaitResult(lock) : ResultOk;
+    return wait ? run->get().result : ResultOk;
 }
 
 void OrvaneManagerPrivate::StopSearch()
 {
-    Lock lock(mutex);
-    if (busy && !changingAddress)
-        Finish(ResultTimeout);
-    // A listener already being served may still hold on to its registry copy;
-    // the caller may free it once this returns.
-    if (!OnIoThread()) {
-        while (serving)
-            condition.wait(lock);
-    }
+    // Listeners are served on the I/O thread, so once this has run there no
+    // listener call is under way and the caller may free its listener.
+    Call([this] {
+        if (state == State::Searching || state == State::SearchingWithoutEnd)
+            Finish(ResultTimeout);
+    });
 }
 
 int OrvaneManagerPrivate::WaitResult()
 {
-    Lock lock(mutex);
-    return WaitResult(lock);
-}
-
-int OrvaneManagerPrivate::WaitResult(Lock &lock)
-{
-    if (!busy)
-        return ResultOk;
-    if (continuous)
+    std::optional<std::shared_future<Ending>> pending;
+    bool endless = false;
+    Call([&] {
+        endless = state == State::SearchingWithoutEnd;
+        if (state != State::Idle)
+            pending = ended;
+    });
+    if (endless)
         return ResultBusy;
-    while (busy)
-        condition.wait(lock);
-    return result;
+    return pending ? pending->get().result : ResultOk;
 }
 
 bool OrvaneManagerPrivate::WaitIdle(std::chrono::steady_clock::time_point until)
 {
-    Lock lock(mutex);
-    while (busy && !continuous) {
-        const auto left = until - std::chrono::steady_clock::now();
-        if (left <= left.zero())
-            break;
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1;
-        condition.wait_for(lock, boost::chrono::milliseconds(ms));
-    }
-    return !busy;
+    std::optional<std::shared_future<Ending>> pending;
+    bool endless = false;
+    Call([&] {
+        endless = state == State::SearchingWithoutEnd;
+        if (state != State::Idle)
+            pending = ended;
+    });
+    if (!pending)
+        return true;
+    return !endless && pending->wait_until(until) == std::future_status::ready;
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
 {
     std::vector<DeviceDetails> changed;
-    {
-        Lock lock(mutex);
+    std::vector<NetworkInterface> own;
+    Call([&] {
         changed = registry.TakeChanged();
-    }
-    Diagnose(changed, Interfaces());
+        own = Interfaces();
+    });
+    Diagnose(changed, own);
     return changed;
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
 {
     std::vector<DeviceDetails> taken;
-    {
-        Lock lock(mutex);
-        taken.swap(gone);
-    }
+    Call([&] { taken.swap(gone); });
     std::sort(taken.begin(), taken.end(),
               [](const DeviceDetails &a, const DeviceDetails &b) { return a.serial < b.serial; });
     return taken;
@@ -130,18 +134,20 @@ std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
 
 DeviceMap OrvaneManagerPrivate::GetDevices()
 {
-    Lock lock(mutex);
-    return registry.Map();
+    DeviceMap devices;
+    Call([&] { devices = registry.Map(); });
+    return devices;
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::GetDeviceDetails()
 {
     std::vector<DeviceDetails> details;
-    {
-        Lock lock(mutex);
+    std::vector<NetworkInterface> own;
+    Call([&] {
         details = registry.Details();
-    }
-    Diagnose(details, Interfaces());
+        own = Interfaces();
+    });
+    Diagnose(details, own);
     return details;
 }
 
@@ -152,22 +158,25 @@ std::vector<Diagnostic> OrvaneManagerPrivate::GetWorkstationDiagnostics()
 
 void OrvaneManagerPrivate::Clear()
 {
-    Lock lock(mutex);
-    registry.Clear();
+    Call([this] { registry.Clear(); });
 }
 
 std::uint64_t OrvaneManagerPrivate::GetLostCount()
 {
-    Lock lock(mutex);
-    const std::uint64_t now = DroppedDatagrams();
-    // Sockets closed since (a vanished interface) take their counts along.
-    return now > dropsAtSearch ? now - dropsAtSearch : 0;
+    std::uint64_t lost = 0;
+    Call([&] {
+        const std::uint64_t now = DroppedDatagrams();
+        // Sockets closed since (a vanished interface) take their counts along.
+        lost = now > dropsAtSearch ? now - dropsAtSearch : 0;
+    });
+    return lost;
 }
 
 std::size_t OrvaneManagerPrivate::GetDroppedCount()
 {
-    Lock lock(mutex);
-    return registry.Dropped();
+    std::size_t dropped = 0;
+    Call([&] { dropped = registry.Dropped(); });
+    return dropped;
 }
 
 int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
@@ -180,50 +189,57 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
 
 ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force)
 {
-    const std::vector<NetworkInterface> own = Interfaces();
-    Lock lock(mutex);
-    if (busy)
-        return ChangeOutcome::NotSent(NotSentReason::Busy);
-    const std::optional<std::pair<Ipv4Bytes, NetworkInterface>> known = registry.Find(serial.Bytes());
-    const NetworkInterface via = known ? known->second : NetworkInterface {};
-    const std::string command = SetAddressCommand(serial.Bytes(), address);
-    const std::optional<NotSentReason> unsafe =
-        CheckNewAddress(address, via, own, registry.AddressesBesides(serial.Bytes()));
-    if (unsafe && !(force && *unsafe == NotSentReason::HeldByAnotherDevice))
-        return ChangeOutcome::NotSent(*unsafe);
-    // No device would receive it whole.
-    if (command.size() > kMaxDatagramLength)
-        return ChangeOutcome::NotSent(NotSentReason::TooLong);
-    if (registry.AnsweredFromSeveralAddresses(serial.Bytes()))
-        return ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
+    std::optional<ChangeOutcome> refused;
+    std::shared_future<Ending> change;
+    Call([&] {
+        if (state != State::Idle) {
+            refused = ChangeOutcome::NotSent(NotSentReason::Busy);
+            return;
+        }
+        const std::vector<NetworkInterface> own = Interfaces();
+        const std::optional<std::pair<Ipv4Bytes, NetworkInterface>> known = registry.Find(serial.Bytes());
+        const NetworkInterface via = known ? known->second : NetworkInterface {};
+        const std::string command = SetAddressCommand(serial.Bytes(), address);
+        const std::optional<NotSentReason> unsafe =
+            CheckNewAddress(address, via, own, registry.AddressesBesides(serial.Bytes()));
+        if (unsafe && !(force && *unsafe == NotSentReason::HeldByAnotherDevice))
+            refused = ChangeOutcome::NotSent(*unsafe);
+        else if (command.size() > kMaxDatagramLength) // no device would receive it whole
+            refused = ChangeOutcome::NotSent(NotSentReason::TooLong);
+        else if (registry.AnsweredFromSeveralAddresses(serial.Bytes()))
+            refused = ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
+        if (refused)
+            return;
 
-    RefreshInterfaces();
-    // Out of the address of the device's interface whose subnet holds it,
-    // so that its answer comes back on its own subnet.
-    const std::vector<NetworkInterface> sockets = Interfaces();
-    auto sendOn = std::find_if(sockets.begin(), sockets.end(), [&](const NetworkInterface &network) {
-        return known && network.name == via.name && network.Contains(known->first);
+        RefreshInterfaces();
+        // Out of the address of the device's interface whose subnet holds it,
+        // so that its answer comes back on its own subnet.
+        const std::vector<NetworkInterface> sockets = Interfaces();
+        auto sendOn = std::find_if(sockets.begin(), sockets.end(), [&](const NetworkInterface &network) {
+            return known && network.name == via.name && network.Contains(known->first);
+        });
+        if (sendOn == sockets.end())
+            sendOn = std::find(sockets.begin(), sockets.end(), via);
+        const bool viaKnown = !via.name.empty() && sendOn != sockets.end();
+        answerVia = viaKnown ? via.name : std::string();
+        answerFrom.clear();
+        if (known)
+            answerFrom = {known->first, address};
+        SendVia(command, viaKnown ? *sendOn : NetworkInterface {});
+        change = Begin(State::ChangingAddress);
+        changeOutcome = ChangeOutcome::NoAnswer();
+        changeSerial = serial.Bytes();
+        changeAddress = address;
+        try {
+            ArmDeadline(kSetAddressWaitMs);
+        } catch (...) {
+            Finish(ResultOk);
+            throw;
+        }
     });
-    if (sendOn == sockets.end())
-        sendOn = std::find(sockets.begin(), sockets.end(), via);
-    const bool viaKnown = !via.name.empty() && sendOn != sockets.end();
-    answerVia = viaKnown ? via.name : std::string();
-    answerFrom.clear();
-    if (known)
-        answerFrom = {known->first, address};
-    SendVia(command, viaKnown ? *sendOn : NetworkInterface {});
-    Begin(true);
-    changeOutcome = ChangeOutcome::NoAnswer();
-    try {
-        ArmDeadline(kSetAddressWaitMs);
-    } catch (...) {
-        Finish(result);
-        throw;
-    }
-    WaitResult(lock);
-    if (changeOutcome.kind == ChangeOutcome::Kind::Acknowledged)
-        registry.Set(serial.Bytes(), address);
-    return changeOutcome;
+    if (refused)
+        return *refused;
+    return change.get().outcome;
 }
 
 ChangeOutcome OrvaneManagerPrivate::OutcomeOf(const SetAddressAnswer &answer)
@@ -260,7 +276,6 @@ int OrvaneManagerPrivate::ResultCodeOf(const ChangeOutcome &outcome)
 
 void OrvaneManagerPrivate::HandleMessage(Message message)
 {
-    Lock lock(mutex);
     if (IsQueryReply(message)) {
         registry.Record(message.payload, message.from, message.via);
         return;
@@ -270,7 +285,7 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
         return;
     // Replies carry no serial: one that comes while no change waits is late,
     // or not meant for us, and must not end a search.
-    if (!busy || !changingAddress) {
+    if (state != State::ChangingAddress) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::debug)
             << "OrvaneManager: ignored a set-address answer from " << message.sender << ": no address change pending";
         return;
@@ -287,73 +302,87 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
         return;
     }
     changeOutcome = OutcomeOf(*answer);
+    if (changeOutcome.kind == ChangeOutcome::Kind::Acknowledged)
+        registry.Set(changeSerial, changeAddress);
     Finish(ResultCodeOf(changeOutcome));
 }
 
-void OrvaneManagerPrivate::Begin(bool addressChange)
+std::shared_future<OrvaneManagerPrivate::Ending> OrvaneManagerPrivate::Begin(State next)
 {
-    busy = true;
-    changingAddress = addressChange;
+    state = next;
     ++operation;
+    ending = std::promise<Ending>();
+    ended = ending.get_future().share();
+    return ended;
 }
 
 void OrvaneManagerPrivate::Finish(int code)
 {
-    if (!changingAddress && registry.Dropped() > 0) {
+    if (state != State::ChangingAddress && registry.Dropped() > 0) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
             << "OrvaneManager: registry full at " << DeviceRegistry::kMaxDevices << " devices; dropped "
             << registry.Dropped() << " answers with new serials";
     }
-    result = code;
-    busy = false;
-    continuous = false;
-    changingAddress = false;
+    state = State::Idle;
     listener = nullptr;
-    deadlineTimer->cancel();
-    tickTimer->cancel();
-    condition.notify_all();
-}
-
-void OrvaneManagerPrivate::Serve(Lock &lock, DeviceListener *served)
-{
-    serving = true;
-    DeviceMap devices = registry.Map();
-    // Without the lock, so that a listener may call back into the manager.
-    lock.unlock();
-    try {
-        served->DevicesFound(std::move(devices));
-    } catch (const std::exception &e) {
-        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: listener: " << e.what();
-    }
-    lock.lock();
-    serving = false;
-    condition.notify_all();
+    deadlineTimer.cancel();
+    tickTimer.cancel();
+    roundTimer.cancel();
+    ending.set_value(Ending {code, changeOutcome});
 }
 
 void OrvaneManagerPrivate::SendQuery()
 {
     // Interfaces come and go: a cable, a VPN, a docking station.
     RefreshInterfaces();
+    dropsAtQuery = DroppedDatagrams();
     Send(QueryCommand());
+    ArmRound();
 }
 
 void OrvaneManagerPrivate::ArmDeadline(std::uint32_t timeoutMs)
 {
-    deadlineTimer->expires_after(std::chrono::milliseconds(timeoutMs));
-    deadlineTimer->async_wait(
+    deadlineTimer.expires_after(std::chrono::milliseconds(timeoutMs));
+    deadlineTimer.async_wait(
         [this, run = operation](const boost::system::error_code &error) { OnDeadline(error, run); });
 }
 
 void OrvaneManagerPrivate::ArmTick()
 {
-    tickTimer->expires_after(std::chrono::milliseconds(kTickMs));
-    tickTimer->async_wait([this, run = operation](const boost::system::error_code &error) { OnTick(error, run); });
+    tickTimer.expires_after(std::chrono::milliseconds(kTickMs));
+    tickTimer.async_wait([this, run = operation](const boost::system::error_code &error) { OnTick(error, run); });
+}
+
+void OrvaneManagerPrivate::ArmRound()
+{
+    roundTimer.expires_after(kRoundQuiet);
+    roundTimer.async_wait([this, run = operation](const boost::system::error_code &error) { OnRound(error, run); });
+}
+
+void OrvaneManagerPrivate::OnRound(const boost::system::error_code &error, std::uint64_t run)
+{
+    if (error || state == State::Idle || state == State::ChangingAddress || run != operation)
+        return;
+    if (std::chrono::steady_clock::now() - LastReceived() < kRoundQuiet) {
+        ArmRound(); // still coming
+        return;
+    }
+    const std::uint64_t dropped = DroppedDatagrams();
+    if (dropped <= dropsAtQuery || extraRounds >= kMaxExtraRounds)
+        return; // nothing lost, or asked often enough: the next repeat asks again
+    ++extraRounds;
+    BOOST_LOG_SEV(my_logger::get(), severity_level::info)
+        << "OrvaneManager: " << dropped - dropsAtQuery << " answers lost; asking again";
+    try {
+        SendQuery();
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: repeated query: " << e.what();
+    }
 }
 
 void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::uint64_t run)
 {
-    Lock lock(mutex);
-    if (error || !busy || run != operation)
+    if (error || state == State::Idle || run != operation)
         return;
     // A repeat that cannot go out now may next time: the run goes on rather
     // than leaving the manager busy with nothing armed.
@@ -363,30 +392,38 @@ void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::u
         BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: repeated query: " << e.what();
     }
     ArmTick();
-    if (continuous) {
-        // A run without end lists who is there: a device that missed three
-        // repeats is forgotten, and with it a flood of invented serials,
-        // so that the list's limit applies to devices that answer.
-        std::vector<DeviceDetails> forgotten = registry.Expire(std::chrono::steady_clock::now() - kForgetAfter);
-        gone.insert(gone.end(), std::make_move_iterator(forgotten.begin()), std::make_move_iterator(forgotten.end()));
-    }
-    if (continuous && listener != nullptr)
-        Serve(lock, listener);
+    if (state != State::SearchingWithoutEnd)
+        return;
+    // A run without end lists who is there: a device that missed three
+    // repeats is forgotten, and with it a flood of invented serials, so that
+    // the list's limit applies to devices that answer.
+    std::vector<DeviceDetails> forgotten = registry.Expire(std::chrono::steady_clock::now() - kForgetAfter);
+    gone.insert(gone.end(), std::make_move_iterator(forgotten.begin()), std::make_move_iterator(forgotten.end()));
+    if (listener != nullptr)
+        Serve(listener);
 }
 
 void OrvaneManagerPrivate::OnDeadline(const boost::system::error_code &error, std::uint64_t run)
 {
-    Lock lock(mutex);
-    if (error || !busy || run != operation)
+    if (error || state == State::Idle || run != operation)
         return;
-    if (listener != nullptr) {
+    if (state == State::Searching && listener != nullptr) {
         // Served before the run ends, so the waiting caller cannot return and
         // drop its listener first.
-        Serve(lock, listener);
-        if (!busy || run != operation)
-            return; // stopped meanwhile
+        Serve(listener);
+        if (state == State::Idle || run != operation)
+            return; // the listener stopped it
     }
     Finish(ResultTimeout);
+}
+
+void OrvaneManagerPrivate::Serve(DeviceListener *served)
+{
+    try {
+        served->DevicesFound(registry.Map());
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: listener: " << e.what();
+    }
 }
 
 } // namespace velqor

@@ -11,11 +11,10 @@
 #include "ResultCodes.h"
 
 #include <boost/asio/steady_timer.hpp>
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,10 +24,10 @@ namespace velqor {
 /// The device manager: a registry of the devices that answered the query,
 /// search runs that repeat the query once a second, and the address change.
 ///
-/// Operations run on the caller's thread; HandleMessage and the timer handlers
-/// run on the endpoint's I/O thread. One mutex guards the shared state, the
-/// timers included, and the condition hands the end of an operation to a
-/// waiting caller. The timers run on the steady clock, so a step of the
+/// Its state belongs to the endpoint's I/O thread, where HandleMessage and the
+/// timer handlers run: an operation called from another thread is posted
+/// there, and a caller that waits for an operation's end waits for the
+/// promise that ends it. The timers run on the steady clock, so a step of the
 /// system time changes no wait.
 class OrvaneManagerPrivate : public OrvaneBase {
 public:
@@ -94,50 +93,57 @@ protected:
     void HandleMessage(Message message) override;
 
 private:
-    using Lock = boost::unique_lock<boost::mutex>;
+    enum class State { Idle, Searching, SearchingWithoutEnd, ChangingAddress };
+    /// How an operation ended, for the caller that waits for it.
+    struct Ending {
+        int result = ResultOk;
+        ChangeOutcome outcome;
+    };
 
-    int WaitResult(Lock &lock);
-    /// Begins an operation under a new number.
-    void Begin(bool addressChange);
+    /// Begins an operation under a new number; its end is what the returned
+    /// future gives.
+    std::shared_future<Ending> Begin(State next);
     /// Ends the operation in progress with this result, drops its listener
-    /// and wakes its waiters.
+    /// and hands the end to its waiters.
     void Finish(int code);
-    /// Serves the listener outside the lock; returns with the lock held again.
-    void Serve(Lock &lock, DeviceListener *served);
     /// Refreshes the interfaces and sends the query on each.
     void SendQuery();
     void ArmDeadline(std::uint32_t timeoutMs);
     void ArmTick();
+    /// Watches the answers to the last query: once they have stopped, asks
+    /// again if the system dropped some (a bounded number of rounds).
+    void ArmRound();
+    void OnRound(const boost::system::error_code &error, std::uint64_t run);
     void OnTick(const boost::system::error_code &error, std::uint64_t run);
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
+    /// Calls the listener on the I/O thread; a listener may call back.
+    void Serve(DeviceListener *served);
 
     DeviceRegistry registry;
+    State state = State::Idle;
+    /// Numbers the operations, so that a timer armed for one never acts on a
+    /// later one, even when its completion was already queued.
+    std::uint64_t operation = 0;
+    std::promise<Ending> ending;
+    std::shared_future<Ending> ended;
     std::uint64_t dropsAtSearch = 0;
+    std::uint64_t dropsAtQuery = 0;
+    int extraRounds = 0;
     /// Forgotten by a run without end, until TakeGoneDevices.
     std::vector<DeviceDetails> gone;
-    std::shared_ptr<boost::asio::steady_timer> deadlineTimer;
-    std::shared_ptr<boost::asio::steady_timer> tickTimer;
-    boost::mutex mutex;
-    boost::condition_variable condition;
-    bool busy = false;
-    bool continuous = false;
-    /// The operation in progress is an address change: only it takes a
-    /// set-address answer.
-    bool changingAddress = false;
-    /// A listener is being served outside the lock.
-    bool serving = false;
-    int result = ResultOk;
-    /// What the address change in progress came to.
+    boost::asio::steady_timer deadlineTimer;
+    boost::asio::steady_timer tickTimer;
+    boost::asio::steady_timer roundTimer;
+    /// What the address change in progress came to, and what it moves.
     ChangeOutcome changeOutcome;
+    std::string changeSerial;
+    Ipv4Bytes changeAddress {};
     /// Where the answer to the address change in progress may come from;
     /// any sender when empty (a device the registry does not know).
     std::vector<Ipv4Bytes> answerFrom;
     /// The interface the command went out on; any when empty.
     std::string answerVia;
     DeviceListener *listener = nullptr;
-    /// Numbers the operations, so that a timer armed for one never acts on a
-    /// later one, even when its completion was already queued.
-    std::uint64_t operation = 0;
 };
 
 } // namespace velqor
