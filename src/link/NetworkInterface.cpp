@@ -13,7 +13,14 @@
 #else
 #include <ifaddrs.h>
 #if defined(__linux__)
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 #include <net/if.h>
 #include <netinet/in.h>
@@ -202,23 +209,64 @@ std::vector<std::string> ListInterfacesWithoutIpv4()
     return names;
 }
 
-std::optional<int> ReversePathFilter(const std::string &interfaceName)
+std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4Bytes &source)
 {
 #if defined(__linux__)
-    auto read = [](const std::string &name) -> std::optional<int> {
-        std::ifstream file("/proc/sys/net/ipv4/conf/" + name + "/rp_filter");
-        int value = 0;
-        if (file >> value)
-            return value;
-        return std::nullopt;
+    // What `ip route get ADDRESS from SOURCE iif NAME` asks: the route lookup
+    // of an arriving datagram, reverse-path filter included.
+    struct {
+        nlmsghdr header;
+        rtmsg route;
+        char attributes[64];
+    } request {};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.route.rtm_family = AF_INET;
+    request.route.rtm_dst_len = 32;
+    request.route.rtm_src_len = 32;
+    auto add = [&request](unsigned short type, const void *data, unsigned length) {
+        auto *attribute =
+            reinterpret_cast<rtattr *>(reinterpret_cast<char *>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+        attribute->rta_type = type;
+        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(length));
+        std::memcpy(RTA_DATA(attribute), data, length);
+        request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
     };
-    const std::optional<int> all = read("all");
-    const std::optional<int> own = read(interfaceName);
-    if (!all || !own)
+    const int index = static_cast<int>(via.index);
+    add(RTA_DST, via.address.data(), 4);
+    add(RTA_SRC, source.data(), 4);
+    add(RTA_IIF, &index, sizeof index);
+
+    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (handle < 0)
         return std::nullopt;
-    return std::max(*all, *own);
+    const timeval patience {1, 0};
+    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    std::optional<bool> accepted;
+    alignas(nlmsghdr) char reply[4096];
+    if (sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
+               sizeof kernel) >= 0) {
+        const ssize_t length = recv(handle, reply, sizeof reply, 0);
+        const auto *header = reinterpret_cast<const nlmsghdr *>(reply);
+        if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && header->nlmsg_type == NLMSG_ERROR) {
+            // The filter's refusal reads EINVAL or EXDEV; anything else (a
+            // vanished interface) says nothing about it.
+            const int error = static_cast<const nlmsgerr *>(NLMSG_DATA(header))->error;
+            if (error == -EINVAL || error == -EXDEV)
+                accepted = false;
+        } else if (length >= static_cast<ssize_t>(NLMSG_LENGTH(0)) && header->nlmsg_type == RTM_NEWROUTE) {
+            accepted = true;
+        }
+    }
+    close(handle);
+    return accepted;
 #else
-    (void)interfaceName; // Windows and macOS have no such filter to report
+    // Windows and macOS filter no reverse paths by default and say nothing.
+    (void)via;
+    (void)source;
     return std::nullopt;
 #endif
 }

@@ -59,10 +59,10 @@ std::vector<NetworkInterface> ListNetworkInterfaces();
 /// a search cannot use them.
 std::vector<std::string> ListInterfacesWithoutIpv4();
 
-/// Linux: the reverse-path filter in force on the interface (the larger of
-/// net.ipv4.conf.all and .<name>): 0 off, 1 strict, 2 loose. None elsewhere
-/// or when it cannot be read.
-std::optional<int> ReversePathFilter(const std::string &interfaceName);
+/// Whether the system would take in a datagram from source arriving on the
+/// interface for its address, as its reverse-path filter decides (Linux: the
+/// kernel's own input route lookup). None where the system does not say.
+std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4Bytes &source);
 
 /// Ties a socket to its interface where binding to the interface's address
 /// is not enough to choose the outgoing interface (macOS); a no-op elsewhere.

@@ -9,8 +9,6 @@ namespace velqor {
 
 namespace {
 
-constexpr int kStrictFilter = 1;
-
 // sysctl's dotted names write a dot inside a name as a slash (a VLAN
 // interface eth0.10 is net.ipv4.conf.eth0/10).
 std::string SysctlName(std::string name)
@@ -30,8 +28,8 @@ std::string Diagnostic::Id() const
         return "address-conflict";
     case Kind::SeveralAddresses:
         return "several-addresses";
-    case Kind::StrictReversePathFilter:
-        return "strict-rp-filter";
+    case Kind::ReversePathFilter:
+        return "rp-filter";
     }
     return "unknown";
 }
@@ -87,17 +85,28 @@ std::string NothingFoundHint(const std::vector<NetworkInterface> &searched, cons
         "(see README, Firewall)?";
 }
 
-std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
-                                            const ReversePathFilterReader &readFilter)
+std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own, const ReversePathCheck &accepts)
 {
+    // A device on a foreign subnet, and one that gave itself a link-local
+    // address: neither is covered by any subnet of the workstation.
+    constexpr Ipv4Bytes kForeign {198, 51, 100, 1};
+    constexpr Ipv4Bytes kLinkLocal {169, 254, 1, 1};
     std::vector<Diagnostic> found;
+    std::vector<std::string> named;
     for (const NetworkInterface &network : own) {
-        if (readFilter(network.name) != kStrictFilter)
+        if (std::find(named.begin(), named.end(), network.name) != named.end())
             continue;
-        found.push_back(
-            {Diagnostic::Kind::StrictReversePathFilter,
-             "strict reverse-path filtering on " + network.name + " drops the answers of devices outside its subnet",
-             "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf." + SysctlName(network.name) + ".rp_filter=2"});
+        if (accepts(network, kForeign).value_or(true) && accepts(network, kLinkLocal).value_or(true))
+            continue;
+        named.push_back(network.name);
+        const std::string name = SysctlName(network.name);
+        found.push_back({Diagnostic::Kind::ReversePathFilter,
+                         "reverse-path filtering on " + network.name +
+                             " drops the answers of devices outside its subnets: no route back to them leads "
+                             "through it; turn the filter off there, or add a route to the devices' subnet (ip route "
+                             "add SUBNET dev " +
+                             network.name + ")",
+                         "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0"});
     }
     return found;
 }

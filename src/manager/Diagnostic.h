@@ -23,8 +23,9 @@ struct Diagnostic {
         /// Its serial answered from more than one address: several devices
         /// share it, and a change sent to it would move them all.
         SeveralAddresses,
-        /// Linux drops the answers of wrong-subnet devices on this interface.
-        StrictReversePathFilter,
+        /// The system drops the answers of devices outside the interface's
+        /// subnets: it has no route back to them through that interface.
+        ReversePathFilter,
     };
 
     Kind kind;
@@ -48,11 +49,11 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
 std::string NothingFoundHint(const std::vector<NetworkInterface> &searched,
                              const std::vector<std::string> &withoutIpv4 = ListInterfacesWithoutIpv4());
 
-using ReversePathFilterReader = std::function<std::optional<int>(const std::string &)>;
+using ReversePathCheck = std::function<std::optional<bool>(const NetworkInterface &, const Ipv4Bytes &)>;
 
 /// What is wrong with the workstation's own networks.
 std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
-                                            const ReversePathFilterReader &readFilter = ReversePathFilter);
+                                            const ReversePathCheck &accepts = ReversePathAccepts);
 
 } // namespace velqor
 

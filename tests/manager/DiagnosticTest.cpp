@@ -39,17 +39,30 @@ TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
     EXPECT_EQ(devices[4].via.Label(), "eth1 192.168.0.100/24");
 }
 
-TEST(DiagnosticTest, StrictReversePathFilteringIsReportedWithItsFix)
+TEST(DiagnosticTest, AReversePathThatDropsForeignAnswersIsNamedOncePerInterfaceWithItsFix)
 {
-    const std::vector<NetworkInterface> own {{"eth0", 2, {10, 0, 0, 1}, 8}, {"eth1", 3, {192, 168, 5, 1}, 24}};
-    const auto found =
-        DiagnoseWorkstation(own, [](const std::string &name) -> std::optional<int> { return name == "eth1" ? 1 : 2; });
+    const std::vector<NetworkInterface> own {
+        {"eth0", 2, {10, 0, 0, 1}, 8}, {"eth1", 3, {192, 168, 5, 1}, 24}, {"eth1", 3, {192, 168, 0, 100}, 24}};
+    // eth0 has the default route; eth1 has a route back for nothing foreign,
+    // nor link-local.
+    const auto found = DiagnoseWorkstation(own, [](const NetworkInterface &via, const Ipv4Bytes &source) {
+        return via.name == "eth0" || source[0] != 169 ? std::optional<bool>(via.name == "eth0") : false;
+    });
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].Id(), "strict-rp-filter");
-    EXPECT_EQ(found[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth1.rp_filter=2");
-    const auto vlan = DiagnoseWorkstation({{"eth0.10", 4, {10, 1, 0, 1}, 24}}, [](const std::string &) { return 1; });
+    EXPECT_EQ(found[0].Id(), "rp-filter");
+    EXPECT_NE(found[0].text.find("eth1"), std::string::npos);
+    EXPECT_EQ(found[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth1.rp_filter=0");
+    const auto linkLocalOnly = DiagnoseWorkstation(
+        own, [](const NetworkInterface &, const Ipv4Bytes &source) { return std::optional<bool>(source[0] != 169); });
+    EXPECT_EQ(linkLocalOnly.size(), 2u) << "a link-local device is dropped too";
+    const auto vlan = DiagnoseWorkstation({{"eth0.10", 4, {10, 1, 0, 1}, 24}},
+                                          [](const NetworkInterface &, const Ipv4Bytes &) { return false; });
     ASSERT_EQ(vlan.size(), 1u);
-    EXPECT_EQ(vlan[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.eth0/10.rp_filter=2");
+    EXPECT_EQ(vlan[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0/10.rp_filter=0");
+    EXPECT_TRUE(
+        DiagnoseWorkstation(own, [](const NetworkInterface &, const Ipv4Bytes &) { return std::optional<bool>(); })
+            .empty())
+        << "a system that does not say claims no drop";
     EXPECT_EQ(NetworkInterface({"x", 1, {192, 168, 5, 9}, 22}).Broadcast(), (Ipv4Bytes {192, 168, 7, 255}))
         << "computed, not trusted";
 }

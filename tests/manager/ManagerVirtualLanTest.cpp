@@ -76,4 +76,12 @@ TEST(ManagerVirtualLanTest, NoNetworkFailsLoudlyAndTheNextAttemptRecovers)
     Link("up");
     EXPECT_EQ(Refresh(manager), (DeviceMap {{"ORV000000", "10.100.0.1"}, {"ORV000001", "10.100.0.2"}}))
         << "a failed send leaves the manager usable";
+
+    // Loose filtering without a default route: no route back to a device
+    // outside h0's subnet, so its answers would be dropped. That is said.
+    ASSERT_EQ(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=2"), 0);
+    const std::vector<Diagnostic> said = manager.GetWorkstationDiagnostics();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].Id(), "rp-filter");
+    EXPECT_EQ(said[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.h0.rp_filter=0");
 }

@@ -95,7 +95,7 @@ private slots:
                             "ORV000001,10.100.0.2,h0 10.77.0.1/10,4f5256303030303031,\r\n"));
     }
 
-    void namesAStrictReversePathFilterOnceWithItsFix()
+    void namesAReversePathThatDropsOnceWithItsFix()
     {
         QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=1 net.ipv4.conf.h1.rp_filter=1"), 0);
         MainWindow window;
@@ -103,10 +103,10 @@ private slots:
         clickRefresh(window);
         const QString saidAgain = window.statusBar()->currentMessage();
         QCOMPARE(std::system("sysctl -qw net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.h1.rp_filter=2"), 0);
-        QVERIFY2(said.startsWith("strict reverse-path filtering on h0") ||
-                     said.startsWith("strict reverse-path filtering on h1"),
+        // The default route leads through h0: only h1 drops anything.
+        QVERIFY2(said.startsWith("reverse-path filtering on h1"), qPrintable(said));
+        QVERIFY2(said.endsWith("; fix: sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.h1.rp_filter=0"),
                  qPrintable(said));
-        QVERIFY2(said.contains("; fix: sysctl -w net.ipv4.conf.all.rp_filter=2"), qPrintable(said));
         QVERIFY2(saidAgain.endsWith("Orvanes found"), qPrintable(saidAgain));
     }
 
