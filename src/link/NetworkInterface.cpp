@@ -287,6 +287,27 @@ std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket)
 #endif
 }
 
+std::optional<std::uint64_t> TransmittedPackets(const NetworkInterface &via)
+{
+#if defined(__linux__)
+    std::ifstream file("/sys/class/net/" + via.name + "/statistics/tx_packets");
+    std::uint64_t packets = 0;
+    if (via.name.empty() || via.name.find('/') != std::string::npos || !(file >> packets))
+        return std::nullopt;
+    return packets;
+#elif defined(_WIN32)
+    MIB_IF_ROW2 row {};
+    row.InterfaceIndex = via.index;
+    if (via.index == 0 || GetIfEntry2(&row) != NO_ERROR)
+        return std::nullopt;
+    return row.OutUcastPkts + row.OutNUcastPkts;
+#else
+    // macOS: its interface counters are 32 bits and wrap; not worth reading.
+    (void)via;
+    return std::nullopt;
+#endif
+}
+
 void RequestReceiveBuffer(boost::asio::ip::udp::socket &socket, int bytes)
 {
 #if defined(__linux__)

@@ -69,6 +69,11 @@ std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4By
 /// Returns false when the system refused.
 bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface);
 
+/// How many packets the interface has sent since it came up; none where the
+/// system does not say. A datagram that sendto took but the system dropped
+/// before the wire (a full neighbour table, a full queue) leaves it unchanged.
+std::optional<std::uint64_t> TransmittedPackets(const NetworkInterface &via);
+
 /// Asks for a receive buffer of this many bytes. Linux grants a process with
 /// CAP_NET_ADMIN what it asks (SO_RCVBUFFORCE), anyone else at most
 /// net.core.rmem_max; other systems have limits of their own. A smaller

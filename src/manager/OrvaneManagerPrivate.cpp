@@ -4,9 +4,13 @@
 #include "OrvaneLogger.h"
 #include "Protocol.h"
 
+#include <boost/system/system_error.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <thread>
+#include <utility>
 
 namespace velqor {
 
@@ -23,6 +27,9 @@ constexpr std::chrono::milliseconds kRoundQuiet {100};
 /// Queries sent again in a search because answers were lost: every device
 /// answers each, so each round hears again most of what was lost before.
 constexpr int kMaxExtraRounds = 3;
+/// A query counts as sent once an interface's packet count has moved; a
+/// queue in front of a real network card takes a moment.
+constexpr std::chrono::milliseconds kLeaveWithin {50};
 
 } // namespace
 
@@ -58,7 +65,7 @@ int OrvaneManagerPrivate::Search(std::uint32_t timeoutMs, bool wait, DeviceListe
         extraRounds = 0;
         listener = newListener;
         try {
-            SendQuery();
+            SendQuery(true);
             if (timeoutMs != 0)
                 ArmDeadline(timeoutMs);
             ArmTick();
@@ -331,13 +338,41 @@ void OrvaneManagerPrivate::Finish(int code)
     ending.set_value(Ending {code, changeOutcome});
 }
 
-void OrvaneManagerPrivate::SendQuery()
+void OrvaneManagerPrivate::SendQuery(bool check)
 {
     // Interfaces come and go: a cable, a VPN, a docking station.
     RefreshInterfaces();
     dropsAtQuery = DroppedDatagrams();
+    std::vector<std::pair<NetworkInterface, std::optional<std::uint64_t>>> sent;
+    if (check) {
+        for (const NetworkInterface &network : Interfaces())
+            sent.emplace_back(network, TransmittedPackets(network));
+    }
     Send(QueryCommand());
     ArmRound();
+    // sendto succeeds even when the system drops the datagram before the
+    // wire (a neighbour table filled by ICMP to thousands of devices): a
+    // search that could hear nothing must not read as "none found".
+    std::string silent;
+    const auto until = std::chrono::steady_clock::now() + kLeaveWithin;
+    for (;;) {
+        silent.clear();
+        for (const auto &[network, before] : sent) {
+            const std::optional<std::uint64_t> now = TransmittedPackets(network);
+            if (!before || !now || *now != *before)
+                return; // one left, or the system does not say
+            if (silent.find(network.name) == std::string::npos)
+                silent += (silent.empty() ? "" : ", ") + network.name;
+        }
+        if (silent.empty() || std::chrono::steady_clock::now() >= until)
+            break;
+        std::this_thread::sleep_for(kLeaveWithin / 10);
+    }
+    if (!silent.empty()) {
+        throw boost::system::system_error(boost::system::errc::make_error_code(boost::system::errc::no_buffer_space),
+                                          "query never left " + silent +
+                                              " (the system dropped it; a full neighbour table does: ip -s neigh)");
+    }
 }
 
 void OrvaneManagerPrivate::ArmDeadline(std::uint32_t timeoutMs)

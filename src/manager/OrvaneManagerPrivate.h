@@ -106,8 +106,10 @@ private:
     /// Ends the operation in progress with this result, drops its listener
     /// and hands the end to its waiters.
     void Finish(int code);
-    /// Refreshes the interfaces and sends the query on each.
-    void SendQuery();
+    /// Refreshes the interfaces and sends the query on each. With check, and
+    /// when the system counts what its interfaces send, throws if the query
+    /// left through none of them although it was sent.
+    void SendQuery(bool check = false);
     void ArmDeadline(std::uint32_t timeoutMs);
     void ArmTick();
     /// Watches the answers to the last query: once they have stopped, asks

@@ -53,6 +53,23 @@ TEST(ManagerVirtualLanTest, AddressChangesAreAnsweredAsTheDevicesDecide)
     EXPECT_EQ(devices.at("SILENT1"), "10.100.1.3");
 }
 
+TEST(ManagerVirtualLanTest, AQueryThatNeverLeftIsAnErrorNotAnEmptyList)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    // A queue that takes nothing: sendto succeeds, nothing reaches the wire,
+    // as with a full neighbour table.
+    ASSERT_EQ(std::system("tc qdisc replace dev h0 root pfifo limit 0"), 0);
+    try {
+        manager.Search(1500, true, nullptr);
+        ADD_FAILURE() << "a search that sent nothing ended normally";
+    } catch (const boost::system::system_error &e) {
+        EXPECT_NE(std::string(e.what()).find("query never left h0"), std::string::npos) << e.what();
+    }
+    ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
+    EXPECT_EQ(Refresh(manager).size(), 6u);
+}
+
 // Started by scripts/vlan --no-route; the test takes the workstation's only
 // network down: no interface to search on, and no route for a broadcast.
 TEST(ManagerVirtualLanTest, NoNetworkFailsLoudlyAndTheNextAttemptRecovers)
