@@ -6,7 +6,10 @@
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 using namespace velqor;
 
@@ -68,6 +71,55 @@ TEST(ManagerVirtualLanTest, AQueryThatNeverLeftIsAnErrorNotAnEmptyList)
     }
     ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
     EXPECT_EQ(Refresh(manager).size(), 6u);
+}
+
+const DeviceDetails *Find(const std::vector<DeviceDetails> &devices, const std::string &serial)
+{
+    const auto found = std::find_if(devices.begin(), devices.end(),
+                                    [&](const DeviceDetails &device) { return device.serial.Bytes() == serial; });
+    return found == devices.end() ? nullptr : &*found;
+}
+
+// Started by scripts/vlan --second-address: h0 also has 192.168.0.100/24, and
+// OLD1 answers from 192.168.0.50.
+TEST(ManagerVirtualLanTest, ASecondAddressOnTheInterfaceIsASubnetOfItsOwn)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    Refresh(manager);
+    std::vector<DeviceDetails> devices = manager.GetDeviceDetails();
+    ASSERT_EQ(devices.size(), 3u);
+    for (const DeviceDetails &device : devices)
+        EXPECT_TRUE(device.warnings.empty()) << device.serial.Display() << ": " << device.warnings[0].text;
+    ASSERT_TRUE(Find(devices, "OLD1"));
+    EXPECT_EQ(Find(devices, "OLD1")->via.Label(), "h0 192.168.0.100/24");
+    EXPECT_EQ(Find(devices, "ORV000000")->via.Label(), "h0 10.77.0.1/10");
+
+    EXPECT_EQ(manager.ChangeAddress(Serial("ORV000000"), {192, 168, 0, 60}).kind, ChangeOutcome::Kind::Acknowledged);
+    Refresh(manager);
+    devices = manager.GetDeviceDetails();
+    ASSERT_TRUE(Find(devices, "ORV000000"));
+    EXPECT_EQ(FormatAddress(Find(devices, "ORV000000")->address), "192.168.0.60");
+    EXPECT_EQ(Find(devices, "ORV000000")->via.Label(), "h0 192.168.0.100/24");
+    EXPECT_TRUE(Find(devices, "ORV000000")->warnings.empty()) << "moved into the second subnet, nothing to flag";
+}
+
+// Started by scripts/vlan --twin-nic: h0 and h2 on one segment both hear
+// every device.
+TEST(ManagerVirtualLanTest, TwoNetworkCardsOnOneSegmentMoveNoDevice)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    ASSERT_EQ(manager.Interfaces().size(), 2u);
+    ASSERT_EQ(manager.Search(0, false, nullptr), ResultOk);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(manager.TakeChangedDevices().size(), 2u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    const std::vector<DeviceDetails> changed = manager.TakeChangedDevices();
+    EXPECT_TRUE(changed.empty()) << changed.size() << " changed, e.g. " << changed[0].serial.Display() << " now on "
+                                 << changed[0].via.Label();
+    EXPECT_TRUE(manager.TakeGoneDevices().empty());
+    manager.StopSearch();
 }
 
 // Started by scripts/vlan --no-route; the test takes the workstation's only
