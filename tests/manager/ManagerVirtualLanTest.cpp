@@ -110,7 +110,7 @@ TEST(ManagerVirtualLanTest, TwoNetworkCardsOnOneSegmentMoveNoDevice)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
     OrvaneManager manager;
-    ASSERT_EQ(manager.Interfaces().size(), 2u);
+    ASSERT_EQ(manager.GetInterfaces().size(), 2u);
     ASSERT_EQ(manager.Search(0, false, nullptr), ResultOk);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(manager.TakeChangedDevices().size(), 2u);
