@@ -80,6 +80,21 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     EXPECT_TRUE(json.out.contains("\"serial\": \"M\xc3\xbcller\"")) << "UTF-8 as written, no mojibake";
 }
 
+TEST(CommandLineTest, AFirewallThatDropsTheAnswersIsNamedAsALikelyCause)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    ASSERT_EQ(
+        std::system("nft add table inet orvtest && nft add chain inet orvtest in "
+                    "'{ type filter hook input priority 0; }' && nft add rule inet orvtest in meta l4proto udp drop"),
+        0);
+    const Outcome found = Cli({"list"});
+    ASSERT_EQ(std::system("nft delete table inet orvtest"), 0);
+    EXPECT_EQ(found.status, 0);
+    EXPECT_FALSE(found.out.contains("ORV")) << found.out.constData();
+    EXPECT_TRUE(found.err.contains("searched on h0 10.77.0.1/10")) << found.err.constData();
+    EXPECT_TRUE(found.err.contains("does a firewall block inbound UDP")) << found.err.constData();
+}
+
 TEST(CommandLineTest, TheDiagnosticLogIsSwitchedOnByOption)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
