@@ -64,8 +64,12 @@ int main(int argc, char **argv)
 
     OrvaneModel model;
     std::vector<int> found, reference;
+    double longestMs = 0;
     for (int run = 0; run < runs; ++run) {
+        const auto started = std::chrono::steady_clock::now();
         found.push_back(model.refresh());
+        longestMs = std::max(
+            longestMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
         std::this_thread::sleep_for(300ms);
         reference.push_back(static_cast<int>(ReferenceRun(velqor::kReceiveBufferBytes)));
         std::this_thread::sleep_for(300ms);
@@ -78,7 +82,8 @@ int main(int argc, char **argv)
         std::printf(" %d", n);
     const int programWorst = *std::min_element(found.begin(), found.end());
     const int referenceWorst = *std::min_element(reference.begin(), reference.end());
-    std::printf("\n  worst program %d/%d, worst reference %d/%d, ratio %.3f\n", programWorst, devices, referenceWorst,
-                devices, referenceWorst > 0 ? double(programWorst) / referenceWorst : 0.0);
+    std::printf("\n  worst program %d/%d, worst reference %d/%d, ratio %.3f; longest refresh %.0f ms\n", programWorst,
+                devices, referenceWorst, devices, referenceWorst > 0 ? double(programWorst) / referenceWorst : 0.0,
+                longestMs);
     return 0;
 }
