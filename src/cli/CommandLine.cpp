@@ -146,7 +146,20 @@ int CommandLine::run(const QStringList &arguments)
                                           QStringLiteral("address"));
     parser.addOptions({timeout, format, noVerify, force, logLevel, logFile, targetOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip or watch"));
-    parser.process(arguments); // --help and --version end here, as do unknown options (status 1)
+    // Not process(): on Windows it shows help in a message box when it finds
+    // no console, and a script reads nothing.
+    if (!parser.parse(arguments))
+        return fail(UsageError, parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        write(parser.helpText().toUtf8());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        write((QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+               QLatin1Char('\n'))
+                  .toUtf8());
+        return 0;
+    }
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())

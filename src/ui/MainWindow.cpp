@@ -448,7 +448,9 @@ void MainWindow::fillApplicationList()
     const QDir folder(QCoreApplication::applicationDirPath());
     const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     for (const QString &name : folder.entryList(QDir::Files | QDir::Executable, QDir::NoSort)) {
-        if (name != self)
+        // On Windows the command line lies beside the window, and is no
+        // companion program.
+        if (name != self && QFileInfo(name).completeBaseName() != QLatin1String("orvane-cli"))
             ui->applicationComboBox->addItem(name);
     }
 }

@@ -83,7 +83,10 @@ TEST(CsvTest, CellsStayTextInASpreadsheetAndTheSerialKeepsItsBytes)
               "'=1+1,'+1,'-1,'@SUM(A1),'\tx,\"'\rx\",a=b\r\n");
     EXPECT_EQ(TsvRecord({"=HYPERLINK(1)", "b"}), "'=HYPERLINK(1)\tb\n");
 
-    DeviceDetails device {Serial(std::string("=X\t\n\0", 5)), {10, 0, 0, 1}, {}, {}, {}, {{10, 0, 0, 2}}};
+    DeviceDetails device;
+    device.serial = Serial(std::string("=X\t\n\0", 5));
+    device.address = {10, 0, 0, 1};
+    device.alsoAt = {{10, 0, 0, 2}};
     EXPECT_EQ(DeviceCsvHeader(), (std::vector<std::string> {"serial", "address", "network", "serial_hex", "also_at"}));
     EXPECT_EQ(CsvRecord(DeviceCsvFields(device)), "'=X\\x09\\x0a\\x00,10.0.0.1,,3d58090a00,10.0.0.2\r\n");
 }
