@@ -16,6 +16,10 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dl
                 OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
 find_file(libwinpthread libwinpthread-1.dll PATHS /usr/${ORVANE_MINGW}/lib NO_DEFAULT_PATH REQUIRED)
 install(FILES ${libstdcxx} ${libgcc} ${libwinpthread} DESTINATION .)
+# They come with their symbols (23 MB for libstdc++ alone).
+install(CODE "foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${dll}\")
+  endforeach()")
 install(FILES copyright DESTINATION . RENAME copyright.txt)
 
 set(CPACK_GENERATOR NSIS ZIP)

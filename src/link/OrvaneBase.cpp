@@ -255,12 +255,19 @@ void OrvaneBase::Call(const std::function<void()> &work) const
     }
     std::promise<void> done;
     boost::asio::post(*ioService, [&] {
+        std::exception_ptr failure;
         try {
             work();
-            done.set_value();
         } catch (...) {
-            done.set_exception(std::current_exception());
+            failure = std::current_exception();
         }
+        // Out of the handler first: the caller may read the exception (what()
+        // fills its text) as soon as it is handed over, and this thread must
+        // no longer hold it then.
+        if (failure)
+            done.set_exception(std::move(failure));
+        else
+            done.set_value();
     });
     done.get_future().get();
 }
