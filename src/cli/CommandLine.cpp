@@ -13,10 +13,20 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -51,12 +61,51 @@ Exit status:
      address, the workstation's own, another device's without --force);
      nothing was sent
   6  set-ip: the device refused
-  7  set-ip: no answer, and the device was not found at the new address)";
+  7  set-ip: no answer, and the device was not found at the new address
+  8  standard output or the diagnostic log could not be written (a full
+     disk, a closed descriptor); a reader that goes away (list | head)
+     ends the run quietly with 0
+An option that does not apply to the command is a usage error.
+watch ends with 0 on SIGINT, SIGTERM and SIGHUP.)";
 
-void write(const QByteArray &bytes)
+// Standard output was closed when the program started (its descriptor now
+// holds /dev/null, so that no socket or file takes its place).
+bool outputClosed = false;
+
+// Writes all of bytes to standard output: 0, or the error that stopped it
+// (EPIPE when the reader has gone).
+int writeOutput(const QByteArray &bytes)
 {
-    std::cout.write(bytes.constData(), bytes.size());
-    std::cout.flush();
+    if (outputClosed)
+        return EBADF;
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+#if defined(_WIN32)
+        const int written = _write(1, data, static_cast<unsigned>(std::min<qsizetype>(left, 1 << 20)));
+#else
+        const ssize_t written = ::write(STDOUT_FILENO, data, static_cast<std::size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+#endif
+        if (written < 0)
+            return errno;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Whether the reader of standard output has gone (a closed pipe), seen
+// without writing to it.
+bool readerGone()
+{
+#if defined(_WIN32)
+    return false; // Windows says so only when a write fails
+#else
+    pollfd output {STDOUT_FILENO, 0, 0};
+    return ::poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
+#endif
 }
 
 // The serial a SERIAL argument names: its display form (UTF-8 with \xNN
@@ -83,6 +132,32 @@ int CommandLine::fail(int status, const QString &message)
 {
     std::cerr << "orvane-cli: " << message.toLocal8Bit().constData() << std::endl;
     return status;
+}
+
+int CommandLine::print(const QByteArray &bytes)
+{
+    const int error = writeOutput(bytes);
+    if (error == 0)
+        return Ok;
+    if (error == EPIPE)
+        return ReaderGone;
+    return fail(
+        OutputError,
+        QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
+}
+
+void CommandLine::guardStandardStreams()
+{
+#if !defined(_WIN32)
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(stream, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free number: the one that was closed.
+        if (::open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY) == stream && stream == STDOUT_FILENO)
+            outputClosed = true;
+    }
+#endif
 }
 
 int CommandLine::linkFailure(const boost::system::system_error &error)
@@ -151,22 +226,46 @@ int CommandLine::run(const QStringList &arguments)
     if (!parser.parse(arguments))
         return fail(UsageError, parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        write(parser.helpText().toUtf8());
-        return 0;
+        return std::max<int>(Ok, print(parser.helpText().toUtf8()));
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        write((QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
-               QLatin1Char('\n'))
-                  .toUtf8());
-        return 0;
+        return std::max<int>(Ok,
+                             print((QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                    QCoreApplication::applicationVersion() + QLatin1Char('\n'))
+                                       .toUtf8()));
     }
 
+    // Everything is checked before anything is opened or sent.
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return fail(UsageError, QStringLiteral("a command is needed: list, set-ip or watch (see --help)"));
-    const QString level = parser.isSet(logLevel) ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
-    if (!velqor::SetUpLogging(level.toStdString(), parser.value(logFile).toStdString()))
-        return fail(UsageError, QStringLiteral("cannot write %1").arg(parser.value(logFile)));
+    const QString command = positional.first();
+    const bool arityOk = (command == QLatin1String("list") && positional.size() == 1) ||
+        (command == QLatin1String("set-ip") && positional.size() == 3) ||
+        (command == QLatin1String("watch") && positional.size() == 1);
+    if (!arityOk)
+        return fail(UsageError,
+                    QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
+    // An option that does not apply would be ignored, and a script would not
+    // get what it asked for.
+    const std::map<QString, std::vector<const QCommandLineOption *>> notFor {
+        {QStringLiteral("list"), {&noVerify, &force}},
+        {QStringLiteral("set-ip"), {&format}},
+        {QStringLiteral("watch"), {&timeout, &noVerify, &force}},
+    };
+    for (const QCommandLineOption *option : notFor.at(command)) {
+        if (parser.isSet(*option))
+            return fail(UsageError, QStringLiteral("--%1 does not apply to %2").arg(option->names().first(), command));
+    }
+    const bool levelGiven = parser.isSet(logLevel);
+    const QString level = levelGiven ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
+    if (!velqor::IsLogLevel(level.toStdString()))
+        return fail(UsageError,
+                    QStringLiteral("%1 takes trace, debug or info, not \"%2\"")
+                        .arg(levelGiven ? QStringLiteral("--log-level") : QStringLiteral("ORVANE_LOG_LEVEL"), level));
+    const QString logPath = parser.value(logFile);
+    if (parser.isSet(logFile) && (logPath.isEmpty() || !velqor::LogFolderExists(logPath.toStdString())))
+        return fail(UsageError, QStringLiteral("--log-file: no folder for %1").arg(logPath));
     if (parser.isSet(targetOption)) {
         const auto parsed = velqor::ParseLinkTarget(parser.value(targetOption).toStdString());
         if (!parsed)
@@ -180,21 +279,23 @@ int CommandLine::run(const QStringList &arguments)
     const std::uint32_t timeoutMs = parser.value(timeout).toUInt(&timeoutOk);
     if (!timeoutOk || timeoutMs == 0)
         return fail(UsageError, QStringLiteral("--timeout takes a number of milliseconds above 0"));
+    if (!velqor::SetUpLogging(level.toStdString(), logPath.toStdString()))
+        return fail(UsageError, QStringLiteral("cannot write %1").arg(logPath));
 
-    const QString command = positional.first();
     int status = UsageError;
-    if (command == QLatin1String("list") && positional.size() == 1)
+    if (command == QLatin1String("list"))
         status = list(timeoutMs, chosenFormat);
-    else if (command == QLatin1String("set-ip") && positional.size() == 3)
+    else if (command == QLatin1String("set-ip"))
         status = setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify), parser.isSet(force));
-    else if (command == QLatin1String("watch") && positional.size() == 1)
-        status = watch(chosenFormat);
     else
-        return fail(UsageError,
-                    QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
+        status = watch(chosenFormat);
     // What it printed is out; the sockets close once the answers have stopped.
     if (manager)
         manager->WaitQuiet(kQuietBeforeClosing, kLongestQuietWait);
+    if (velqor::LogFileFailed()) {
+        const int failed = fail(OutputError, QStringLiteral("cannot write the diagnostic log to %1").arg(logPath));
+        return status == Ok ? failed : status;
+    }
     return status;
 }
 
@@ -228,8 +329,7 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     if (devices.empty())
         std::cerr << "orvane-cli: no device answered; " << velqor::NothingFoundHint(manager->GetInterfaces())
                   << std::endl;
-    write(DeviceFormatter::list(devices, format));
-    return Ok;
+    return std::max<int>(Ok, print(DeviceFormatter::list(devices, format)));
 }
 
 int CommandLine::setIp(const QString &serialText, const QString &addressText, std::uint32_t timeoutMs,
@@ -264,20 +364,20 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, st
         const velqor::ChangeOutcome outcome = velqor::Confirm(sent, found);
         switch (outcome.kind) {
         case velqor::ChangeOutcome::Kind::Moved:
-            write(QStringLiteral("%1 moved to %2 (%3)\n")
-                      .arg(name, newAddress,
-                           sent.kind == velqor::ChangeOutcome::Kind::Acknowledged
-                               ? QStringLiteral("acknowledged, found there")
-                               : QStringLiteral("found there"))
-                      .toUtf8());
-            return Ok;
+            return std::max<int>(Ok,
+                                 print(QStringLiteral("%1 moved to %2 (%3)\n")
+                                           .arg(name, newAddress,
+                                                sent.kind == velqor::ChangeOutcome::Kind::Acknowledged
+                                                    ? QStringLiteral("acknowledged, found there")
+                                                    : QStringLiteral("found there"))
+                                           .toUtf8()));
         case velqor::ChangeOutcome::Kind::Acknowledged:
-            write(QStringLiteral("%1 moved to %2 (%3)\n")
-                      .arg(name, newAddress,
-                           verifyChange ? QStringLiteral("acknowledged, not seen there yet")
-                                        : QStringLiteral("acknowledged"))
-                      .toUtf8());
-            return Ok;
+            return std::max<int>(Ok,
+                                 print(QStringLiteral("%1 moved to %2 (%3)\n")
+                                           .arg(name, newAddress,
+                                                verifyChange ? QStringLiteral("acknowledged, not seen there yet")
+                                                             : QStringLiteral("acknowledged"))
+                                           .toUtf8()));
         case velqor::ChangeOutcome::Kind::NoAnswer:
             if (!verifyChange)
                 return fail(NotConfirmed, QStringLiteral("%1: no answer within 1 s; not searched").arg(name));
@@ -329,6 +429,10 @@ int CommandLine::watch(DeviceFormatter::Format format)
         return LinkError;
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+#ifdef SIGHUP
+    // The terminal closed: end as asked to, not killed mid-line.
+    std::signal(SIGHUP, requestStop);
+#endif
     try {
         manager->Search(0, false, nullptr);
     } catch (const boost::system::system_error &error) {
@@ -338,15 +442,25 @@ int CommandLine::watch(DeviceFormatter::Format format)
     // changed, not with the list.
     std::map<velqor::Serial, velqor::Ipv4Bytes> seen;
     bool first = true;
+    int ended = Ok;
+    // Ends the watch once the output cannot be written: quietly when its
+    // reader has gone.
     auto report = [&](const QString &what, const velqor::DeviceDetails &device) {
-        write(DeviceFormatter::event(what, device, format, first));
+        if (stopRequested)
+            return;
+        const int printed = print(DeviceFormatter::event(what, device, format, first));
         first = false;
+        if (printed != Ok) {
+            ended = std::max<int>(Ok, printed);
+            stopRequested = 1;
+        }
     };
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (stopRequested) {
+        // A reader that has gone is noticed even while nothing changes.
+        if (stopRequested || readerGone()) {
             manager->StopSearch();
-            QCoreApplication::exit(Ok);
+            QCoreApplication::exit(ended);
             return;
         }
         for (const velqor::DeviceDetails &device : manager->TakeChangedDevices()) {

@@ -29,6 +29,7 @@ public:
         InvalidAddress = 5,
         Refused = 6,
         NotConfirmed = 7,
+        OutputError = 8,
     };
 
     CommandLine();
@@ -36,6 +37,11 @@ public:
 
     // Runs one command; needs a QCoreApplication.
     int run(const QStringList &arguments);
+    // Called first thing in main: a standard stream that the caller closed
+    // is held by /dev/null, so that no socket or file opened later takes its
+    // number, and a closed standard output makes every write an error; a
+    // reader that goes away is a write error (EPIPE), not a signal.
+    static void guardStandardStreams();
     // The process's arguments without a byte lost: where the system hands
     // over bytes that are not UTF-8, they come in the serial's display form.
     static QStringList arguments(int argc, char **argv);
@@ -49,6 +55,10 @@ private:
     // Searches until the device answers from address or 3 s have passed.
     bool verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &address);
     static int fail(int status, const QString &message);
+    // Writes to standard output: Ok; ReaderGone when the reader has gone
+    // (the run then ends quietly, status 0); else OutputError, said on stderr.
+    static int print(const QByteArray &bytes);
+    static constexpr int ReaderGone = -1;
     static int linkFailure(const boost::system::system_error &error);
 
     velqor::LinkTarget target;

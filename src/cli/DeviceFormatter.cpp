@@ -113,7 +113,9 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
 
 QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first)
 {
-    const QString time = QDateTime::currentDateTime().toString(Qt::ISODate);
+    // RFC 3339: local time with its offset from UTC, to the millisecond.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
     switch (format) {
     case Format::Json: {
         QJsonObject object = toJson(device);

@@ -4,6 +4,7 @@
 
 int main(int argc, char **argv)
 {
+    CommandLine::guardStandardStreams();
     // Qt Core only: no display, no platform plugin, nothing printed but ours.
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvane-cli"));

@@ -4,6 +4,8 @@
 #include "Network.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +17,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -179,6 +183,65 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
     ASSERT_TRUE(watch.waitForFinished(5000));
     EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(watch.exitCode(), 0);
+}
+
+TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
+{
+    const QString log = QDir::temp().filePath(QStringLiteral("orvane-cli-bad-%1.log").arg(getpid()));
+    const std::vector<QStringList> table {
+        {"list", "--force"},
+        {"list", "--no-verify"},
+        {"set-ip", "A", "10.100.9.9", "--format", "json"},
+        {"watch", "--timeout", "100"},
+        {"list", "--log-level", "garbage"},
+        {"list", "--log-file", "/nonexistent-folder/x.log"},
+        {"list", "--log-file", log, "--log-level", "debug", "--format", "xml"},
+        {"list", "--timeout", "0"},
+        {"list", "extra"},
+        {"--bogus"},
+    };
+    for (const QStringList &arguments : table) {
+        const Outcome outcome = Cli(arguments);
+        EXPECT_EQ(outcome.status, 1) << arguments.join(' ').toStdString();
+        EXPECT_EQ(outcome.err.count('\n'), 1) << arguments.join(' ').toStdString() << ": " << outcome.err.constData();
+        EXPECT_TRUE(outcome.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(log)) << "the log file is opened only once every argument is good";
+    QProcess fromEnvironment;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORVANE_LOG_LEVEL"), QStringLiteral("garbage"));
+    fromEnvironment.setProcessEnvironment(environment);
+    fromEnvironment.start(QStringLiteral(ORVANE_CLI), {"list"});
+    ASSERT_TRUE(fromEnvironment.waitForFinished(5000));
+    EXPECT_EQ(fromEnvironment.exitCode(), 1);
+}
+
+TEST(CommandLineTest, AnOutputThatCannotBeWrittenIsAnErrorAndEndsWatch)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    for (const QStringList &arguments : {QStringList {"list"}, QStringList {"watch"}}) {
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(ORVANE_CLI), arguments);
+        ASSERT_TRUE(process.waitForFinished(10000)) << arguments.join(' ').toStdString() << " went on";
+        EXPECT_EQ(process.exitCode(), 8) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(process.readAllStandardError().contains("cannot write to standard output: No space left"));
+    }
+}
+
+TEST(CommandLineTest, AReaderThatGoesAwayEndsTheRunQuietly)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    // watch notices while nothing changes; list ends alike in every format.
+    const QString script = QStringLiteral("'%1' watch | head -n 1 >/dev/null; s=${PIPESTATUS[0]};"
+                                          "for f in table json csv; do '%1' list --format $f | head -c 1 >/dev/null;"
+                                          " s=\"$s ${PIPESTATUS[0]}\"; done; echo $s")
+                               .arg(QStringLiteral(ORVANE_CLI));
+    QProcess shell;
+    shell.start(QStringLiteral("bash"), {"-c", script});
+    ASSERT_TRUE(shell.waitForFinished(20000)) << "a writer outlived its reader";
+    EXPECT_EQ(shell.readAllStandardOutput(), "0 0 0 0\n");
+    EXPECT_EQ(shell.readAllStandardError(), "");
 }
 
 int main(int argc, char **argv)

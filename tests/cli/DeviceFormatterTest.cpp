@@ -1,5 +1,7 @@
 #include "DeviceFormatter.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using velqor::DeviceDetails;
@@ -31,5 +33,9 @@ TEST(DeviceFormatterTest, WatchCsvStartsWithOneHeader)
     const QByteArray next = DeviceFormatter::event("gone", device, DeviceFormatter::Format::Csv, false);
     EXPECT_TRUE(first.startsWith("event,time,serial,address,network,serial_hex,also_at\r\nappeared,"));
     EXPECT_TRUE(next.startsWith("gone,"));
+    EXPECT_TRUE(QRegularExpression("^gone,\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d),")
+                    .match(QString::fromUtf8(next))
+                    .hasMatch())
+        << "RFC 3339 with the offset and milliseconds: " << next.constData();
     EXPECT_TRUE(next.endsWith(",\"SN,1\",192.168.5.9,eth1 192.168.5.1/24,534e2c31,\r\n")) << next.constData();
 }

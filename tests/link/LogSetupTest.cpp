@@ -30,3 +30,22 @@ TEST(LogSetupTest, AppendsStampedRecordsAtTheChosenLevelToTheFile)
         text.str(), std::regex("earlier run\n\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d+ debug: sent 12 bytes\n")))
         << text.str();
 }
+
+TEST(LogSetupTest, APathIsTakenAsWrittenAndAFullDiskIsSaid)
+{
+    EXPECT_FALSE(velqor::IsLogLevel("garbage"));
+    EXPECT_TRUE(velqor::IsLogLevel("DeBuG"));
+    EXPECT_FALSE(velqor::LogFolderExists("/nonexistent-folder/orvane.log"));
+    EXPECT_TRUE(velqor::LogFolderExists("orvane.log")) << "the working folder";
+
+    const std::string path = "/tmp/orvane%N-" + std::to_string(getpid()) + ".log";
+    ASSERT_TRUE(velqor::SetUpLogging("debug", path));
+    BOOST_LOG_SEV(velqor::my_logger::get(), boost::log::trivial::debug) << "kept";
+    EXPECT_TRUE(std::ifstream(path).good()) << "no pattern made of the %";
+    std::remove(path.c_str());
+    EXPECT_FALSE(velqor::LogFileFailed());
+
+    ASSERT_TRUE(velqor::SetUpLogging("debug", "/dev/full"));
+    BOOST_LOG_SEV(velqor::my_logger::get(), boost::log::trivial::debug) << "lost";
+    EXPECT_TRUE(velqor::LogFileFailed());
+}
