@@ -23,6 +23,8 @@ install(CODE "foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll
 install(FILES copyright DESTINATION . RENAME copyright.txt)
 
 set(CPACK_GENERATOR NSIS ZIP)
+# One folder with everything: the programs need each other's libraries.
+set(CPACK_MONOLITHIC_INSTALL ON)
 set(CPACK_PACKAGE_NAME orvane-manager)
 set(CPACK_PACKAGE_VENDOR Velqor)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds and configures Velqor Orvane sensor heads")
