@@ -3,6 +3,9 @@
 #include "OrvaneManager.h"
 #include "Protocol.h"
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/udp.hpp>
+
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -185,6 +188,36 @@ TEST_F(ManagerTest, AnsweringDevicesNeverMakeTheManagerLookBusy)
     flood.join();
     EXPECT_EQ(busy, 0);
     EXPECT_FALSE(manager->GetDevices().empty());
+}
+
+TEST_F(ManagerTest, ARunWithoutEndForgetsAFloodAndHearsALaterDevice)
+{
+    Start({});
+    ASSERT_EQ(manager->Search(0, false, nullptr), ResultOk);
+    // More invented serials than the list holds, from a host that then goes
+    // quiet.
+    boost::asio::io_context io;
+    boost::asio::ip::udp::socket flooder(io, {boost::asio::ip::make_address_v4("127.0.0.2"), 0});
+    const boost::asio::ip::udp::endpoint to(boost::asio::ip::make_address_v4("127.0.0.1"), manager->LocalPort());
+    for (std::size_t i = 0; i < DeviceRegistry::kMaxDevices + 1000; ++i)
+        flooder.send_to(boost::asio::buffer("VQCQREFLOOD" + std::to_string(i)), to);
+    const auto until = Clock::now() + 8s;
+    while (manager->GetDroppedCount() == 0 && Clock::now() < until)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_GT(manager->GetDroppedCount(), 0u) << "the list was full";
+    manager->TakeChangedDevices();
+    // Three repeats of the query without an answer: the flood is forgotten.
+    std::this_thread::sleep_for(4500ms);
+    EXPECT_GE(manager->TakeGoneDevices().size(), DeviceRegistry::kMaxDevices - 1);
+    SendDatagram("VQCQRELATE", "127.0.0.1", manager->LocalPort(), "127.0.0.3");
+    std::vector<DeviceDetails> heard;
+    while (heard.empty() && Clock::now() < until + 5s) {
+        std::this_thread::sleep_for(50ms);
+        heard = manager->TakeChangedDevices();
+    }
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].serial.Bytes(), "LATE");
+    manager->StopSearch();
 }
 
 TEST(ManagerQuietTest, TheLinkStaysOpenUntilLateAnswersHaveCome)

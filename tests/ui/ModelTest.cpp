@@ -113,6 +113,30 @@ private slots:
         QCOMPARE(model.index(0, 0).data(OrvaneModel::StaleRole), QVariant(false));
     }
 
+    // A search whose answers the system partly dropped lists what it heard
+    // and keeps, greyed, what it did not; one without loss removes them.
+    void aLossySearchKeepsTheRowsItDidNotHear()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QCOMPARE(model.count(), 6);
+        DeviceSession::Result lossy;
+        lossy.operation = DeviceSession::Operation::Search;
+        lossy.search.devices = {model.detailsAt(0)};
+        lossy.search.lost = 5;
+        emit model.session()->busyChanged(true); // rows turn stale as a search starts
+        emit model.session()->finished(lossy);
+        QCOMPARE(model.count(), 6);
+        QCOMPARE(model.lostCount(), 5u);
+        QCOMPARE(model.index(0, 0).data(OrvaneModel::StaleRole), QVariant(false));
+        QCOMPARE(model.index(1, 0).data(OrvaneModel::StaleRole), QVariant(true));
+
+        DeviceSession::Result whole = lossy;
+        whole.search.lost = 0;
+        emit model.session()->finished(whole);
+        QCOMPARE(model.count(), 1);
+    }
+
     void editsThatSendNothing()
     {
         OrvaneModel model;
