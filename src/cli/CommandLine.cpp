@@ -15,6 +15,7 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -130,7 +131,7 @@ CommandLine::~CommandLine() = default;
 
 int CommandLine::fail(int status, const QString &message)
 {
-    std::cerr << "orvane-cli: " << message.toLocal8Bit().constData() << std::endl;
+    std::cerr << "orvane-cli: " << message.toUtf8().constData() << std::endl;
     return status;
 }
 
@@ -148,7 +149,11 @@ int CommandLine::print(const QByteArray &bytes)
 
 void CommandLine::guardStandardStreams()
 {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    // Everything is written as UTF-8; the console shows it so, whatever its
+    // code page was (serials such as "Müller").
+    SetConsoleOutputCP(CP_UTF8);
+#else
     std::signal(SIGPIPE, SIG_IGN);
     for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (fcntl(stream, F_GETFD) != -1 || errno != EBADF)
