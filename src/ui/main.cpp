@@ -31,9 +31,11 @@ int main(int argc, char **argv)
     parser.addOptions({logLevel, logFile, target});
     parser.process(application);
 
+    // Checked before anything is opened.
     const QString level = parser.isSet(logLevel) ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
-    if (!velqor::SetUpLogging(level.toStdString(), parser.value(logFile).toStdString())) {
-        std::cerr << "orvane-manager: cannot write " << parser.value(logFile).toStdString() << std::endl;
+    if (!velqor::IsLogLevel(level.toStdString())) {
+        std::cerr << "orvane-manager: the log level is trace, debug or info, not \"" << level.toStdString() << "\""
+                  << std::endl;
         return 2;
     }
     velqor::LinkTarget linkTarget;
@@ -44,6 +46,12 @@ int main(int argc, char **argv)
             return 2;
         }
         linkTarget = *parsed;
+    }
+    const QString logPath = parser.value(logFile);
+    if ((parser.isSet(logFile) && !velqor::LogFolderExists(logPath.toStdString())) ||
+        !velqor::SetUpLogging(level.toStdString(), logPath.toStdString())) {
+        std::cerr << "orvane-manager: cannot write " << logPath.toStdString() << std::endl;
+        return 2;
     }
 
     // Before the first search, which a session's end may already interrupt.
