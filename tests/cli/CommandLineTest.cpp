@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <unistd.h>
 #include <vector>
@@ -164,7 +165,7 @@ TEST(CommandLineTest, SetIpMovesExactlyTheNamedSerial)
     EXPECT_EQ(late.err, "orvane-cli: LATE: no answer within 1 s; not searched\n");
 }
 
-TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
+TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
     QProcess watch;
@@ -183,6 +184,15 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigterm)
     ASSERT_TRUE(watch.waitForFinished(5000));
     EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(watch.exitCode(), 0);
+
+    QProcess hungUp; // its terminal closed
+    hungUp.start(QStringLiteral(ORVANE_CLI), {"watch"});
+    QByteArray lines;
+    ASSERT_TRUE(WaitFor(hungUp, lines, "appeared", 5000));
+    ::kill(static_cast<pid_t>(hungUp.processId()), SIGHUP);
+    ASSERT_TRUE(hungUp.waitForFinished(5000));
+    EXPECT_EQ(hungUp.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(hungUp.exitCode(), 0);
 }
 
 TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
@@ -227,6 +237,11 @@ TEST(CommandLineTest, AnOutputThatCannotBeWrittenIsAnErrorAndEndsWatch)
         EXPECT_EQ(process.exitCode(), 8) << arguments.join(' ').toStdString();
         EXPECT_TRUE(process.readAllStandardError().contains("cannot write to standard output: No space left"));
     }
+    QProcess closed; // standard output closed before the program started
+    closed.start(QStringLiteral("bash"), {"-c", QStringLiteral("'%1' list >&-").arg(QStringLiteral(ORVANE_CLI))});
+    ASSERT_TRUE(closed.waitForFinished(10000));
+    EXPECT_EQ(closed.exitCode(), 8);
+    EXPECT_TRUE(closed.readAllStandardError().contains("cannot write to standard output: Bad file descriptor"));
 }
 
 TEST(CommandLineTest, AReaderThatGoesAwayEndsTheRunQuietly)

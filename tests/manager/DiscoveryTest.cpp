@@ -5,6 +5,9 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
+#include <boost/asio/post.hpp>
+
+#include <future>
 
 #include <thread>
 
@@ -218,6 +221,41 @@ TEST_F(ManagerTest, ARunWithoutEndForgetsAFloodAndHearsALaterDevice)
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].serial.Bytes(), "LATE");
     manager->StopSearch();
+}
+
+// A manager whose I/O thread a test can hold, so that answers pile up.
+class HoldableManager : public OrvaneManagerPrivate {
+public:
+    using OrvaneManagerPrivate::OrvaneManagerPrivate;
+    void Hold(std::shared_future<void> until)
+    {
+        boost::asio::post(*ioService, [until] { until.wait(); });
+    }
+};
+
+TEST(ManagerRoundsTest, ASearchThatLostAnswersAsksAgainOnceTheyStop)
+{
+    sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    sim::DeviceSimulator simulator({}, options);
+    HoldableManager manager("127.0.0.1", simulator.Port());
+    const unsigned short port = manager.LocalPort();
+    ASSERT_EQ(manager.Search(1500, false, nullptr), ResultOk);
+    std::promise<void> release;
+    manager.Hold(release.get_future().share());
+    // More than the largest receive buffer holds (large datagrams fill it
+    // soonest).
+    boost::asio::io_context io;
+    boost::asio::ip::udp::socket flooder(io, {boost::asio::ip::make_address_v4("127.0.0.2"), 0});
+    const std::string big(60000, 'x');
+    for (int i = 0; i < 4000; ++i)
+        flooder.send_to(boost::asio::buffer(big), {boost::asio::ip::make_address_v4("127.0.0.1"), port});
+    release.set_value();
+    EXPECT_EQ(manager.WaitResult(), ResultTimeout);
+    EXPECT_GT(manager.GetLostCount(), 0u);
+    // The greeting, the query, its repeat at 1 s, and at least one more round.
+    EXPECT_GE(simulator.Received().size(), 4u);
 }
 
 TEST(ManagerQuietTest, TheLinkStaysOpenUntilLateAnswersHaveCome)
