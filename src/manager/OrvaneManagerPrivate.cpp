@@ -118,16 +118,22 @@ bool OrvaneManagerPrivate::WaitIdle(std::chrono::steady_clock::time_point until)
     return !endless && pending->wait_until(until) == std::future_status::ready;
 }
 
-std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
+std::vector<DeviceDetails> OrvaneManagerPrivate::Diagnosed(const std::function<std::vector<DeviceDetails>()> &take)
 {
-    std::vector<DeviceDetails> changed;
+    std::vector<DeviceDetails> devices;
     std::vector<NetworkInterface> own;
     Call([&] {
-        changed = registry.TakeChanged();
+        devices = take();
         own = Interfaces();
     });
-    Diagnose(changed, own);
-    return changed;
+    // Off the I/O thread: it is the caller's work, and grows with the list.
+    Diagnose(devices, own);
+    return devices;
+}
+
+std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
+{
+    return Diagnosed([this] { return registry.TakeChanged(); });
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
@@ -148,14 +154,7 @@ DeviceMap OrvaneManagerPrivate::GetDevices()
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::GetDeviceDetails()
 {
-    std::vector<DeviceDetails> details;
-    std::vector<NetworkInterface> own;
-    Call([&] {
-        details = registry.Details();
-        own = Interfaces();
-    });
-    Diagnose(details, own);
-    return details;
+    return Diagnosed([this] { return registry.Details(); });
 }
 
 std::vector<Diagnostic> OrvaneManagerPrivate::GetWorkstationDiagnostics()

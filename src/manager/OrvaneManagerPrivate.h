@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -118,6 +119,8 @@ private:
     void OnRound(const boost::system::error_code &error, std::uint64_t run);
     void OnTick(const boost::system::error_code &error, std::uint64_t run);
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
+    /// Devices that take() picks on the I/O thread, with their warnings.
+    std::vector<DeviceDetails> Diagnosed(const std::function<std::vector<DeviceDetails>()> &take);
     /// Calls the listener on the I/O thread; a listener may call back.
     void Serve(DeviceListener *served);
 
