@@ -90,32 +90,31 @@ void OrvaneManagerPrivate::StopSearch()
     });
 }
 
+OrvaneManagerPrivate::InProgress OrvaneManagerPrivate::Pending()
+{
+    InProgress pending;
+    Call([&] {
+        pending.endless = state == State::SearchingWithoutEnd;
+        if (state != State::Idle)
+            pending.end = ended;
+    });
+    return pending;
+}
+
 int OrvaneManagerPrivate::WaitResult()
 {
-    std::optional<std::shared_future<Ending>> pending;
-    bool endless = false;
-    Call([&] {
-        endless = state == State::SearchingWithoutEnd;
-        if (state != State::Idle)
-            pending = ended;
-    });
-    if (endless)
+    const InProgress pending = Pending();
+    if (pending.endless)
         return ResultBusy;
-    return pending ? pending->get().result : ResultOk;
+    return pending.end ? pending.end->get().result : ResultOk;
 }
 
 bool OrvaneManagerPrivate::WaitIdle(std::chrono::steady_clock::time_point until)
 {
-    std::optional<std::shared_future<Ending>> pending;
-    bool endless = false;
-    Call([&] {
-        endless = state == State::SearchingWithoutEnd;
-        if (state != State::Idle)
-            pending = ended;
-    });
-    if (!pending)
+    const InProgress pending = Pending();
+    if (!pending.end)
         return true;
-    return !endless && pending->wait_until(until) == std::future_status::ready;
+    return !pending.endless && pending.end->wait_until(until) == std::future_status::ready;
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::Diagnosed(const std::function<std::vector<DeviceDetails>()> &take)

@@ -101,6 +101,13 @@ private:
         ChangeOutcome outcome;
     };
 
+    /// The operation in progress: its end, none when idle, and whether it is
+    /// a run without end.
+    struct InProgress {
+        std::optional<std::shared_future<Ending>> end;
+        bool endless = false;
+    };
+    InProgress Pending();
     /// Begins an operation under a new number; its end is what the returned
     /// future gives.
     std::shared_future<Ending> Begin(State next);
