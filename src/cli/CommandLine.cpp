@@ -5,6 +5,7 @@
 #include "DeviceDetails.h"
 #include "LogSetup.h"
 #include "OrvaneManager.h"
+#include "Protocol.h"
 #include "Serial.h"
 
 #include <boost/system/system_error.hpp>
@@ -38,6 +39,8 @@ namespace {
 constexpr std::uint32_t kSearchMs = 1500;
 constexpr auto kVerifyFor = std::chrono::seconds(3);
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
+// The answers to one query come within moments of each other.
+constexpr auto kSettle = std::chrono::milliseconds(200);
 // Sockets stay open until answers have stopped, so that late ones are not
 // refused by the kernel (see OrvaneManager::WaitQuiet).
 constexpr auto kQuietBeforeClosing = std::chrono::milliseconds(1000);
@@ -56,7 +59,8 @@ Exit status:
   1  usage error
   2  device link error
   3  set-ip: no device with that serial answered
-  4  set-ip: the serial answered from several addresses; nothing was sent
+  4  set-ip: the serial answered from several addresses, or on several
+     interfaces without --interface; nothing was sent
   5  set-ip: an address no device can take, or one that would take it or
      this workstation off the network (the subnet's network or broadcast
      address, the workstation's own, another device's without --force);
@@ -118,9 +122,10 @@ std::optional<velqor::Serial> parseSerial(const QString &text)
     return velqor::Serial::FromText(text.toStdString());
 }
 
+// As the table shows it: edge spaces escaped, so that they are seen.
 QString display(const velqor::Serial &serial)
 {
-    return QString::fromStdString(serial.Display());
+    return QString::fromStdString(serial.Column());
 }
 
 } // namespace
@@ -200,8 +205,11 @@ int CommandLine::run(const QStringList &arguments)
                        "  set-ip SERIAL ADDRESS  move a device\n"
                        "  watch                  search without end, print what changes\n\n"
                        "SERIAL is written as list shows it: UTF-8 text, with \\xNN for any other\n"
-                       "byte and for a backslash, or hex: and the bytes in hex. Put -- before a\n"
-                       "serial that starts with -: set-ip -- -ORV1 10.0.0.20\n") +
+                       "byte, for a backslash and for characters that would not show (spaces\n"
+                       "other than U+0020, invisible ones), or hex: and the bytes in hex; CSV\n"
+                       "cells (\\x3dX for =X) are read alike. Put -- before a serial that\n"
+                       "starts with -: set-ip -- -ORV1 10.0.0.20. A serial that answers on two\n"
+                       "interfaces is two devices: name one with --interface.\n") +
         QString::fromLatin1(kStatuses));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -224,7 +232,11 @@ int CommandLine::run(const QStringList &arguments)
     const QCommandLineOption targetOption(QStringLiteral("target"),
                                           QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
                                           QStringLiteral("address"));
-    parser.addOptions({timeout, format, noVerify, force, logLevel, logFile, targetOption});
+    const QCommandLineOption interfaceOption(
+        QStringLiteral("interface"),
+        QStringLiteral("set-ip: the device on this interface, where its serial answers on several."),
+        QStringLiteral("name"));
+    parser.addOptions({timeout, format, noVerify, force, logLevel, logFile, targetOption, interfaceOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip or watch"));
     // Not process(): on Windows it shows help in a message box when it finds
     // no console, and a script reads nothing.
@@ -254,9 +266,9 @@ int CommandLine::run(const QStringList &arguments)
     // An option that does not apply would be ignored, and a script would not
     // get what it asked for.
     const std::map<QString, std::vector<const QCommandLineOption *>> notFor {
-        {QStringLiteral("list"), {&noVerify, &force}},
+        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption}},
         {QStringLiteral("set-ip"), {&format}},
-        {QStringLiteral("watch"), {&timeout, &noVerify, &force}},
+        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption}},
     };
     for (const QCommandLineOption *option : notFor.at(command)) {
         if (parser.isSet(*option))
@@ -291,7 +303,8 @@ int CommandLine::run(const QStringList &arguments)
     if (command == QLatin1String("list"))
         status = list(timeoutMs, chosenFormat);
     else if (command == QLatin1String("set-ip"))
-        status = setIp(positional[1], positional[2], timeoutMs, !parser.isSet(noVerify), parser.isSet(force));
+        status = setIp(positional[1], positional[2], parser.value(interfaceOption), timeoutMs, !parser.isSet(noVerify),
+                       parser.isSet(force));
     else
         status = watch(chosenFormat);
     // What it printed is out; the sockets close once the answers have stopped.
@@ -337,14 +350,23 @@ int CommandLine::list(std::uint32_t timeoutMs, DeviceFormatter::Format format)
     return std::max<int>(Ok, print(DeviceFormatter::list(devices, format)));
 }
 
-int CommandLine::setIp(const QString &serialText, const QString &addressText, std::uint32_t timeoutMs,
-                       bool verifyChange, bool force)
+int CommandLine::setIp(const QString &serialText, const QString &addressText, const QString &link,
+                       std::uint32_t timeoutMs, bool verifyChange, bool force)
 {
     const std::optional<velqor::Serial> serial = parseSerial(serialText);
     if (!serial)
         return fail(UsageError, QStringLiteral("SERIAL: a backslash starts \\xNN, and hex: takes pairs of hex digits"));
     if (serial->Empty())
         return fail(UsageError, QStringLiteral("SERIAL is empty"));
+    // No device can answer with a serial that its command would not carry.
+    if (serial->Bytes().size() > velqor::kMaxSerialLength) {
+        const QString shown = display(*serial);
+        return fail(UsageError,
+                    QStringLiteral("SERIAL is too long to address (%1 bytes; a device's is at most %2): %3…")
+                        .arg(serial->Bytes().size())
+                        .arg(velqor::kMaxSerialLength)
+                        .arg(shown.left(32)));
+    }
     const auto address = velqor::ParseDottedAddress(addressText.toStdString());
     if (!address || !velqor::IsAssignable(*address))
         return fail(InvalidAddress, QStringLiteral("%1 is no address a device can take").arg(addressText));
@@ -359,14 +381,31 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, st
             std::cerr << "orvane-cli: warning: " << lost
                       << " answers lost in the system's receive buffer; the list may lack devices: search again"
                       << std::endl;
-        if (std::none_of(devices.begin(), devices.end(), [&](const auto &d) { return d.serial == *serial; }))
+        // The serial on each link it answers on: one device per link.
+        std::vector<velqor::DeviceId> found;
+        for (const velqor::DeviceDetails &device : devices) {
+            if (device.serial == *serial && (link.isEmpty() || device.via.name == link.toStdString()))
+                found.push_back(device.Id());
+        }
+        if (found.empty() && link.isEmpty())
             return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
+        if (found.empty())
+            return fail(NotFound, QStringLiteral("no device %1 answered on %2").arg(name, link));
+        if (found.size() > 1) {
+            QStringList links;
+            for (const velqor::DeviceId &id : found)
+                links << QString::fromStdString(id.link);
+            return fail(SeveralAddresses,
+                        QStringLiteral("%1 answers on several interfaces: %2; choose one with "
+                                       "--interface")
+                            .arg(name, links.join(QStringLiteral(", "))));
+        }
         if (velqor::IsLinkLocal(*address))
             std::cerr << "orvane-cli: warning: " << newAddress.toStdString()
                       << " is link-local: only hosts on the same link reach it" << std::endl;
-        const velqor::ChangeOutcome sent = manager->ChangeAddress(*serial, *address, force);
-        const bool found = sent.Checkable() && verifyChange && verify(*serial, *address);
-        const velqor::ChangeOutcome outcome = velqor::Confirm(sent, found);
+        const velqor::ChangeOutcome sent = manager->ChangeAddress(found.front(), *address, force);
+        const bool there = sent.Checkable() && verifyChange && verify(found.front(), *address);
+        const velqor::ChangeOutcome outcome = velqor::Confirm(sent, there);
         switch (outcome.kind) {
         case velqor::ChangeOutcome::Kind::Moved:
             return std::max<int>(Ok,
@@ -413,7 +452,7 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, st
     }
 }
 
-bool CommandLine::verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &address)
+bool CommandLine::verify(const velqor::DeviceId &device, const velqor::Ipv4Bytes &address)
 {
     manager->Clear();
     manager->Search(0, false, nullptr);
@@ -421,8 +460,8 @@ bool CommandLine::verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &
     bool found = false;
     while (!found && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(kPollEvery);
-        for (const velqor::DeviceDetails &device : manager->GetDeviceDetails())
-            found = found || (device.serial == serial && device.address == address);
+        for (const velqor::DeviceDetails &heard : manager->GetDeviceDetails())
+            found = found || (heard.Id() == device && heard.address == address);
     }
     manager->StopSearch();
     return found;
@@ -445,7 +484,7 @@ int CommandLine::watch(DeviceFormatter::Format format)
     }
     // What was reported of each device: work per poll grows with what
     // changed, not with the list.
-    std::map<velqor::Serial, velqor::Ipv4Bytes> seen;
+    std::map<velqor::DeviceId, velqor::Ipv4Bytes> seen;
     bool first = true;
     int ended = Ok;
     // Ends the watch once the output cannot be written: quietly when its
@@ -468,19 +507,22 @@ int CommandLine::watch(DeviceFormatter::Format format)
             QCoreApplication::exit(ended);
             return;
         }
-        for (const velqor::DeviceDetails &device : manager->TakeChangedDevices()) {
-            const auto known = seen.find(device.serial);
+        // What went before what came: a device forgotten and heard again
+        // since the last poll is there.
+        for (const velqor::DeviceDetails &device : manager->TakeGoneDevices()) {
+            if (seen.erase(device.Id()) != 0)
+                report(QStringLiteral("gone"), device);
+        }
+        // Settled, so that a twin's second answer to the same query comes with it.
+        for (const velqor::DeviceDetails &device : manager->TakeChangedDevices(kSettle)) {
+            const auto known = seen.find(device.Id());
             if (known == seen.end())
                 report(QStringLiteral("appeared"), device);
             // A move is the device's address changing, not the interface it
             // is heard on nor the workstation's own address.
             else if (known->second != device.address)
                 report(QStringLiteral("moved"), device);
-            seen[device.serial] = device.address;
-        }
-        for (const velqor::DeviceDetails &device : manager->TakeGoneDevices()) {
-            if (seen.erase(device.serial) != 0)
-                report(QStringLiteral("gone"), device);
+            seen[device.Id()] = device.address;
         }
     });
     poll.start(kPollEvery);

@@ -2,6 +2,7 @@
 #define COMMANDLINE_H
 
 #include "DeviceFormatter.h"
+#include "DeviceId.h"
 #include "LinkTarget.h"
 #include "Serial.h"
 
@@ -48,12 +49,13 @@ public:
 
 private:
     int list(std::uint32_t timeoutMs, DeviceFormatter::Format format);
-    int setIp(const QString &serialText, const QString &addressText, std::uint32_t timeoutMs, bool verify, bool force);
+    int setIp(const QString &serialText, const QString &addressText, const QString &link, std::uint32_t timeoutMs,
+              bool verify, bool force);
     int watch(DeviceFormatter::Format format);
     // Opens the device link; false (and a line on stderr) when it cannot.
     bool open();
     // Searches until the device answers from address or 3 s have passed.
-    bool verify(const velqor::Serial &serial, const velqor::Ipv4Bytes &address);
+    bool verify(const velqor::DeviceId &device, const velqor::Ipv4Bytes &address);
     static int fail(int status, const QString &message);
     // Writes to standard output: Ok; ReaderGone when the reader has gone
     // (the run then ends quietly, status 0); else OutputError, said on stderr.

@@ -11,10 +11,6 @@
 
 namespace {
 
-// Wide enough for any serial a technician reads; longer ones are elided so
-// that the table fits a terminal.
-constexpr int kSerialWidth = 32;
-
 QString address(const velqor::Ipv4Bytes &bytes)
 {
     return QString::fromStdString(velqor::FormatAddress(bytes));
@@ -43,9 +39,18 @@ bool DeviceFormatter::parseFormat(const QString &text, Format *format)
     return true;
 }
 
-QString DeviceFormatter::printableSerial(const velqor::DeviceDetails &device, int width)
+QString DeviceFormatter::printableSerial(const velqor::DeviceDetails &device)
 {
-    return QString::fromStdString(device.serial.Column(static_cast<std::size_t>(width)));
+    return QString::fromStdString(device.serial.Column());
+}
+
+QByteArray DeviceFormatter::withoutTrailingSpaces(const QString &line)
+{
+    // Only the padding: what a cell starts with is part of it.
+    qsizetype end = line.size();
+    while (end > 0 && line[end - 1] == QLatin1Char(' '))
+        --end;
+    return line.left(end).toUtf8() + '\n';
 }
 
 QJsonObject DeviceFormatter::toJson(const velqor::DeviceDetails &device)
@@ -90,8 +95,8 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
                               QStringLiteral("WARNINGS")};
     std::vector<QStringList> rows;
     for (const velqor::DeviceDetails &device : devices)
-        rows.push_back({printableSerial(device, kSerialWidth), address(device.address),
-                        QString::fromStdString(device.via.Label()), warningIds(device)});
+        rows.push_back({printableSerial(device), address(device.address), QString::fromStdString(device.via.Label()),
+                        warningIds(device)});
     std::vector<int> widths;
     for (const QString &title : header)
         widths.push_back(static_cast<int>(title.size()));
@@ -103,7 +108,7 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
         QString text;
         for (int column = 0; column < cells.size(); ++column)
             text += column + 1 < cells.size() ? cells[column].leftJustified(widths[column] + 2) : cells[column];
-        out += text.trimmed().toUtf8() + '\n';
+        out += withoutTrailingSpaces(text);
     };
     line(header);
     for (const QStringList &row : rows)
@@ -139,10 +144,7 @@ QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetai
     case Format::Table:
         break;
     }
-    return QStringLiteral("%1 %2 %3 %4 %5")
-               .arg(time, what.leftJustified(8), printableSerial(device, kSerialWidth), address(device.address),
-                    QString::fromStdString(device.via.Label()))
-               .trimmed()
-               .toUtf8() +
-        '\n';
+    return withoutTrailingSpaces(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                                     .arg(time, what.leftJustified(8), printableSerial(device), address(device.address),
+                                          QString::fromStdString(device.via.Label()), warningIds(device)));
 }

@@ -24,8 +24,12 @@ public:
     static QByteArray event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first);
 
     static QJsonObject toJson(const velqor::DeviceDetails &device);
-    // The serial for a terminal column: its display form, long ones elided.
-    static QString printableSerial(const velqor::DeviceDetails &device, int width);
+    // The serial for a terminal column: its column form, whole, so that two
+    // serials never print alike.
+    static QString printableSerial(const velqor::DeviceDetails &device);
+
+private:
+    static QByteArray withoutTrailingSpaces(const QString &line);
 };
 
 #endif // DEVICEFORMATTER_H

@@ -327,10 +327,16 @@ bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterfac
     const unsigned index = networkInterface.index;
     return setsockopt(socket.native_handle(), IPPROTO_IP, IP_BOUND_IF, &index, sizeof index) == 0;
 #else
-    // Linux and Windows: the bound address chooses the interface.
-    (void)socket;
-    (void)networkInterface;
-    return true;
+    // Linux and Windows pick the interface of a limited broadcast by the
+    // bound address, which two cards of two machine cells may share: the
+    // outgoing interface is set instead (the index in network order on
+    // both). What arrives is still taken by the bound address and port, so
+    // answers that reach another card of the same segment are not lost.
+    if (networkInterface.index == 0)
+        return true; // no interface of the system's to pin to
+    const std::uint32_t index = htonl(networkInterface.index);
+    return setsockopt(socket.native_handle(), IPPROTO_IP, IP_UNICAST_IF, reinterpret_cast<const char *>(&index),
+                      sizeof index) == 0;
 #endif
 }
 

@@ -64,8 +64,9 @@ std::vector<std::string> ListInterfacesWithoutIpv4();
 /// kernel's own input route lookup). None where the system does not say.
 std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4Bytes &source);
 
-/// Ties a socket to its interface where binding to the interface's address
-/// is not enough to choose the outgoing interface (macOS); a no-op elsewhere.
+/// Makes what a socket sends leave through its interface: binding to the
+/// interface's address does not choose it where two interfaces share an
+/// address (Linux, Windows) nor ever on macOS. Receiving is not restricted.
 /// Returns false when the system refused.
 bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterface &networkInterface);
 

@@ -17,6 +17,9 @@ namespace velqor {
 constexpr std::size_t kCodeLength = 6;
 /// Longest datagram taken in; a longer one is dropped whole.
 constexpr std::size_t kMaxDatagramLength = 1023;
+/// The longest serial a set-address command carries: the code and the four
+/// address bytes take the rest.
+constexpr std::size_t kMaxSerialLength = kMaxDatagramLength - kCodeLength - 4;
 constexpr unsigned short kDevicePort = 4365;
 constexpr const char *kBroadcastAddress = "255.255.255.255";
 

@@ -44,7 +44,7 @@ std::string TsvRecord(const std::vector<std::string> &fields)
 
 std::vector<std::string> DeviceCsvHeader()
 {
-    return {"serial", "address", "network", "serial_hex", "also_at"};
+    return {"serial", "address", "network", "serial_hex", "also_at", "interface", "warnings"};
 }
 
 std::vector<std::string> DeviceCsvFields(const DeviceDetails &device)
@@ -52,7 +52,16 @@ std::vector<std::string> DeviceCsvFields(const DeviceDetails &device)
     std::string alsoAt;
     for (const Ipv4Bytes &other : device.alsoAt)
         alsoAt += (alsoAt.empty() ? "" : " ") + FormatAddress(other);
-    return {device.serial.Display(), FormatAddress(device.address), device.via.Label(), device.serial.Hex(), alsoAt};
+    std::string warnings;
+    for (const Diagnostic &warning : device.warnings)
+        warnings += (warnings.empty() ? "" : " ") + warning.Id();
+    return {device.serial.Cell(),
+            FormatAddress(device.address),
+            device.via.Label(),
+            device.serial.Hex(),
+            alsoAt,
+            device.via.name,
+            warnings};
 }
 
 } // namespace velqor

@@ -21,12 +21,14 @@ std::string CsvRecord(const std::vector<std::string> &fields);
 std::string TsvRecord(const std::vector<std::string> &fields);
 
 /// The columns of a device list as CSV: serial, address, network,
-/// serial_hex, also_at.
+/// serial_hex, also_at, interface, warnings.
 std::vector<std::string> DeviceCsvHeader();
-/// One device's fields: the serial's display form, the address, the network
-/// as interface and the workstation's address/prefix, the serial's exact
-/// bytes in hex, and the other addresses its serial answered from
-/// (space-separated). The window's export and the command line write the same.
+/// One device's fields: the serial's cell form (which reads back to the
+/// serial, and starts no formula), the address, the network as interface
+/// and the workstation's address/prefix, the serial's exact bytes in hex,
+/// the other addresses its serial answers from (space-separated), the
+/// interface it answers on, and its warnings' identifiers (space-separated).
+/// The window's export and clipboard and the command line write the same.
 std::vector<std::string> DeviceCsvFields(const DeviceDetails &device);
 
 } // namespace velqor

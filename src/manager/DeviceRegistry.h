@@ -2,6 +2,7 @@
 #define VELQOR_DEVICEREGISTRY_H
 
 #include "DeviceDetails.h"
+#include "DeviceId.h"
 #include "DeviceMap.h"
 #include "NetworkInterface.h"
 
@@ -9,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,83 +18,129 @@
 
 namespace velqor {
 
-/// The devices that answered: the latest address of each serial, where it
-/// answered and when, bounded in size, and the other addresses a serial
-/// answered the same search from.
-/// Not thread-safe: the manager guards it with its lock.
+/// The devices that answered, each a serial on a link: the address it
+/// answers from, where and when it last answered, and the other addresses
+/// its serial answers from on that link at the same time (devices that share
+/// a serial). Bounded in size. Times are given by the caller, so that the
+/// rules can be run against a clock of the caller's.
+/// Not thread-safe: the manager keeps it on its I/O thread.
 class DeviceRegistry {
 public:
+    using Clock = std::chrono::steady_clock;
+
     /// More devices than any segment holds; a host inventing serials cannot
     /// grow the process beyond this.
     static constexpr std::size_t kMaxDevices = 65536;
+    /// A twin's other address, or another of the workstation's addresses on
+    /// a link, not heard for this long is no longer counted: queries go out
+    /// once a second, so three were missed.
+    static constexpr std::chrono::milliseconds kForgetAfter {3500};
 
     explicit DeviceRegistry(std::size_t capacity = kMaxDevices);
 
-    /// Records an answer that arrived on via. False when its serial is new
-    /// and the registry is full: the answer is dropped and counted. A device
-    /// heard on two interfaces (both on one switch) keeps the one whose
-    /// subnet holds its address.
-    bool Record(const std::string &serial, const Ipv4Bytes &address, const NetworkInterface &via = {});
-    /// Sets the address of a serial, as after an acknowledged change.
-    void Set(const std::string &serial, const Ipv4Bytes &address);
-    void Clear();
-    /// A new search starts: forgets which serials answered from several
-    /// addresses and the count of dropped answers.
+    /// A query goes out: what answers from now on answers this round. A
+    /// device answers each query once, so a serial heard from two addresses
+    /// in one round is two devices.
+    void BeginRound();
+    /// A search starts, with its first round: which serials answered from
+    /// several addresses and the count of dropped answers start anew.
     void BeginSearch();
 
+    /// Records an answer that arrived on via. False when it is a new device
+    /// and the registry is full: the answer is dropped and counted. Two
+    /// network cards on one segment (different addresses in one subnet) both
+    /// hear every device: an answer from the same address on the second is
+    /// the device the first one hears.
+    bool Record(const std::string &serial, const Ipv4Bytes &address, const NetworkInterface &via,
+                Clock::time_point now);
+    /// Sets the address of a device, as after an acknowledged change.
+    void Set(const DeviceId &id, const Ipv4Bytes &address, Clock::time_point now);
+    void Clear();
+    /// Forgets the devices that did not answer the search in progress (or
+    /// the last one) and returns how many.
+    std::size_t ForgetUnheard();
+
+    /// Serial to the address of its latest answer, the first link's where a
+    /// serial is on several.
     DeviceMap Map() const;
-    /// Every device in serial order, without diagnostics.
+    /// Every device in identity order, without diagnostics.
     std::vector<DeviceDetails> Details() const;
     /// The devices that are new, changed or heard for the first time in this
-    /// search since the last call, in serial order, without diagnostics.
-    /// Costs what changed, not what is listed.
-    std::vector<DeviceDetails> TakeChanged();
+    /// search, changed before settledBefore, in identity order, without
+    /// diagnostics; later changes stay for the next call. Costs what changed,
+    /// not what is listed.
+    std::vector<DeviceDetails> TakeChanged(Clock::time_point settledBefore);
     /// Forgets the devices last heard before the time given and returns
-    /// them: a run without end lists the devices that are there now. Costs
-    /// what it forgets.
-    std::vector<DeviceDetails> Expire(std::chrono::steady_clock::time_point heardBefore);
-    /// Where the device last answered from and on which interface; none for
-    /// an unknown serial.
-    std::optional<std::pair<Ipv4Bytes, NetworkInterface>> Find(const std::string &serial) const;
-    /// Every address that a serial other than this one last answered from.
-    std::set<Ipv4Bytes> AddressesBesides(const std::string &serial) const;
-    bool AnsweredFromSeveralAddresses(const std::string &serial) const;
-    /// Answers with a new serial dropped since the search began (or Clear).
+    /// them, with those that another card of their segment took over: a run
+    /// without end lists the devices that are there now. Costs what it
+    /// forgets.
+    std::vector<DeviceDetails> Expire(Clock::time_point heardBefore);
+    /// The device, without diagnostics; none for one the registry does not know.
+    std::optional<DeviceDetails> Find(const DeviceId &id) const;
+    /// The serial on every link it answers on, in link order.
+    std::vector<DeviceDetails> FindSerial(const Serial &serial) const;
+    /// Every address that another device of the link answers from, also
+    /// devices kept from an earlier search.
+    std::set<Ipv4Bytes> AddressesBesides(const DeviceId &id) const;
+    bool AnsweredFromSeveralAddresses(const DeviceId &id) const;
+    /// Answers of new devices dropped since the search began (or Clear).
     std::size_t Dropped() const;
+    std::size_t Size() const { return entries.size(); }
 
 private:
-    struct Entry {
+    struct TwinAddress {
         Ipv4Bytes address;
-        std::uint64_t search; ///< The search it last answered in.
+        Clock::time_point heard;
+    };
+    struct Entry {
+        Ipv4Bytes address {};
+        /// Where the latest answer came from: a twin's two alternate.
+        Ipv4Bytes latest {};
         NetworkInterface via;
-        std::chrono::steady_clock::time_point lastSeen;
+        std::uint64_t search = 0; ///< The search it last answered in.
+        std::uint64_t round = 0; ///< The round it last answered in.
+        /// The addresses it answered from in that round.
+        std::vector<Ipv4Bytes> heardInRound;
+        Clock::time_point lastSeen;
         /// When via last heard it.
-        std::chrono::steady_clock::time_point viaHeard;
-        /// The other addresses it answered from in its search.
-        std::vector<Ipv4Bytes> alsoAt;
+        Clock::time_point viaHeard;
+        Clock::time_point changedAt;
+        std::vector<TwinAddress> alsoAt;
         /// Listed in changed.
         bool pending = false;
         /// Its place in byAge.
-        std::list<std::string>::iterator age;
+        std::list<DeviceId>::iterator age;
     };
 
     // Looked up for every answer, tens of thousands a second: hashed. Lists
-    // come out in serial order by sorting when they are asked for.
-    using Entries = std::unordered_map<std::string, Entry>;
+    // come out in identity order by sorting when they are asked for.
+    using Entries = std::unordered_map<DeviceId, Entry, DeviceIdHash>;
     using EntryPtr = Entries::value_type *;
-    void MarkChanged(EntryPtr entry);
+    /// The entry that an answer on via belongs to, none for a new device.
+    EntryPtr EntryFor(const std::string &serial, const Ipv4Bytes &address, const NetworkInterface &via,
+                      Clock::time_point now);
+    /// An answer from address on via, of a known device.
+    void Heard(Entries::value_type &entry, const Ipv4Bytes &address, const NetworkInterface &via,
+               Clock::time_point now);
+    void MarkChanged(EntryPtr entry, Clock::time_point now);
     DeviceDetails DetailsOf(const Entries::value_type &entry) const;
-    /// Every entry in serial order.
+    /// Every entry in identity order.
     std::vector<const Entries::value_type *> Sorted() const;
 
     std::size_t capacity;
     Entries entries;
-    /// Entries changed since TakeChanged last ran (elements of a hashed
-    /// map keep their address when it grows).
+    /// Entries changed since TakeChanged took them (elements of a hashed map
+    /// keep their address when it grows).
     std::vector<EntryPtr> changed;
-    /// Every serial, the one heard longest ago first.
-    std::list<std::string> byAge;
+    /// Every device, the one heard longest ago first.
+    std::list<DeviceId> byAge;
+    /// The names of the links heard so far: few, and a serial is looked up
+    /// on each only when it is new on one.
+    std::vector<std::string> links;
+    /// Devices that moved to another card of their segment since Expire.
+    std::vector<DeviceDetails> superseded;
     std::uint64_t search = 0;
+    std::uint64_t round = 0;
     std::size_t dropped = 0;
 };
 

@@ -36,9 +36,10 @@ std::string Diagnostic::Id() const
 
 void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own)
 {
-    std::map<Ipv4Bytes, int> serialsAt;
+    // Addresses are per link: two cells on two cards may use one plan.
+    std::map<std::pair<std::string, Ipv4Bytes>, int> serialsAt;
     for (const DeviceDetails &device : devices)
-        ++serialsAt[device.address];
+        ++serialsAt[{device.via.name, device.address}];
     for (DeviceDetails &device : devices) {
         device.warnings.clear();
         const Ipv4Bytes &address = device.address;
@@ -46,7 +47,7 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
             std::string text = "Serial answered from several addresses: " + FormatAddress(address);
             for (const Ipv4Bytes &other : device.alsoAt)
                 text += ", " + FormatAddress(other);
-            device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, text + " (the first answered last)", {}});
+            device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, text, {}});
         }
         // An interface can have several addresses, each with its subnet: the
         // device is on whichever of them covers it, and is named by that one.
@@ -61,7 +62,7 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
                                            "; it can be re-addressed, companion programs cannot reach it",
                                        {}});
         }
-        if (serialsAt[device.address] > 1) {
+        if (serialsAt[{device.via.name, device.address}] > 1) {
             device.warnings.push_back(
                 {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
         }

@@ -26,9 +26,9 @@ bool OrvaneManager::WaitIdle(std::chrono::steady_clock::time_point until)
     return d->WaitIdle(until);
 }
 
-std::vector<DeviceDetails> OrvaneManager::TakeChangedDevices()
+std::vector<DeviceDetails> OrvaneManager::TakeChangedDevices(std::chrono::milliseconds settled)
 {
-    return d->TakeChangedDevices();
+    return d->TakeChangedDevices(settled);
 }
 
 std::vector<DeviceDetails> OrvaneManager::TakeGoneDevices()
@@ -57,14 +57,19 @@ void OrvaneManager::Clear()
     d->Clear();
 }
 
+std::size_t OrvaneManager::ForgetUnheard()
+{
+    return d->ForgetUnheard();
+}
+
 int OrvaneManager::SetAddress(std::string serial, std::string address)
 {
     return d->SetAddress(std::move(serial), std::move(address));
 }
 
-ChangeOutcome OrvaneManager::ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force)
+ChangeOutcome OrvaneManager::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force)
 {
-    return d->ChangeAddress(serial, address, force);
+    return d->ChangeAddress(id, address, force);
 }
 
 DeviceMap OrvaneManager::GetDevices()

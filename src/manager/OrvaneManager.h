@@ -36,7 +36,7 @@ public:
     /// Blocks until no operation runs or until the time given; true when none does.
     bool WaitIdle(std::chrono::steady_clock::time_point until);
     /// What changed since the last call; see OrvaneManagerPrivate::TakeChangedDevices.
-    std::vector<DeviceDetails> TakeChangedDevices();
+    std::vector<DeviceDetails> TakeChangedDevices(std::chrono::milliseconds settled = {});
     /// Keeps the link open until no datagram has come for quiet (counted from
     /// the call at the earliest), or until atMost has passed. A short-lived program that closed its sockets at
     /// once would draw an ICMP port-unreachable, and a neighbour entry, for
@@ -49,10 +49,13 @@ public:
     /// OrvaneManagerPrivate::StopSearch.
     void StopSearch();
     void Clear();
+    /// Forgets the devices that did not answer the last search; see
+    /// OrvaneManagerPrivate::ForgetUnheard.
+    std::size_t ForgetUnheard();
     int SetAddress(std::string serial, std::string address);
     /// The address change with its outcome as a value; see
     /// OrvaneManagerPrivate::ChangeAddress.
-    ChangeOutcome ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force = false);
+    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics.
     std::vector<DeviceDetails> GetDeviceDetails();

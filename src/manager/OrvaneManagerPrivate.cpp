@@ -130,9 +130,9 @@ std::vector<DeviceDetails> OrvaneManagerPrivate::Diagnosed(const std::function<s
     return devices;
 }
 
-std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices()
+std::vector<DeviceDetails> OrvaneManagerPrivate::TakeChangedDevices(std::chrono::milliseconds settled)
 {
-    return Diagnosed([this] { return registry.TakeChanged(); });
+    return Diagnosed([&] { return registry.TakeChanged(std::chrono::steady_clock::now() - settled); });
 }
 
 std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
@@ -140,7 +140,7 @@ std::vector<DeviceDetails> OrvaneManagerPrivate::TakeGoneDevices()
     std::vector<DeviceDetails> taken;
     Call([&] { taken.swap(gone); });
     std::sort(taken.begin(), taken.end(),
-              [](const DeviceDetails &a, const DeviceDetails &b) { return a.serial < b.serial; });
+              [](const DeviceDetails &a, const DeviceDetails &b) { return a.Id() < b.Id(); });
     return taken;
 }
 
@@ -166,6 +166,13 @@ void OrvaneManagerPrivate::Clear()
     Call([this] { registry.Clear(); });
 }
 
+std::size_t OrvaneManagerPrivate::ForgetUnheard()
+{
+    std::size_t forgotten = 0;
+    Call([&] { forgotten = registry.ForgetUnheard(); });
+    return forgotten;
+}
+
 std::uint64_t OrvaneManagerPrivate::GetLostCount()
 {
     std::uint64_t lost = 0;
@@ -189,10 +196,17 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     const std::optional<Ipv4Bytes> bytes = ParseDottedAddress(address);
     if (!bytes)
         return ResultInvalidArgument;
-    return ResultCodeOf(ChangeAddress(Serial(std::move(serial)), *bytes));
+    // The facade's callers name a serial; it is a device only where it
+    // answers on one link.
+    std::vector<DeviceDetails> found;
+    Call([&] { found = registry.FindSerial(Serial(serial)); });
+    if (found.size() > 1)
+        return ResultSeveralAddresses;
+    const DeviceId id = found.empty() ? DeviceId {{}, Serial(std::move(serial))} : found.front().Id();
+    return ResultCodeOf(ChangeAddress(id, *bytes));
 }
 
-ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force)
+ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force)
 {
     std::optional<ChangeOutcome> refused;
     std::shared_future<Ending> change;
@@ -202,38 +216,41 @@ ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const Serial &serial, const Ip
             return;
         }
         const std::vector<NetworkInterface> own = Interfaces();
-        const std::optional<std::pair<Ipv4Bytes, NetworkInterface>> known = registry.Find(serial.Bytes());
-        const NetworkInterface via = known ? known->second : NetworkInterface {};
-        const std::string command = SetAddressCommand(serial.Bytes(), address);
-        const std::optional<NotSentReason> unsafe =
-            CheckNewAddress(address, via, own, registry.AddressesBesides(serial.Bytes()));
+        const std::optional<DeviceDetails> known = registry.Find(id);
+        const NetworkInterface via = known ? known->via : NetworkInterface {};
+        const std::string command = SetAddressCommand(id.serial.Bytes(), address);
+        const std::optional<NotSentReason> unsafe = CheckNewAddress(address, via, own, registry.AddressesBesides(id));
         if (unsafe && !(force && *unsafe == NotSentReason::HeldByAnotherDevice))
             refused = ChangeOutcome::NotSent(*unsafe);
         else if (command.size() > kMaxDatagramLength) // no device would receive it whole
             refused = ChangeOutcome::NotSent(NotSentReason::TooLong);
-        else if (registry.AnsweredFromSeveralAddresses(serial.Bytes()))
+        else if (registry.AnsweredFromSeveralAddresses(id))
             refused = ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
         if (refused)
             return;
 
         RefreshInterfaces();
-        // Out of the address of the device's interface whose subnet holds it,
-        // so that its answer comes back on its own subnet.
+        // Out of the address of the device's link whose subnet holds it, so
+        // that its answer comes back on its own subnet; on the link it
+        // answers on in any case.
         const std::vector<NetworkInterface> sockets = Interfaces();
         auto sendOn = std::find_if(sockets.begin(), sockets.end(), [&](const NetworkInterface &network) {
-            return known && network.name == via.name && network.Contains(known->first);
+            return known && network.name == id.link && network.Contains(known->address);
         });
         if (sendOn == sockets.end())
             sendOn = std::find(sockets.begin(), sockets.end(), via);
-        const bool viaKnown = !via.name.empty() && sendOn != sockets.end();
-        answerVia = viaKnown ? via.name : std::string();
+        if (sendOn == sockets.end())
+            sendOn = std::find_if(sockets.begin(), sockets.end(),
+                                  [&](const NetworkInterface &network) { return network.name == id.link; });
+        const bool onLink = !id.link.empty() && sendOn != sockets.end();
+        answerVia = onLink ? id.link : std::string();
         answerFrom.clear();
         if (known)
-            answerFrom = {known->first, address};
-        SendVia(command, viaKnown ? *sendOn : NetworkInterface {});
+            answerFrom = {known->address, address};
+        SendVia(command, onLink ? *sendOn : NetworkInterface {});
         change = Begin(State::ChangingAddress);
         changeOutcome = ChangeOutcome::NoAnswer();
-        changeSerial = serial.Bytes();
+        changeDevice = id;
         changeAddress = address;
         try {
             ArmDeadline(kSetAddressWaitMs);
@@ -282,7 +299,7 @@ int OrvaneManagerPrivate::ResultCodeOf(const ChangeOutcome &outcome)
 void OrvaneManagerPrivate::HandleMessage(Message message)
 {
     if (IsQueryReply(message)) {
-        registry.Record(message.payload, message.from, message.via);
+        registry.Record(message.payload, message.from, message.via, std::chrono::steady_clock::now());
         return;
     }
     const std::optional<SetAddressAnswer> answer = ParseSetAddressAnswer(message);
@@ -308,7 +325,7 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
     }
     changeOutcome = OutcomeOf(*answer);
     if (changeOutcome.kind == ChangeOutcome::Kind::Acknowledged)
-        registry.Set(changeSerial, changeAddress);
+        registry.Set(changeDevice, changeAddress, std::chrono::steady_clock::now());
     Finish(ResultCodeOf(changeOutcome));
 }
 
@@ -340,6 +357,7 @@ void OrvaneManagerPrivate::SendQuery(bool check)
 {
     // Interfaces come and go: a cable, a VPN, a docking station.
     RefreshInterfaces();
+    registry.BeginRound();
     dropsAtQuery = DroppedDatagrams();
     std::vector<std::pair<NetworkInterface, std::optional<std::uint64_t>>> sent;
     if (check) {

@@ -57,7 +57,9 @@ public:
     /// first time since the last call, in serial order, with the warnings
     /// that each has on its own (an address conflict shows in
     /// GetDeviceDetails, which sees every device).
-    std::vector<DeviceDetails> TakeChangedDevices();
+    /// Only changes at least settled old are taken: the other answers of
+    /// the same query, a twin's among them, come within moments.
+    std::vector<DeviceDetails> TakeChangedDevices(std::chrono::milliseconds settled = {});
     /// The devices that a run without end forgot since the last call: not
     /// heard for three repeats of the query. In serial order.
     std::vector<DeviceDetails> TakeGoneDevices();
@@ -68,6 +70,9 @@ public:
     /// What is wrong with the workstation's networks.
     std::vector<Diagnostic> GetWorkstationDiagnostics();
     void Clear();
+    /// Forgets the devices that did not answer the last search; returns how
+    /// many. After a search that lost no answer, those are gone.
+    std::size_t ForgetUnheard();
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();
@@ -76,15 +81,16 @@ public:
     std::uint64_t GetLostCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
     /// waits up to one second for its answer; ChangeAddress's outcome as a
-    /// result code.
+    /// result code. A serial that answers on several links is refused
+    /// (ResultSeveralAddresses): which one is meant is not said.
     int SetAddress(std::string serial, std::string address);
-    /// Asks the device with this serial to move to address and waits up to
-    /// one second for its answer. Sends nothing for an address that would
+    /// Asks the device to move to address and waits up to one second for its
+    /// answer. Sends nothing for an address that would
     /// take it or the workstation off the network (see CheckNewAddress);
     /// force allows one that another listed device holds. Only an answer
     /// from where the device last answered, or from the new address, on the
     /// interface the command went out on, counts.
-    ChangeOutcome ChangeAddress(const Serial &serial, const Ipv4Bytes &address, bool force = false);
+    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
     /// The outcome of a set-address answer.
     static ChangeOutcome OutcomeOf(const SetAddressAnswer &answer);
     /// The result code that SetAddress returns for an outcome.
@@ -148,7 +154,7 @@ private:
     boost::asio::steady_timer roundTimer;
     /// What the address change in progress came to, and what it moves.
     ChangeOutcome changeOutcome;
-    std::string changeSerial;
+    DeviceId changeDevice;
     Ipv4Bytes changeAddress {};
     /// Where the answer to the address change in progress may come from;
     /// any sender when empty (a device the registry does not know).

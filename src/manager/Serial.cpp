@@ -1,13 +1,16 @@
 #include "Serial.h"
 
+#include "SerialEscapes.h"
+
+#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 namespace velqor {
 
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
+const std::string kHexPrefix = "hex:";
 
 int HexValue(char c)
 {
@@ -20,9 +23,12 @@ int HexValue(char c)
     return -1;
 }
 
-std::string Escape(unsigned char byte)
+void AppendEscape(std::string &text, unsigned char byte)
 {
-    return {'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 0x0f]};
+    text += '\\';
+    text += 'x';
+    text += kHexDigits[byte >> 4];
+    text += kHexDigits[byte & 0x0f];
 }
 
 /// Length of the valid UTF-8 sequence at bytes[at] and its code point; 0 for
@@ -63,35 +69,33 @@ std::size_t DecodeUtf8(const std::string &bytes, std::size_t at, std::uint32_t &
     return length;
 }
 
-/// Characters that act on a terminal, a cell or the direction of the text
-/// around them instead of showing: C0 and C1 controls, DEL, the backslash
-/// (it starts an escape), line and paragraph separators and bidi controls.
-bool ShownAsItself(std::uint32_t c)
+bool Escaped(std::uint32_t c)
 {
-    if (c < 0x20 || c == '\\' || (c >= 0x7f && c <= 0x9f))
-        return false;
-    if (c == 0x200e || c == 0x200f || (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069))
-        return false;
-    return true;
+    if (c >= 0x20 && c < 0x7f)
+        return c == '\\';
+    const CodePointRange *end = kEscapedCodePoints + kEscapedCodePointCount;
+    const CodePointRange *found = std::upper_bound(
+        kEscapedCodePoints, end, c, [](std::uint32_t v, const CodePointRange &r) { return v < r.first; });
+    return found != kEscapedCodePoints && c <= (found - 1)->last;
 }
 
-/// The display form as tokens: one per shown character, one per escape.
-std::vector<std::string> DisplayTokens(const std::string &bytes)
+/// Whether mark, after base, renders as one precomposed character: the same
+/// look as another serial's single code point.
+bool Composes(std::uint32_t base, std::uint32_t mark)
 {
-    std::vector<std::string> tokens;
-    for (std::size_t at = 0; at < bytes.size();) {
-        std::uint32_t codePoint = 0;
-        const std::size_t length = DecodeUtf8(bytes, at, codePoint);
-        if (length > 0 && ShownAsItself(codePoint)) {
-            tokens.push_back(bytes.substr(at, length));
-            at += length;
-            continue;
-        }
-        for (std::size_t i = 0; i < (length > 0 ? length : 1); ++i)
-            tokens.push_back(Escape(static_cast<unsigned char>(bytes[at + i])));
-        at += length > 0 ? length : 1;
-    }
-    return tokens;
+    // Hangul syllables compose by rule: a leading consonant and a vowel, then
+    // a trailing consonant.
+    if (base >= 0x1100 && base <= 0x1112 && mark >= 0x1161 && mark <= 0x1175)
+        return true;
+    if (base >= 0xac00 && base <= 0xd7a3 && (base - 0xac00) % 28 == 0 && mark >= 0x11a8 && mark <= 0x11c2)
+        return true;
+    if (mark < 0x300)
+        return false;
+    const CodePointPair *end = kComposingPairs + kComposingPairCount;
+    return std::binary_search(kComposingPairs, end, CodePointPair {base, mark},
+                              [](const CodePointPair &a, const CodePointPair &b) {
+                                  return a.base != b.base ? a.base < b.base : a.mark < b.mark;
+                              });
 }
 
 } // namespace
@@ -99,9 +103,8 @@ std::vector<std::string> DisplayTokens(const std::string &bytes)
 std::optional<Serial> Serial::FromText(const std::string &text)
 {
     std::string bytes;
-    static const std::string hexPrefix = "hex:";
-    if (text.compare(0, hexPrefix.size(), hexPrefix) == 0) {
-        const std::string digits = text.substr(hexPrefix.size());
+    if (text.compare(0, kHexPrefix.size(), kHexPrefix) == 0) {
+        const std::string digits = text.substr(kHexPrefix.size());
         if (digits.size() % 2 != 0)
             return std::nullopt;
         for (std::size_t i = 0; i < digits.size(); i += 2) {
@@ -134,23 +137,63 @@ std::optional<Serial> Serial::FromText(const std::string &text)
 
 std::string Serial::Display() const
 {
-    // The same as joining DisplayTokens, without a string per character:
-    // tables read this for every row they paint.
     std::string text;
     text.reserve(bytes.size());
-    for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t at = 0;
+    if (bytes.compare(0, kHexPrefix.size(), kHexPrefix) == 0) {
+        AppendEscape(text, static_cast<unsigned char>(bytes[0]));
+        at = 1;
+    }
+    // The character shown before, which a combining mark would merge into;
+    // none after an escape.
+    std::uint32_t shown = 0;
+    while (at < bytes.size()) {
         std::uint32_t codePoint = 0;
         const std::size_t length = DecodeUtf8(bytes, at, codePoint);
-        if (length > 0 && ShownAsItself(codePoint)) {
+        if (length > 0 && !Escaped(codePoint) && !(shown != 0 && Composes(shown, codePoint))) {
             text.append(bytes, at, length);
+            shown = codePoint;
             at += length;
             continue;
         }
         for (std::size_t i = 0; i < (length > 0 ? length : 1); ++i)
-            text += Escape(static_cast<unsigned char>(bytes[at + i]));
+            AppendEscape(text, static_cast<unsigned char>(bytes[at + i]));
+        shown = 0;
         at += length > 0 ? length : 1;
     }
     return text;
+}
+
+std::string Serial::Column() const
+{
+    if (bytes.empty())
+        return kHexPrefix;
+    std::string text = Display();
+    // Spaces at either end would vanish in a column or a message.
+    std::size_t first = 0;
+    while (first < text.size() && text[first] == ' ')
+        ++first;
+    std::size_t last = text.size();
+    while (last > first && text[last - 1] == ' ')
+        --last;
+    std::string column;
+    column.reserve(text.size() + 3 * (first + text.size() - last));
+    for (std::size_t i = 0; i < first; ++i)
+        AppendEscape(column, ' ');
+    column.append(text, first, last - first);
+    for (std::size_t i = last; i < text.size(); ++i)
+        AppendEscape(column, ' ');
+    return column;
+}
+
+std::string Serial::Cell() const
+{
+    std::string cell = Column();
+    if (std::string("=+-@'").find(cell.front()) == std::string::npos)
+        return cell;
+    std::string guarded;
+    AppendEscape(guarded, static_cast<unsigned char>(cell.front()));
+    return guarded + cell.substr(1);
 }
 
 std::string Serial::Hex() const
@@ -162,57 +205,6 @@ std::string Serial::Hex() const
         text += kHexDigits[byte >> 4];
         text += kHexDigits[byte & 0x0f];
     }
-    return text;
-}
-
-std::string Serial::Column(std::size_t width) const
-{
-    if (bytes.empty())
-        return "\"\"";
-    static const std::string ellipsis = "\xe2\x80\xa6";
-    std::vector<std::string> tokens;
-    for (std::string &token : DisplayTokens(bytes)) {
-        if (token == ellipsis) {
-            for (const char c : ellipsis)
-                tokens.push_back(Escape(static_cast<unsigned char>(c)));
-        } else {
-            tokens.push_back(std::move(token));
-        }
-    }
-    // Spaces at either end would vanish in a column.
-    for (std::size_t i = 0; i < tokens.size() && tokens[i] == " "; ++i)
-        tokens[i] = Escape(' ');
-    for (std::size_t i = tokens.size(); i > 0 && tokens[i - 1] == " "; --i)
-        tokens[i - 1] = Escape(' ');
-
-    auto widthOf = [](const std::string &token) { return token[0] == '\\' ? token.size() : std::size_t(1); };
-    std::size_t total = 0;
-    for (const std::string &token : tokens)
-        total += widthOf(token);
-    std::string text;
-    if (total <= width) {
-        for (const std::string &token : tokens)
-            text += token;
-        return text;
-    }
-    // Whole tokens from both ends around the ellipsis, the head a little longer.
-    const std::size_t room = width > 1 ? width - 1 : 0;
-    std::size_t head = 0;
-    std::size_t used = 0;
-    while (head < tokens.size() && used + widthOf(tokens[head]) <= room - room / 2) {
-        used += widthOf(tokens[head]);
-        ++head;
-    }
-    std::size_t tail = tokens.size();
-    while (tail > head && used + widthOf(tokens[tail - 1]) <= room) {
-        used += widthOf(tokens[tail - 1]);
-        --tail;
-    }
-    for (std::size_t i = 0; i < head; ++i)
-        text += tokens[i];
-    text += ellipsis;
-    for (std::size_t i = tail; i < tokens.size(); ++i)
-        text += tokens[i];
     return text;
 }
 

@@ -43,9 +43,10 @@ AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *
     for (int row : rows) {
         const velqor::DeviceDetails &device = model->detailsAt(row);
         const int index = static_cast<int>(devices.size());
-        devices.push_back({device.serial, {}});
+        devices.push_back({device.Id(), {}});
         ui->devicesTableWidget->setItem(index, 0,
-                                        new QTableWidgetItem(QString::fromStdString(device.serial.Display())));
+                                        new QTableWidgetItem(QString::fromStdString(
+                                            model->sharesSerial(row) ? device.Id().Text() : device.serial.Column())));
         ui->devicesTableWidget->setItem(index, 1, new QTableWidgetItem);
         setStatus(index, tr("waiting"));
         // Prefilled with the first free address of the devices' network.
@@ -88,7 +89,7 @@ bool AssignDialog::start()
         devices[i].address = plan[i];
         ui->devicesTableWidget->item(index, 1)->setText(dotted(plan[i]));
         setStatus(index, tr("waiting"));
-        requests.push_back({devices[i].serial, plan[i], false, dotted(plan[i])});
+        requests.push_back({devices[i].id, plan[i], false, dotted(plan[i])});
         planned.push_back(index);
     }
     if (requests.empty() || !model->startBatch(std::move(requests)))
@@ -133,7 +134,7 @@ void AssignDialog::finish(const DeviceSession::Result &result)
             continue;
         }
         const Device &device = devices[static_cast<std::size_t>(index)];
-        const int row = model->rowOf(device.serial);
+        const int row = model->rowOf(device.id);
         const bool found = row >= 0 && device.address && model->detailsAt(row).address == *device.address;
         const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
         confirmedCount += outcome.kind == velqor::ChangeOutcome::Kind::Moved ? 1 : 0;

@@ -50,7 +50,7 @@ private slots:
 
 private:
     struct Device {
-        velqor::Serial serial;
+        velqor::DeviceId id;
         std::optional<velqor::Ipv4Bytes> address;
     };
 

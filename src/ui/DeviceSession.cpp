@@ -161,7 +161,7 @@ DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, q
         for (std::size_t i = 0; i < requests.size() && !cancelled; ++i) {
             const Request &request = requests[i];
             const velqor::ChangeOutcome outcome = request.address
-                ? manager->ChangeAddress(request.serial, *request.address, request.force)
+                ? manager->ChangeAddress(request.device, *request.address, request.force)
                 : velqor::ChangeOutcome::NotSent(velqor::NotSentReason::NotAssignable);
             result.outcomes[i] = outcome;
             post(run, [this, i, outcome] { emit requestDone(static_cast<int>(i), outcome); });
@@ -182,7 +182,6 @@ DeviceSession::SearchResult DeviceSession::runSearch(quint64 run)
         // A link that could not be opened before is tried again.
         if (!manager)
             manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
-        manager->Clear();
         manager->TakeChangedDevices();
         const auto started = std::chrono::steady_clock::now();
         manager->Search(kSearchMs, false, nullptr);
@@ -198,9 +197,13 @@ DeviceSession::SearchResult DeviceSession::runSearch(quint64 run)
                 emit searchProgress(std::min(elapsed, kSearchMs), kSearchMs);
             });
         }
-        result.devices = manager->GetDeviceDetails();
         result.dropped = manager->GetDroppedCount();
         result.lost = manager->GetLostCount();
+        // A device that did not answer a search that lost nothing is gone;
+        // after one that lost answers it may be among them, and is kept.
+        if (result.lost == 0)
+            manager->ForgetUnheard();
+        result.devices = manager->GetDeviceDetails();
         result.workstation = manager->GetWorkstationDiagnostics();
         result.interfaces = manager->GetInterfaces();
     } catch (const boost::system::system_error &error) {

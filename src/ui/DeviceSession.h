@@ -3,6 +3,7 @@
 
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
+#include "DeviceId.h"
 #include "LinkTarget.h"
 
 #include <QFutureWatcher>
@@ -32,7 +33,7 @@ public:
     // A device to move; no address for a text that is no address at all
     // (nothing is sent, the search still runs).
     struct Request {
-        velqor::Serial serial;
+        velqor::DeviceId device;
         std::optional<velqor::Ipv4Bytes> address;
         bool force = false;
         QString typed; // the address as the user typed it
@@ -40,7 +41,10 @@ public:
 
     // What a search found at its end.
     struct SearchResult {
-        std::vector<velqor::DeviceDetails> devices; // serial order, with every warning
+        // Identity order, with every warning: the devices that answered, and
+        // those kept from an earlier search because answers were lost (not
+        // heard). After a search that lost nothing, the others are gone.
+        std::vector<velqor::DeviceDetails> devices;
         std::vector<velqor::Diagnostic> workstation;
         std::vector<velqor::NetworkInterface> interfaces;
         std::size_t dropped = 0;

@@ -4,7 +4,7 @@
 #include "AssignDialog.h"
 #include "ChooserStyle.h"
 #include "Csv.h"
-#include "DeviceSortProxy.h"
+#include "DeviceChooserModel.h"
 #include "DeviceTableProxy.h"
 #include "Diagnostic.h"
 #include "OrvaneModel.h"
@@ -27,7 +27,6 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
-#include <QSortFilterProxyModel>
 
 #include <algorithm>
 #include <csignal>
@@ -74,13 +73,10 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     setWindowIcon(icon);
 
     model = new OrvaneModel(this, target);
-    tableProxy = new DeviceTableProxy(this);
-    tableProxy->setSourceModel(model);
-    sortProxy = new DeviceSortProxy(model, this);
-    sortProxy->setSourceModel(tableProxy);
-    sortProxy->setSortRole(DeviceTableProxy::SortRole);
+    tableProxy = new DeviceTableProxy(model, this);
+    chooserModel = new DeviceChooserModel(model, this);
     QTableView *table = ui->orvanesTableView;
-    table->setModel(sortProxy);
+    table->setModel(tableProxy);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setItemDelegateForColumn(kAddressColumn, new AddressDelegate(table));
@@ -88,7 +84,7 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     // Unsorted (the devices' own order) until a header is clicked.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table->setSortingEnabled(true);
-    connect(ui->filterLineEdit, &QLineEdit::textChanged, sortProxy, &DeviceSortProxy::setFilterText);
+    connect(ui->filterLineEdit, &QLineEdit::textChanged, tableProxy, &DeviceTableProxy::setFilterText);
 
     progress = new QProgressBar(this);
     progress->setMaximumWidth(120);
@@ -114,12 +110,18 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     if (auto *list = qobject_cast<QListView *>(ui->orvanesComboBox->view()))
         list->setUniformItemSizes(true);
 
-    // The chosen device and the table's current row are one and the same.
+    // The chosen device and the table's current row are one and the same,
+    // as the user moves either; rows that come and go move neither.
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
-        if (current.isValid())
-            ui->orvanesComboBox->setCurrentIndex(sourceRow(current));
+        if (current.isValid() && !model->isReshaping())
+            choose(sourceRow(current));
     });
-    connect(ui->orvanesComboBox, &QComboBox::currentIndexChanged, this, &MainWindow::showChosenDevice);
+    connect(ui->orvanesComboBox, &QComboBox::activated, this, &MainWindow::choose);
+    // After the proxies, which were connected first, have followed.
+    connect(model, &QAbstractItemModel::rowsInserted, this, &MainWindow::followChosenDevice);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &MainWindow::followChosenDevice);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &MainWindow::followChosenDevice);
+    connect(model, &QAbstractItemModel::modelReset, this, &MainWindow::followChosenDevice);
 
     auto *refreshKey = new QShortcut(QKeySequence::Refresh, this);
     connect(refreshKey, &QShortcut::activated, ui->searchOrvanesPushButton, &QPushButton::click);
@@ -185,10 +187,14 @@ int MainWindow::updateDeviceList()
 {
     // The count message comes with the model's listRefreshed.
     const int found = model->refresh();
-    ui->orvanesComboBox->setModel(model);
+    ui->orvanesComboBox->setModel(chooserModel);
     ui->orvanesComboBox->setModelColumn(0);
-    ui->orvanesComboBox->setCurrentIndex(found > 0 ? 0 : -1);
-    showChosenDevice(ui->orvanesComboBox->currentIndex());
+    ui->orvanesComboBox->setPlaceholderText(QString());
+    chosen.reset();
+    if (model->count() > 0)
+        choose(0);
+    else
+        ui->orvanesComboBox->setCurrentIndex(-1);
     return found;
 }
 
@@ -228,9 +234,9 @@ void MainWindow::showBatchSummary(const DeviceSession::Result &result)
     for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
         QString what = tr("cancelled");
         if (result.outcomes[i]) {
-            const velqor::DeviceDetails &now = model->detailsAt(model->rowOf(result.requests[i].serial));
-            const bool found = result.requests[i].address && now.serial == result.requests[i].serial &&
-                now.address == *result.requests[i].address;
+            const int row = model->rowOf(result.requests[i].device);
+            const bool found =
+                result.requests[i].address && row >= 0 && model->detailsAt(row).address == *result.requests[i].address;
             const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
             switch (outcome.kind) {
             case velqor::ChangeOutcome::Kind::Moved:
@@ -268,12 +274,38 @@ void MainWindow::setBusy(bool busy)
 
 int MainWindow::sourceRow(const QModelIndex &viewIndex) const
 {
-    return tableProxy->mapToSource(tableProxy->index(sortProxy->mapToSource(viewIndex).row(), 0)).row();
+    return tableProxy->sourceRow(viewIndex.row());
 }
 
 QModelIndex MainWindow::viewIndex(int sourceRow, int column) const
 {
-    return sortProxy->mapFromSource(tableProxy->index(sourceRow, column));
+    return tableProxy->index(tableProxy->rowOf(sourceRow), column);
+}
+
+void MainWindow::choose(int row)
+{
+    if (row < 0 || row >= model->count())
+        return;
+    chosen = model->detailsAt(row).Id();
+    ui->orvanesComboBox->setPlaceholderText(QString());
+    if (ui->orvanesComboBox->currentIndex() != row)
+        ui->orvanesComboBox->setCurrentIndex(row);
+    showChosenDevice(row);
+}
+
+void MainWindow::followChosenDevice()
+{
+    if (!chosen)
+        return;
+    const int row = model->rowOf(*chosen);
+    if (row >= 0) {
+        ui->orvanesComboBox->setPlaceholderText(QString());
+        if (ui->orvanesComboBox->currentIndex() != row)
+            ui->orvanesComboBox->setCurrentIndex(row);
+        return;
+    }
+    ui->orvanesComboBox->setPlaceholderText(tr("%1 (not found)").arg(QString::fromStdString(chosen->Text())));
+    ui->orvanesComboBox->setCurrentIndex(-1);
 }
 
 void MainWindow::showChosenDevice(int row)
@@ -292,8 +324,8 @@ void MainWindow::showChosenDevice(int row)
 QList<int> MainWindow::visibleRows() const
 {
     QList<int> rows;
-    for (int row = 0; row < sortProxy->rowCount(); ++row)
-        rows << sourceRow(sortProxy->index(row, 0));
+    for (int row = 0; row < tableProxy->rowCount(); ++row)
+        rows << tableProxy->sourceRow(row);
     return rows;
 }
 
@@ -308,18 +340,12 @@ QList<int> MainWindow::selectedRows() const
 
 void MainWindow::copySelectedRows()
 {
-    // Serials in their display form hold no tab, line break or NUL, so each
-    // device stays one line of cells.
+    // The export's columns: serials in their cell form hold no tab, line
+    // break or NUL, so each device stays one line of cells, and each cell
+    // reads back to exactly its device.
     std::string text;
-    for (int row : selectedRows()) {
-        std::vector<std::string> cells = velqor::DeviceCsvFields(model->detailsAt(row));
-        // The table's three columns, then the other addresses of a shared serial.
-        const std::string alsoAt = cells[4];
-        cells.resize(3);
-        if (!alsoAt.empty())
-            cells.push_back(alsoAt);
-        text += velqor::TsvRecord(cells);
-    }
+    for (int row : selectedRows())
+        text += velqor::TsvRecord(velqor::DeviceCsvFields(model->detailsAt(row)));
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
@@ -330,16 +356,17 @@ void MainWindow::editCurrentAddress()
         ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
 }
 
-void MainWindow::confirmMove(const QByteArray &serialBytes, const QString &address)
+void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &address)
 {
-    const velqor::Serial serial(serialBytes.toStdString());
-    const auto answer =
-        QMessageBox::question(this, tr("Address in use"),
-                              tr("Another device answers from %1. Move %2 there anyway, to swap the two?")
-                                  .arg(address, QString::fromStdString(serial.Display())),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes)
-        model->requestMove(serial, address, true);
+    // Plain text: a serial is whatever a device (or a host) says it is.
+    QMessageBox question(QMessageBox::Question, tr("Address in use"),
+                         tr("Another device answers from %1. Move %2 there anyway, to swap the two?")
+                             .arg(address, QString::fromStdString(device.Text())),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setTextFormat(Qt::PlainText);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() == QMessageBox::Yes)
+        model->requestMove(device, address, true);
     else
         ui->statusBar->showMessage(tr("Could not change IP: another device answers from %1").arg(address), kMessageMs);
 }
@@ -353,7 +380,7 @@ void MainWindow::on_searchOrvanesPushButton_clicked()
 
 void MainWindow::on_orvanesTableView_clicked(const QModelIndex &index)
 {
-    ui->orvanesComboBox->setCurrentIndex(sourceRow(index));
+    choose(sourceRow(index));
 }
 
 void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &position)
@@ -375,7 +402,7 @@ void MainWindow::on_orvanesTableView_customContextMenuRequested(const QPoint &po
     const QString address = QInputDialog::getText(this, tr("Move into %1").arg(network), tr("New address:"),
                                                   QLineEdit::Normal, free, &accepted);
     if (accepted && !address.isEmpty())
-        model->requestMove(device.serial, address, false);
+        model->requestMove(device.Id(), address, false);
 }
 
 void MainWindow::on_assignPushButton_clicked()
@@ -396,7 +423,7 @@ void MainWindow::on_exportPushButton_clicked()
     if (path.isEmpty())
         return;
     if (exportTo(path))
-        ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(sortProxy->rowCount()).arg(path), kMessageMs);
+        ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(tableProxy->rowCount()).arg(path), kMessageMs);
     else
         ui->statusBar->showMessage(tr("Could not write %1").arg(path), kMessageMs);
 }
@@ -414,18 +441,24 @@ bool MainWindow::exportTo(const QString &path)
 
 void MainWindow::on_LaunchPushButton_clicked()
 {
-    const int row = ui->orvanesComboBox->currentIndex();
     const QString application = ui->applicationComboBox->currentText();
     writeLine(ui->orvanesComboBox->currentText());
     writeLine(application);
     if (application.isEmpty())
         return;
+    // The chosen device, never a neighbour that took its place in the list.
+    const int row = chosen ? model->rowOf(*chosen) : -1;
+    if (chosen && row < 0) {
+        ui->statusBar->showMessage(tr("Did not start %1: %2 did not answer the last search; choose a device that is "
+                                      "listed")
+                                       .arg(application, QString::fromStdString(chosen->Text())),
+                                   kMessageMs);
+        return;
+    }
 
     const QString program = QDir::toNativeSeparators(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() +
                                                      QLatin1Char('/') + application);
     QStringList arguments;
-    // The chooser's row is the device: its text is only what it shows. A
-    // device chosen before the model reloaded may be gone: start without it.
     const QString address = model->addressAt(row);
     if (!address.isEmpty())
         arguments << address;

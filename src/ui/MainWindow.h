@@ -1,15 +1,18 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "DeviceId.h"
 #include "DeviceSession.h"
 #include "LinkTarget.h"
 
 #include <QMainWindow>
 
+#include <optional>
+
+class DeviceChooserModel;
 class DeviceTableProxy;
 class OrvaneModel;
 class QProgressBar;
-class DeviceSortProxy;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -49,13 +52,18 @@ private slots:
 private:
     void fillApplicationList();
     // Asks before moving a device onto an address another device holds.
-    void confirmMove(const QByteArray &serial, const QString &address);
+    void confirmMove(const velqor::DeviceId &device, const QString &address);
     void showSearchMessage(int found);
     // "12 moved, 1 refused, 1 not confirmed"
     void showBatchSummary(const DeviceSession::Result &result);
     void saveSettings();
+    // The user chose the device in this row (the chooser, a click, the keyboard).
+    void choose(int row);
     // Makes the table's current row the chooser's device.
     void showChosenDevice(int row);
+    // After rows came, went or moved: the chooser stays on the chosen
+    // device, and says so when it is gone, rather than take a neighbour.
+    void followChosenDevice();
     void setBusy(bool busy);
     void copySelectedRows();
     void editCurrentAddress();
@@ -69,8 +77,10 @@ private:
     Ui::MainWindow *ui;
     OrvaneModel *model;
     DeviceTableProxy *tableProxy;
-    DeviceSortProxy *sortProxy;
+    DeviceChooserModel *chooserModel;
     QProgressBar *progress;
+    // The device the launcher starts programs for, by identity.
+    std::optional<velqor::DeviceId> chosen;
     bool workstationWarned = false;
 };
 

@@ -20,24 +20,36 @@ QString addressText(const velqor::Ipv4Bytes &address)
     return QString::fromStdString(velqor::FormatAddress(address));
 }
 
-bool SerialBefore(const std::unique_ptr<OrvaneModel::Row> &row, const velqor::Serial &serial)
+// Identity order: by serial, then by link.
+int compareIds(const velqor::Serial &serial, const std::string &link, const velqor::DeviceDetails &device)
 {
-    return row->device.serial < serial;
+    const int bySerial = serial.Bytes().compare(device.serial.Bytes());
+    return bySerial != 0 ? bySerial : link.compare(device.via.name);
 }
 
-// The first row at or after from whose serial is not below serial. Batches
-// come in serial order, so the row is usually near: look 1, 2, 4… rows
-// ahead before searching the stretch, so a batch as large as the list
-// costs one walk, not a binary search per device.
-template<typename Iterator> Iterator seek(Iterator from, Iterator end, const velqor::Serial &serial)
+bool rowBefore(const std::unique_ptr<OrvaneModel::Row> &row, const velqor::DeviceDetails &device)
+{
+    return compareIds(row->device.serial, row->device.via.name, device) < 0;
+}
+
+bool sameDevice(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
+{
+    return compareIds(a.serial, a.via.name, b) == 0;
+}
+
+// The first row at or after from that is not before device. Batches come in
+// identity order, so the row is usually near: look 1, 2, 4… rows ahead
+// before searching the stretch, so a batch as large as the list costs one
+// walk, not a binary search per device.
+template<typename Iterator> Iterator seek(Iterator from, Iterator end, const velqor::DeviceDetails &device)
 {
     std::ptrdiff_t step = 1;
     Iterator low = from;
-    while (end - low > step && SerialBefore(*(low + step - 1), serial)) {
+    while (end - low > step && rowBefore(*(low + step - 1), device)) {
         low += step;
         step *= 2;
     }
-    return std::lower_bound(low, std::min(low + step, end), serial, SerialBefore);
+    return std::lower_bound(low, std::min(low + step, end), device, rowBefore);
 }
 
 bool sameWarnings(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
@@ -86,12 +98,20 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
     const velqor::DeviceDetails &device = row.device;
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == kSerialColumn ? QString::fromStdString(device.serial.Display())
+        // A serial's spaces at either end are escaped: they would not show.
+        return index.column() == kSerialColumn ? QString::fromStdString(device.serial.Column())
                                                : addressText(device.address);
+    case Qt::ToolTipRole:
+        // A long serial is cut short in a narrow column.
+        if (index.column() == kSerialColumn)
+            return QString::fromStdString(device.serial.Column() + "\nhex:" + device.serial.Hex());
+        return QVariant();
     case StaleRole:
         return row.stale;
     case SerialRole:
         return QByteArray::fromStdString(device.serial.Bytes());
+    case LinkRole:
+        return QString::fromStdString(device.via.name);
     case AddressRole:
         return quint32(device.address[0]) << 24 | quint32(device.address[1]) << 16 | quint32(device.address[2]) << 8 |
             quint32(device.address[3]);
@@ -118,7 +138,7 @@ bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int r
     if (address.isEmpty())
         return true;
     if (role == RequestRole)
-        requestMove(rows[static_cast<std::size_t>(index.row())]->device.serial, address, false);
+        requestMove(rows[static_cast<std::size_t>(index.row())]->device.Id(), address, false);
     else
         moveDevice(index.row(), address, false);
     return true;
@@ -163,13 +183,13 @@ void OrvaneModel::moveDevice(int row, const QString &address, bool force)
 {
     if (row < 0 || row >= count())
         return;
-    requestMove(rows[static_cast<std::size_t>(row)]->device.serial, address, force);
+    requestMove(rows[static_cast<std::size_t>(row)]->device.Id(), address, force);
     deviceSession->wait();
 }
 
-void OrvaneModel::requestMove(const velqor::Serial &serial, const QString &address, bool force)
+void OrvaneModel::requestMove(const velqor::DeviceId &device, const QString &address, bool force)
 {
-    deviceSession->change(requestFor(serial, address, force));
+    deviceSession->change(requestFor(device, address, force));
 }
 
 bool OrvaneModel::startBatch(std::vector<DeviceSession::Request> requests)
@@ -182,9 +202,9 @@ DeviceSession *OrvaneModel::session() const
     return deviceSession;
 }
 
-DeviceSession::Request OrvaneModel::requestFor(const velqor::Serial &serial, const QString &address, bool force) const
+DeviceSession::Request OrvaneModel::requestFor(const velqor::DeviceId &device, const QString &address, bool force) const
 {
-    return {serial, velqor::ParseDottedAddress(address.toStdString()), force, address};
+    return {device, velqor::ParseDottedAddress(address.toStdString()), force, address};
 }
 
 void OrvaneModel::searchStarting()
@@ -212,8 +232,8 @@ void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
     // Both lists are in serial order: each row is looked for from the last.
     auto from = rows.begin();
     for (const velqor::DeviceDetails &device : found) {
-        from = seek(from, rows.end(), device.serial);
-        if (from == rows.end() || (*from)->device.serial != device.serial) {
+        from = seek(from, rows.end(), device);
+        if (from == rows.end() || !sameDevice((*from)->device, device)) {
             added.push_back(&device);
             continue;
         }
@@ -221,8 +241,8 @@ void OrvaneModel::applyFound(const std::vector<velqor::DeviceDetails> &found)
         const int row = static_cast<int>(from - rows.begin());
         const bool changed = known.device.address != device.address || known.device.via != device.via ||
             known.device.alsoAt != device.alsoAt || !sameWarnings(known.device, device);
-        answered = answered || known.stale;
-        known.stale = false;
+        answered = answered || (known.stale && device.heard);
+        known.stale = !device.heard;
         if (!changed)
             continue;
         known.device = device;
@@ -249,7 +269,7 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
     positions.reserve(added.size());
     auto from = rows.begin();
     for (const velqor::DeviceDetails *device : added) {
-        from = seek(from, rows.end(), device->serial);
+        from = seek(from, rows.end(), *device);
         positions.push_back(static_cast<std::size_t>(from - rows.begin()));
     }
     std::size_t runs = 1;
@@ -263,49 +283,64 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
             while (first > 0 && positions[first - 1] == positions[last - 1])
                 --first;
             const int at = static_cast<int>(positions[first]);
+            reshaping = true;
             beginInsertRows(QModelIndex(), at, at + static_cast<int>(last - first) - 1);
             std::vector<RowPtr> run;
             run.reserve(last - first);
             for (std::size_t i = first; i < last; ++i)
-                run.push_back(std::make_unique<Row>(Row {*added[i], false, {}}));
+                run.push_back(std::make_unique<Row>(Row {*added[i], !added[i]->heard, {}}));
             rows.insert(rows.begin() + at, std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()));
             endInsertRows();
+            reshaping = false;
             last = first;
         }
         return;
     }
 
     // Many scattered runs: one merge and one layout change.
+    reshaping = true;
     emit layoutAboutToBeChanged();
     std::vector<RowPtr> merged;
     merged.reserve(rows.size() + added.size());
+    remap.assign(rows.size(), -1);
     std::size_t next = 0;
     for (std::size_t old = 0; old <= rows.size(); ++old) {
-        while (next < added.size() && positions[next] == old)
-            merged.push_back(std::make_unique<Row>(Row {*added[next++], false, {}}));
-        if (old < rows.size())
+        while (next < added.size() && positions[next] == old) {
+            merged.push_back(std::make_unique<Row>(Row {*added[next], !added[next]->heard, {}}));
+            ++next;
+        }
+        if (old < rows.size()) {
+            remap[old] = static_cast<int>(merged.size());
             merged.push_back(std::move(rows[old]));
+        }
     }
     rows.swap(merged);
-    movePersistentRows([&](int row) {
-        return row +
-            static_cast<int>(std::upper_bound(positions.begin(), positions.end(), std::size_t(row)) -
-                             positions.begin());
-    });
+    movePersistentRows();
     emit layoutChanged();
+    reshaping = false;
 }
 
-void OrvaneModel::movePersistentRows(const std::function<int(int)> &newRow)
+void OrvaneModel::movePersistentRows()
 {
     // The selection and the current row stay on their devices.
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &index : before) {
-        const int row = newRow(index.row());
+        const int row = remap[static_cast<std::size_t>(index.row())];
         after << (row < 0 ? QModelIndex() : createIndex(row, index.column()));
     }
     changePersistentIndexList(before, after);
+}
+
+bool OrvaneModel::isReshaping() const
+{
+    return reshaping;
+}
+
+const std::vector<int> &OrvaneModel::layoutRemap() const
+{
+    return remap;
 }
 
 void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard)
@@ -314,9 +349,10 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
     std::vector<bool> keep(rows.size(), false);
     std::size_t h = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        while (h < heard.size() && heard[h].serial < rows[r]->device.serial)
+        const velqor::DeviceDetails &row = rows[r]->device;
+        while (h < heard.size() && compareIds(heard[h].serial, heard[h].via.name, row) < 0)
             ++h;
-        keep[r] = h < heard.size() && heard[h].serial == rows[r]->device.serial;
+        keep[r] = h < heard.size() && sameDevice(heard[h], row);
     }
     std::size_t runs = 0;
     for (std::size_t r = 0; r < rows.size(); ++r)
@@ -333,27 +369,31 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
             int top = row;
             while (top > 0 && !keep[static_cast<std::size_t>(top - 1)])
                 --top;
+            reshaping = true;
             beginRemoveRows(QModelIndex(), top, row);
             rows.erase(rows.begin() + top, rows.begin() + row + 1);
             endRemoveRows();
+            reshaping = false;
             row = top - 1;
         }
         return;
     }
 
+    reshaping = true;
     emit layoutAboutToBeChanged();
-    std::vector<int> newRow(rows.size(), -1);
+    remap.assign(rows.size(), -1);
     std::vector<RowPtr> kept;
     kept.reserve(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (keep[r]) {
-            newRow[r] = static_cast<int>(kept.size());
+            remap[r] = static_cast<int>(kept.size());
             kept.push_back(std::move(rows[r]));
         }
     }
     rows.swap(kept);
-    movePersistentRows([&](int row) { return newRow[static_cast<std::size_t>(row)]; });
+    movePersistentRows();
     emit layoutChanged();
+    reshaping = false;
 }
 
 void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
@@ -367,17 +407,10 @@ void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
         interfaces = result.interfaces;
     }
     lost = result.lost;
+    // The complete list: what answered, and what the session kept, greyed,
+    // because answers were lost and it may have been among them.
     applyFound(result.devices);
-    if (lost > 0) {
-        // Answers were lost: a row that did not answer may be a device whose
-        // answer was among them. It stays, greyed, until a search hears it.
-        emit staleChanged();
-        return;
-    }
     removeRowsNotIn(result.devices);
-    // What is left did answer (or the link failed and nothing is left).
-    for (const RowPtr &row : rows)
-        row->stale = false;
     emit staleChanged();
 }
 
@@ -403,11 +436,11 @@ void OrvaneModel::reportChange(const DeviceSession::Request &request, const velq
     const QString &address = request.typed;
     if (sent.kind == velqor::ChangeOutcome::Kind::NotSent &&
         sent.reason == velqor::NotSentReason::HeldByAnotherDevice) {
-        emit confirmationNeeded(QByteArray::fromStdString(request.serial.Bytes()), address);
+        emit confirmationNeeded(request.device, address);
         return;
     }
     // Without an answer the change counts only when the device is found there.
-    const int row = rowOf(request.serial);
+    const int row = rowOf(request.device);
     const bool foundThere = request.address && row >= 0 && detailsAt(row).address == *request.address;
     const velqor::ChangeOutcome outcome = velqor::Confirm(sent, foundThere);
     QString text;
@@ -458,16 +491,35 @@ int OrvaneModel::deviceCount() const
     return static_cast<int>(total);
 }
 
-int OrvaneModel::rowOf(const velqor::Serial &serial) const
+int OrvaneModel::rowOf(const velqor::DeviceId &device) const
 {
-    const auto found = std::lower_bound(rows.begin(), rows.end(), serial, SerialBefore);
-    return found == rows.end() || (*found)->device.serial != serial ? -1 : static_cast<int>(found - rows.begin());
+    velqor::DeviceDetails key;
+    key.serial = device.serial;
+    key.via.name = device.link;
+    const auto found = std::lower_bound(rows.begin(), rows.end(), key, rowBefore);
+    return found == rows.end() || !sameDevice((*found)->device, key) ? -1 : static_cast<int>(found - rows.begin());
+}
+
+bool OrvaneModel::sharesSerial(int row) const
+{
+    if (row < 0 || row >= count())
+        return false;
+    const velqor::Serial &serial = rows[static_cast<std::size_t>(row)]->device.serial;
+    return (row > 0 && rows[static_cast<std::size_t>(row) - 1]->device.serial == serial) ||
+        (row + 1 < count() && rows[static_cast<std::size_t>(row) + 1]->device.serial == serial);
 }
 
 QString OrvaneModel::addressOf(const QString &serial) const
 {
+    // The serial's first row: the launcher's contract names a serial alone.
     const std::optional<velqor::Serial> bytes = velqor::Serial::FromText(serial.toStdString());
-    return bytes ? addressAt(rowOf(*bytes)) : QString();
+    if (!bytes)
+        return QString();
+    velqor::DeviceDetails key;
+    key.serial = *bytes;
+    const auto found = std::lower_bound(rows.begin(), rows.end(), key, rowBefore);
+    return found == rows.end() || (*found)->device.serial != *bytes ? QString()
+                                                                    : addressAt(static_cast<int>(found - rows.begin()));
 }
 
 QString OrvaneModel::addressAt(int row) const
@@ -529,7 +581,7 @@ const QString &OrvaneModel::textAt(int row) const
     const Row &shown = *rows[static_cast<std::size_t>(row)];
     if (shown.text.isEmpty()) {
         shown.text =
-            QString::fromStdString(shown.device.serial.Display() + '\n' + velqor::FormatAddress(shown.device.address) +
+            QString::fromStdString(shown.device.serial.Column() + '\n' + velqor::FormatAddress(shown.device.address) +
                                    '\n' + shown.device.via.Label());
     }
     return shown.text;

@@ -12,13 +12,13 @@
 #include <QTimer>
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
 
-// The devices found, one row each in serial order: serial, then address.
-// Editing an address cell asks the device to move there.
+// The devices found, one row each in serial order (a serial on two links is
+// two rows, in link order): serial, then address. Editing an address cell
+// asks the device to move there.
 //
 // Searches and address changes run in the device session, off this thread;
 // rows appear and change as devices answer, each batch costing what changed.
@@ -35,7 +35,8 @@ public:
         NetworkRole, // QString: interface and the workstation's address/prefix there
         WarningsRole, // QStringList: the device's diagnostics, as texts
         WarningIdsRole, // QStringList: the same as identifiers
-        SerialRole, // QByteArray: the serial's exact bytes, the row's identity
+        SerialRole, // QByteArray: the serial's exact bytes
+        LinkRole, // QString: the interface it answers on; with the serial, the row's identity
         AddressRole, // quint32: the address as a number, for sorting
         // setData with this role asks for the change and returns at once; an
         // operation under way finishes first.
@@ -73,8 +74,16 @@ public:
     QString addressOf(const QString &serial) const;
     // The address of the device in this row; empty when there is none.
     QString addressAt(int row) const;
-    // The row of the device with this serial; -1 when there is none.
-    int rowOf(const velqor::Serial &serial) const;
+    // The row of the device; -1 when there is none.
+    int rowOf(const velqor::DeviceId &device) const;
+    // Whether the device's serial answers on several links: its link tells it apart.
+    bool sharesSerial(int row) const;
+    // While rows come, go or move: a current row or choice that changes now
+    // follows the rows, not the user.
+    bool isReshaping() const;
+    // During a layout change (between layoutAboutToBeChanged and the end of
+    // layoutChanged): where each row before it is now, -1 for a row that went.
+    const std::vector<int> &layoutRemap() const;
     // Whether the last search failed on the device link; showMessage has said
     // why. A link that could not be opened is tried again by every search.
     bool searchFailed() const;
@@ -106,7 +115,7 @@ public:
     // with confirmationNeeded instead.
     void moveDevice(int row, const QString &address, bool force);
     // The same, returning at once; queued behind an operation under way.
-    void requestMove(const velqor::Serial &serial, const QString &address, bool force);
+    void requestMove(const velqor::DeviceId &device, const QString &address, bool force);
     // Moves several devices one after another, then searches once; false
     // while another operation runs. Reported by changeDone and operationFinished.
     bool startBatch(std::vector<DeviceSession::Request> requests);
@@ -128,7 +137,7 @@ signals:
     void listRefreshed(int count);
     // The device was not moved onto address because another listed device
     // answers from it; requestMove with force moves it anyway.
-    void confirmationNeeded(const QByteArray &serial, const QString &address);
+    void confirmationNeeded(const velqor::DeviceId &device, const QString &address);
     // One device of a batch is done.
     void changeDone(int index, const velqor::ChangeOutcome &outcome);
     // An operation is over and the rows show the search that ended it.
@@ -138,9 +147,9 @@ private:
     // Rows move as pointers when a batch is merged in.
     using RowPtr = std::unique_ptr<Row>;
 
-    DeviceSession::Request requestFor(const velqor::Serial &serial, const QString &address, bool force) const;
+    DeviceSession::Request requestFor(const velqor::DeviceId &device, const QString &address, bool force) const;
     void searchStarting();
-    // Takes in what a search found so far, in serial order: O(n + k).
+    // Takes in what a search found so far, in identity order: O(n + k).
     void applyFound(const std::vector<velqor::DeviceDetails> &found);
     // The search is over: its complete list; rows that did not answer go.
     void applySearch(const DeviceSession::SearchResult &result);
@@ -148,8 +157,8 @@ private:
     void insertRows(const std::vector<const velqor::DeviceDetails *> &added);
     void removeRowsNotIn(const std::vector<velqor::DeviceDetails> &heard);
     // Within a layout change: the row of every persistent index moves to
-    // newRow(row), or goes for a row of -1.
-    void movePersistentRows(const std::function<int(int)> &newRow);
+    // remap[row], or goes for a row of -1.
+    void movePersistentRows();
     void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
     void reportLinkError(const QString &error);
     // Makes the texts of some more rows while the window is idle, so that
@@ -163,6 +172,8 @@ private:
     QTimer *idleTexts;
     std::size_t textsFrom = 0;
     bool linkFailed = false;
+    bool reshaping = false;
+    std::vector<int> remap;
     std::size_t dropped = 0;
     std::uint64_t lost = 0;
 };

@@ -57,7 +57,7 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     ASSERT_EQ(json.status, 0) << json.err.constData();
     EXPECT_TRUE(json.err.isEmpty()) << "no Qt platform warning or anything else: " << json.err.constData();
     const QJsonArray devices = QJsonDocument::fromJson(json.out).array();
-    ASSERT_EQ(devices.size(), 13);
+    ASSERT_EQ(devices.size(), 17);
     const QJsonObject binary = devices[0].toObject();
     EXPECT_EQ(binary["serial"].toString(), "\\x00\\xffA");
     EXPECT_EQ(binary["serial_hex"].toString(), "00ff41");
@@ -70,8 +70,8 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     EXPECT_EQ(table.status, 0);
     EXPECT_TRUE(table.out.contains("\\x00\\xffA    10.100.0.50  h0 10.77.0.1/10")) << table.out.constData();
     const Outcome csv = Cli({"list", "--format", "csv"});
-    EXPECT_EQ(csv.out.count("\r\n"), 14);
-    EXPECT_TRUE(csv.out.contains(",10.100.0.50,h0 10.77.0.1/10,00ff41,\r\n"));
+    EXPECT_EQ(csv.out.count("\r\n"), 18);
+    EXPECT_TRUE(csv.out.contains("\\x00\\xffA,10.100.0.50,h0 10.77.0.1/10,00ff41,,h0,\r\n"));
 
     // Two devices that share a serial: one row that names both, counted twice.
     const QJsonObject twin = devices[std::find_if(devices.begin(), devices.end(),
@@ -165,6 +165,67 @@ TEST(CommandLineTest, SetIpMovesExactlyTheNamedSerial)
     EXPECT_EQ(late.err, "orvane-cli: LATE: no answer within 1 s; not searched\n");
 }
 
+// The serials "hex:41" and "A", "=X" and "'=X": what list shows of one, in
+// any format, moves that one and never the other.
+TEST(CommandLineTest, EveryTextOfASerialNamesItsOwnDevice)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    auto addressOf = [](const QString &hex) {
+        for (const QJsonValue &device : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array()) {
+            if (device["serial_hex"] == hex)
+                return device["address"].toString();
+        }
+        return QString();
+    };
+    const QJsonArray devices = QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array();
+    QString shown;
+    for (const QJsonValue &device : devices) {
+        if (device["serial_hex"] == "6865783a3431")
+            shown = device["serial"].toString();
+    }
+    EXPECT_EQ(shown, "\\x68ex:41");
+    EXPECT_EQ(Cli({"set-ip", shown, "10.100.8.1"}).status, 0);
+    EXPECT_EQ(addressOf("6865783a3431"), "10.100.8.1");
+    EXPECT_EQ(addressOf("41"), "10.100.0.81") << "hex:41 as text is not the hex form of A";
+
+    // A spreadsheet's cell, as the CSV holds it, names its device.
+    QString cell;
+    for (const QByteArray &line : Cli({"list", "--format", "csv"}).out.split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() > 3 && fields[3] == "3d58")
+            cell = QString::fromUtf8(fields[0]);
+    }
+    EXPECT_EQ(cell, "\\x3dX");
+    EXPECT_EQ(Cli({"set-ip", cell, "10.100.8.2"}).status, 0);
+    EXPECT_EQ(addressOf("3d58"), "10.100.8.2");
+    EXPECT_EQ(addressOf("273d58"), "10.100.0.83") << "'=X did not move";
+
+    const Outcome tooLong = Cli({"set-ip", QString(1014, 'L'), "10.100.8.3"});
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_LT(tooLong.err.size(), 200) << "the serial is shortened in the message";
+}
+
+// Started by scripts/vlan --cell2 2 --device3 ORV000001@10.100.0.9: ORV000001
+// answers on h0 and on h3, a card with h0's own address.
+TEST(CommandLineTest, ASerialInTwoCellsIsNamedWithItsInterface)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const Outcome both = Cli({"set-ip", "ORV000001", "10.100.0.30"});
+    EXPECT_EQ(both.status, 4);
+    EXPECT_EQ(both.err, "orvane-cli: ORV000001 answers on several interfaces: h0, h3; choose one with --interface\n");
+    const Outcome chosen = Cli({"set-ip", "ORV000001", "10.100.0.30", "--interface", "h3"});
+    EXPECT_EQ(chosen.status, 0) << chosen.err.constData();
+    EXPECT_EQ(Cli({"set-ip", "ORV000001", "10.100.0.31", "--interface", "h9"}).status, 3);
+    QStringList listed;
+    for (const QJsonValue &device : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array()) {
+        listed << device["serial"].toString() + " " + device["interface"].toString() + " " +
+                device["address"].toString() + " " + QString::number(device["warnings"].toArray().size());
+    }
+    EXPECT_EQ(listed,
+              (QStringList {"CELL2-000000 h3 10.100.0.1 0", "CELL2-000001 h3 10.100.0.2 0", "ORV000000 h0 10.100.0.1 0",
+                            "ORV000001 h0 10.100.0.2 0", "ORV000001 h3 10.100.0.30 0"}));
+}
+
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
@@ -180,6 +241,16 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
     const bool gone = WaitFor(watch, output, "\"event\":\"gone\"", 8000);
     ASSERT_TRUE(velqor::test::SetLink("h1", true));
     EXPECT_TRUE(gone) << output.constData();
+    // Two devices that share a serial are said once, and never as moves; a
+    // device that moved is not its own twin.
+    QList<QByteArray> twin;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.contains("\"serial\":\"TWIN\""))
+            twin << line;
+        EXPECT_FALSE(line.contains("ORV000001") && line.contains("several-addresses")) << line.constData();
+    }
+    ASSERT_EQ(twin.size(), 1) << output.constData();
+    EXPECT_TRUE(twin[0].contains("\"event\":\"appeared\"") && twin[0].contains("several-addresses"));
     watch.terminate(); // SIGTERM
     ASSERT_TRUE(watch.waitForFinished(5000));
     EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
@@ -200,6 +271,7 @@ TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
     const QString log = QDir::temp().filePath(QStringLiteral("orvane-cli-bad-%1.log").arg(getpid()));
     const std::vector<QStringList> table {
         {"list", "--force"},
+        {"watch", "--interface", "h0"},
         {"list", "--no-verify"},
         {"set-ip", "A", "10.100.9.9", "--format", "json"},
         {"watch", "--timeout", "100"},

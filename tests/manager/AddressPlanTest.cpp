@@ -87,8 +87,14 @@ TEST(CsvTest, CellsStayTextInASpreadsheetAndTheSerialKeepsItsBytes)
     device.serial = Serial(std::string("=X\t\n\0", 5));
     device.address = {10, 0, 0, 1};
     device.alsoAt = {{10, 0, 0, 2}};
-    EXPECT_EQ(DeviceCsvHeader(), (std::vector<std::string> {"serial", "address", "network", "serial_hex", "also_at"}));
-    EXPECT_EQ(CsvRecord(DeviceCsvFields(device)), "'=X\\x09\\x0a\\x00,10.0.0.1,,3d58090a00,10.0.0.2\r\n");
+    device.via = {"-eth0", 2, {10, 0, 0, 9}, 24};
+    device.warnings = {{Diagnostic::Kind::SeveralAddresses, "", ""}, {Diagnostic::Kind::AddressConflict, "", ""}};
+    EXPECT_EQ(
+        DeviceCsvHeader(),
+        (std::vector<std::string> {"serial", "address", "network", "serial_hex", "also_at", "interface", "warnings"}));
+    EXPECT_EQ(CsvRecord(DeviceCsvFields(device)),
+              "\\x3dX\\x09\\x0a\\x00,10.0.0.1,'-eth0 10.0.0.9/24,3d58090a00,"
+              "10.0.0.2,'-eth0,several-addresses address-conflict\r\n");
 }
 
 TEST(LinkTargetTest, TakesAnAddressAndAPort)

@@ -95,7 +95,8 @@ TEST(ManagerVirtualLanTest, ASecondAddressOnTheInterfaceIsASubnetOfItsOwn)
     EXPECT_EQ(Find(devices, "OLD1")->via.Label(), "h0 192.168.0.100/24");
     EXPECT_EQ(Find(devices, "ORV000000")->via.Label(), "h0 10.77.0.1/10");
 
-    EXPECT_EQ(manager.ChangeAddress(Serial("ORV000000"), {192, 168, 0, 60}).kind, ChangeOutcome::Kind::Acknowledged);
+    EXPECT_EQ(manager.ChangeAddress({"h0", Serial("ORV000000")}, {192, 168, 0, 60}).kind,
+              ChangeOutcome::Kind::Acknowledged);
     Refresh(manager);
     devices = manager.GetDeviceDetails();
     ASSERT_TRUE(Find(devices, "ORV000000"));
@@ -120,6 +121,36 @@ TEST(ManagerVirtualLanTest, TwoNetworkCardsOnOneSegmentMoveNoDevice)
                                  << changed[0].via.Label();
     EXPECT_TRUE(manager.TakeGoneDevices().empty());
     manager.StopSearch();
+}
+
+// Started by scripts/vlan --cell2 2 --device3 ORV000001@10.100.0.9: h3 has
+// h0's own address, on a wire of its own with a cell of the same address
+// plan, and ORV000001 answers in both cells.
+TEST(ManagerVirtualLanTest, TwoCellsWithOneAddressPlanAreEachSearchedOnTheirOwnCard)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    Refresh(manager);
+    auto listed = [&] {
+        std::vector<std::string> devices;
+        for (const DeviceDetails &device : manager.GetDeviceDetails()) {
+            devices.push_back(device.Id().Text() + " " + FormatAddress(device.address));
+            EXPECT_TRUE(device.warnings.empty()) << devices.back() << ": " << device.warnings[0].text;
+        }
+        return devices;
+    };
+    EXPECT_EQ(listed(),
+              (std::vector<std::string> {"CELL2-000000 on h3 10.100.0.1", "CELL2-000001 on h3 10.100.0.2",
+                                         "ORV000000 on h0 10.100.0.1", "ORV000001 on h0 10.100.0.2",
+                                         "ORV000001 on h3 10.100.0.9"}));
+    EXPECT_EQ(manager.ChangeAddress({"h3", Serial("ORV000001")}, {10, 100, 0, 20}).kind,
+              ChangeOutcome::Kind::Acknowledged);
+    Refresh(manager);
+    EXPECT_EQ(listed(),
+              (std::vector<std::string> {"CELL2-000000 on h3 10.100.0.1", "CELL2-000001 on h3 10.100.0.2",
+                                         "ORV000000 on h0 10.100.0.1", "ORV000001 on h0 10.100.0.2",
+                                         "ORV000001 on h3 10.100.0.20"}))
+        << "only the device of the cell named moved";
 }
 
 // Started by scripts/vlan --no-route; the test takes the workstation's only

@@ -114,6 +114,51 @@ private slots:
         QCOMPARE(received, arguments);
     }
 
+    // The chosen device stops answering: the chooser says so and Launch
+    // refuses; it never passes the address of the row that took its place.
+    void aChosenDeviceThatGoesIsNeverReplacedByAnother()
+    {
+        if (expected < 3)
+            QSKIP("needs three devices");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = window.findChild<QTableView *>("orvanesTableView");
+        auto *chooser = window.findChild<QComboBox *>("orvanesComboBox");
+        auto *model = window.findChild<OrvaneModel *>();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(1, 1)).center());
+        QCOMPARE(chooser->currentText(), QStringLiteral("ORV000001"));
+        std::vector<velqor::DeviceDetails> all;
+        for (int row = 0; row < model->count(); ++row)
+            all.push_back(model->detailsAt(row));
+        DeviceSession::Result without;
+        without.operation = DeviceSession::Operation::Search;
+        without.search.devices = {all[0], all[2]};
+        emit model->session()->finished(without); // a search it did not answer, none lost
+        QCOMPARE(model->count(), 2);
+        QCOMPARE(chooser->currentIndex(), -1);
+        QCOMPARE(chooser->placeholderText(), QStringLiteral("ORV000001 on h0 (not found)"));
+
+        window.findChild<QComboBox *>("applicationComboBox")->setCurrentText("record-args");
+        const QString out = folder.filePath("record-args.out");
+        QFile::remove(out);
+        QTest::mouseClick(window.findChild<QPushButton *>("LaunchPushButton"), Qt::LeftButton);
+        QVERIFY(window.statusBar()->currentMessage().startsWith("Did not start record-args: ORV000001"));
+        QTest::qWait(1000);
+        QVERIFY2(!QFile::exists(out), "started for another device");
+
+        DeviceSession::Result back = without;
+        back.search.devices = all;
+        emit model->session()->finished(back);
+        QCOMPARE(chooser->currentText(), QStringLiteral("ORV000001"));
+        QTest::mouseClick(window.findChild<QPushButton *>("LaunchPushButton"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(file.readAll()).trimmed(), QStringLiteral("10.100.0.2"));
+    }
+
     void launchSurvivesAClosedOutputAndSaysWhatCannotStart()
     {
         QFile broken(folder.filePath("broken"));

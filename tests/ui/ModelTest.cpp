@@ -122,7 +122,10 @@ private slots:
         QCOMPARE(model.count(), 6);
         DeviceSession::Result lossy;
         lossy.operation = DeviceSession::Operation::Search;
-        lossy.search.devices = {model.detailsAt(0)};
+        for (int row = 0; row < model.count(); ++row) {
+            lossy.search.devices.push_back(model.detailsAt(row));
+            lossy.search.devices.back().heard = row == 0;
+        }
         lossy.search.lost = 5;
         emit model.session()->busyChanged(true); // rows turn stale as a search starts
         emit model.session()->finished(lossy);
@@ -133,6 +136,7 @@ private slots:
 
         DeviceSession::Result whole = lossy;
         whole.search.lost = 0;
+        whole.search.devices.resize(1);
         emit model.session()->finished(whole);
         QCOMPARE(model.count(), 1);
     }

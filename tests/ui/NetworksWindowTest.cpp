@@ -90,9 +90,9 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
-                 QByteArray("serial,address,network,serial_hex,also_at\r\n"
-                            "ORV000000,10.100.0.1,h0 10.77.0.1/10,4f5256303030303030,\r\n"
-                            "ORV000001,10.100.0.2,h0 10.77.0.1/10,4f5256303030303031,\r\n"));
+                 QByteArray("serial,address,network,serial_hex,also_at,interface,warnings\r\n"
+                            "ORV000000,10.100.0.1,h0 10.77.0.1/10,4f5256303030303030,,h0,\r\n"
+                            "ORV000001,10.100.0.2,h0 10.77.0.1/10,4f5256303030303031,,h0,\r\n"));
     }
 
     void namesAReversePathThatDropsOnceWithItsFix()
@@ -129,7 +129,8 @@ private slots:
         QTest::keySequence(table, QKeySequence::Copy);
         const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 6);
-        QCOMPARE(lines[0], QStringLiteral("FOREIGN1\t172.31.7.7\th1 172.20.0.1/16"));
+        QCOMPARE(lines[0],
+                 QStringLiteral("FOREIGN1\t172.31.7.7\th1 172.20.0.1/16\t464f524549474e31\t\th1\twrong-subnet"));
 
         table->setCurrentIndex(table->model()->index(1, 0));
         QTest::keyClick(table, Qt::Key_Return);
