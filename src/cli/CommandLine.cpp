@@ -4,7 +4,9 @@
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "LogSetup.h"
+#include "MovePlan.h"
 #include "OrvaneManager.h"
+#include "PlanRunner.h"
 #include "Protocol.h"
 #include "Serial.h"
 
@@ -37,7 +39,6 @@
 namespace {
 
 constexpr std::uint32_t kSearchMs = 1500;
-constexpr auto kVerifyFor = std::chrono::seconds(3);
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
 // The answers to one query come within moments of each other.
 constexpr auto kSettle = std::chrono::milliseconds(200);
@@ -63,13 +64,16 @@ Exit status:
      interfaces without --interface; nothing was sent
   5  set-ip: an address no device can take, or one that would take it or
      this workstation off the network (the subnet's network or broadcast
-     address, the workstation's own, another device's without --force);
-     nothing was sent
-  6  set-ip: the device refused
+     address, the workstation's own, a gateway of its routes; without
+     --force: another device's, one another host answers for, one outside
+     the networks of the device's interface); nothing was sent
+  6  set-ip: the device refused, whenever its refusal came
   7  set-ip: no answer, and the device was not found at the new address
+     (or it acknowledged and was found nowhere)
   8  standard output or the diagnostic log could not be written (a full
      disk, a closed descriptor); a reader that goes away (list | head)
      ends the run quietly with 0
+  9  set-ip: the device acknowledged, but still answers at its old address
 An option that does not apply to the command is a usage error.
 watch ends with 0 on SIGINT, SIGTERM and SIGHUP.)";
 
@@ -220,9 +224,11 @@ int CommandLine::run(const QStringList &arguments)
                                     QStringLiteral("format"), QStringLiteral("table"));
     const QCommandLineOption noVerify(QStringLiteral("no-verify"),
                                       QStringLiteral("set-ip: do not search for the device at its new address."));
-    const QCommandLineOption force(QStringLiteral("force"),
-                                   QStringLiteral("set-ip: move it even onto an address that another device answers "
-                                                  "from (to swap two devices)."));
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("set-ip: onto another device's address, swap the two (through a free address, each move "
+                       "verified); move it even onto an address another host answers for, or outside the networks "
+                       "of its interface."));
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
                                       QStringLiteral("level"));
@@ -403,68 +409,110 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
         if (velqor::IsLinkLocal(*address))
             std::cerr << "orvane-cli: warning: " << newAddress.toStdString()
                       << " is link-local: only hosts on the same link reach it" << std::endl;
-        const velqor::ChangeOutcome sent = manager->ChangeAddress(found.front(), *address, force);
-        const bool there = sent.Checkable() && verifyChange && verify(found.front(), *address);
-        const velqor::ChangeOutcome outcome = velqor::Confirm(sent, there);
-        switch (outcome.kind) {
-        case velqor::ChangeOutcome::Kind::Moved:
-            return std::max<int>(Ok,
-                                 print(QStringLiteral("%1 moved to %2 (%3)\n")
-                                           .arg(name, newAddress,
-                                                sent.kind == velqor::ChangeOutcome::Kind::Acknowledged
-                                                    ? QStringLiteral("acknowledged, found there")
-                                                    : QStringLiteral("found there"))
-                                           .toUtf8()));
-        case velqor::ChangeOutcome::Kind::Acknowledged:
-            return std::max<int>(Ok,
-                                 print(QStringLiteral("%1 moved to %2 (%3)\n")
-                                           .arg(name, newAddress,
-                                                verifyChange ? QStringLiteral("acknowledged, not seen there yet")
-                                                             : QStringLiteral("acknowledged"))
-                                           .toUtf8()));
-        case velqor::ChangeOutcome::Kind::NoAnswer:
-            if (!verifyChange)
-                return fail(NotConfirmed, QStringLiteral("%1: no answer within 1 s; not searched").arg(name));
-            return fail(NotConfirmed,
-                        QStringLiteral("%1 did not answer and was not found at %2").arg(name, newAddress));
-        case velqor::ChangeOutcome::Kind::Refused:
-            return fail(
-                Refused,
-                outcome.deviceCode
-                    ? QStringLiteral("%1 refused with code %2").arg(name).arg(static_cast<int>(*outcome.deviceCode))
-                    : QStringLiteral("%1 refused, without a code").arg(name));
-        case velqor::ChangeOutcome::Kind::NotSent:
-            break;
+        // Onto another device's address, forced: the two swap, through a free
+        // address, each move verified. A swap is always verified.
+        const velqor::DeviceId device = found.front();
+        const bool swap = force && manager->AddressesBesides(device).count(*address) != 0;
+        if (!verifyChange && !swap) {
+            const velqor::ChangeOutcome sent = manager->ChangeAddress(device, *address, force, false);
+            return report(name, *address, oldAddress(device), sent, false);
         }
-        const QString why = QString::fromUtf8(velqor::ReasonText(outcome.reason));
-        switch (outcome.reason) {
-        case velqor::NotSentReason::Busy:
-            return fail(LinkError, QStringLiteral("the device manager was busy"));
-        case velqor::NotSentReason::SeveralAddresses:
-            return fail(SeveralAddresses, QStringLiteral("serial %1 answered from several addresses").arg(name));
-        case velqor::NotSentReason::HeldByAnotherDevice:
-            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force moves it anyway)").arg(name, why));
-        default:
-            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2").arg(name, why));
+        velqor::PlanRunner runner(*manager);
+        const velqor::MovePlan plan = runner.Prepare(runner.MoveRows(device, *address, swap), force);
+        const std::vector<velqor::RowResult> results = runner.Run(plan);
+        int status = Ok;
+        for (std::size_t row = 0; row < results.size(); ++row) {
+            const velqor::MovePlan::Row &planned = plan.Rows()[row];
+            const velqor::RowResult &result = results[row];
+            const QString who = display(planned.device.serial);
+            const velqor::Ipv4Bytes from = planned.found ? planned.found->address : velqor::Ipv4Bytes {};
+            int said = Ok;
+            switch (result.kind) {
+            case velqor::RowResult::Kind::Moved:
+            case velqor::RowResult::Kind::Failed:
+            case velqor::RowResult::Kind::NotSent:
+                said = report(who, planned.to, from, result.outcome, true);
+                break;
+            case velqor::RowResult::Kind::AlreadyThere:
+                said = std::max<int>(Ok,
+                                     print(QStringLiteral("%1 is at %2 already\n")
+                                               .arg(who, QString::fromStdString(velqor::FormatAddress(from)))
+                                               .toUtf8()));
+                break;
+            case velqor::RowResult::Kind::NotRun: {
+                const QString other = result.waitedFor ? display(plan.Rows()[*result.waitedFor].device.serial)
+                                                       : QStringLiteral("the run");
+                fail(Ok,
+                     result.movedBack ? QStringLiteral("%1 moved back to %2, since %3 did not move")
+                                            .arg(who, QString::fromStdString(velqor::FormatAddress(from)), other)
+                                      : QStringLiteral("%1 was not moved, since %2 did not move").arg(who, other));
+                break;
+            }
+            }
+            if (status == Ok)
+                status = said;
         }
+        return status;
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
 }
 
-bool CommandLine::verify(const velqor::DeviceId &device, const velqor::Ipv4Bytes &address)
+velqor::Ipv4Bytes CommandLine::oldAddress(const velqor::DeviceId &device) const
 {
-    manager->Clear();
-    manager->Search(0, false, nullptr);
-    const auto until = std::chrono::steady_clock::now() + kVerifyFor;
-    bool found = false;
-    while (!found && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(kPollEvery);
-        for (const velqor::DeviceDetails &heard : manager->GetDeviceDetails())
-            found = found || (heard.Id() == device && heard.address == address);
+    const std::optional<velqor::DeviceDetails> known = manager->FindDevice(device);
+    return known ? known->address : velqor::Ipv4Bytes {};
+}
+
+int CommandLine::report(const QString &name, const velqor::Ipv4Bytes &to, const velqor::Ipv4Bytes &from,
+                        const velqor::ChangeOutcome &outcome, bool searched)
+{
+    const QString newAddress = QString::fromStdString(velqor::FormatAddress(to));
+    const QString oldAddress = QString::fromStdString(velqor::FormatAddress(from));
+    switch (outcome.kind) {
+    case velqor::ChangeOutcome::Kind::Moved:
+        return std::max<int>(Ok,
+                             print(QStringLiteral("%1 moved to %2 (%3)\n")
+                                       .arg(name, newAddress,
+                                            outcome.acknowledged ? QStringLiteral("acknowledged, found there")
+                                                                 : QStringLiteral("found there"))
+                                       .toUtf8()));
+    case velqor::ChangeOutcome::Kind::Acknowledged:
+        if (!searched)
+            return std::max<int>(
+                Ok,
+                print(QStringLiteral("%1 moved to %2 (acknowledged; not searched)\n").arg(name, newAddress).toUtf8()));
+        return fail(NotConfirmed, QStringLiteral("%1 acknowledged, but was not found at %2").arg(name, newAddress));
+    case velqor::ChangeOutcome::Kind::AcknowledgedNotMoved:
+        return fail(NotMoved, QStringLiteral("%1 acknowledged, but still answers at %2").arg(name, oldAddress));
+    case velqor::ChangeOutcome::Kind::NoAnswer:
+        if (!searched)
+            return fail(NotConfirmed, QStringLiteral("%1: no answer within 1 s; not searched").arg(name));
+        return fail(NotConfirmed, QStringLiteral("%1 did not answer and was not found at %2").arg(name, newAddress));
+    case velqor::ChangeOutcome::Kind::Refused:
+        return fail(Refused,
+                    outcome.deviceCode
+                        ? QStringLiteral("%1 refused with code %2").arg(name).arg(static_cast<int>(*outcome.deviceCode))
+                        : QStringLiteral("%1 refused, without a code").arg(name));
+    case velqor::ChangeOutcome::Kind::NotSent:
+        break;
     }
-    manager->StopSearch();
-    return found;
+    const QString why = QString::fromStdString(velqor::NotSentText(outcome));
+    switch (outcome.reason) {
+    case velqor::NotSentReason::Busy:
+        return fail(LinkError, QStringLiteral("the device manager was busy"));
+    case velqor::NotSentReason::SeveralAddresses:
+        return fail(SeveralAddresses, QStringLiteral("serial %1 answered from several addresses").arg(name));
+    case velqor::NotSentReason::NotFound:
+        return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
+    case velqor::NotSentReason::HeldByAnotherDevice:
+        return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force swaps the two)").arg(name, why));
+    case velqor::NotSentReason::InUseByHost:
+    case velqor::NotSentReason::OutsideSubnet:
+        return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force moves it anyway)").arg(name, why));
+    default:
+        return fail(InvalidAddress, QStringLiteral("not sent to %1: %2").arg(name, why));
+    }
 }
 
 int CommandLine::watch(DeviceFormatter::Format format)

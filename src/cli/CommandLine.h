@@ -1,6 +1,7 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include "ChangeOutcome.h"
 #include "DeviceFormatter.h"
 #include "DeviceId.h"
 #include "LinkTarget.h"
@@ -31,6 +32,7 @@ public:
         Refused = 6,
         NotConfirmed = 7,
         OutputError = 8,
+        NotMoved = 9,
     };
 
     CommandLine();
@@ -54,8 +56,12 @@ private:
     int watch(DeviceFormatter::Format format);
     // Opens the device link; false (and a line on stderr) when it cannot.
     bool open();
-    // Searches until the device answers from address or 3 s have passed.
-    bool verify(const velqor::DeviceId &device, const velqor::Ipv4Bytes &address);
+    // Says how one device's change ended, on stdout when it moved, else on
+    // stderr; returns the exit status that says it. searched: a search
+    // looked for it.
+    int report(const QString &name, const velqor::Ipv4Bytes &to, const velqor::Ipv4Bytes &from,
+               const velqor::ChangeOutcome &outcome, bool searched);
+    velqor::Ipv4Bytes oldAddress(const velqor::DeviceId &device) const;
     static int fail(int status, const QString &message);
     // Writes to standard output: Ok; ReaderGone when the reader has gone
     // (the run then ends quietly, status 0); else OutputError, said on stderr.

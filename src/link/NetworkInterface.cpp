@@ -8,6 +8,7 @@
 
 #if defined(_WIN32)
 #include <iphlpapi.h>
+#include <netioapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
@@ -20,7 +21,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #endif
 #include <net/if.h>
 #include <netinet/in.h>
@@ -49,6 +52,76 @@ int PrefixOf(std::uint32_t mask)
     while (length < 32 && (mask & (0x80000000u >> length)) != 0)
         ++length;
     return length;
+}
+#endif
+
+std::string HardwareText(const unsigned char *bytes, std::size_t length)
+{
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        text += (i == 0 ? "" : ":") + std::string(pair);
+    }
+    return text;
+}
+
+#if defined(__linux__)
+// Asks rtnetlink for a dump and hands each message of it to each; false when
+// the system refused or did not answer.
+template<typename Body>
+bool DumpNetlink(unsigned short type, const Body &body, const std::function<void(const nlmsghdr &)> &each)
+{
+    struct {
+        nlmsghdr header;
+        Body body;
+    } request {};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(Body));
+    request.header.nlmsg_type = type;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.body = body;
+    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (handle < 0)
+        return false;
+    const timeval patience {1, 0};
+    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    bool done = false;
+    bool failed = sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
+                         sizeof kernel) < 0;
+    std::vector<char> reply(32 * 1024); // allocated, so aligned for any header
+    while (!done && !failed) {
+        ssize_t length = recv(handle, reply.data(), reply.size(), 0);
+        if (length <= 0) {
+            failed = true;
+            break;
+        }
+        for (auto *header = reinterpret_cast<const nlmsghdr *>(reply.data()); NLMSG_OK(header, length);
+             header = NLMSG_NEXT(header, length)) {
+            if (header->nlmsg_type == NLMSG_DONE) {
+                done = true;
+                break;
+            }
+            if (header->nlmsg_type == NLMSG_ERROR) {
+                failed = true;
+                break;
+            }
+            each(*header);
+        }
+    }
+    close(handle);
+    return done;
+}
+
+// The attributes of an rtnetlink message after its fixed part.
+void EachAttribute(const nlmsghdr &header, std::size_t fixed, const std::function<void(const rtattr &)> &each)
+{
+    auto length = static_cast<int>(header.nlmsg_len) - static_cast<int>(NLMSG_LENGTH(fixed));
+    for (auto *attribute =
+             reinterpret_cast<const rtattr *>(reinterpret_cast<const char *>(NLMSG_DATA(&header)) + NLMSG_ALIGN(fixed));
+         RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length))
+        each(*attribute);
 }
 #endif
 
@@ -269,6 +342,110 @@ std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4By
     (void)source;
     return std::nullopt;
 #endif
+}
+
+std::vector<Neighbour> ListNeighbours(const NetworkInterface &via)
+{
+    std::vector<Neighbour> found;
+#if defined(__linux__)
+    ndmsg all {};
+    all.ndm_family = AF_INET;
+    DumpNetlink(RTM_GETNEIGH, all, [&](const nlmsghdr &header) {
+        const auto *entry = static_cast<const ndmsg *>(NLMSG_DATA(&header));
+        if (header.nlmsg_type != RTM_NEWNEIGH || entry->ndm_ifindex != static_cast<int>(via.index) ||
+            (entry->ndm_state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP | NUD_NONE)) != 0)
+            return;
+        Neighbour neighbour;
+        EachAttribute(header, sizeof(ndmsg), [&](const rtattr &attribute) {
+            if (attribute.rta_type == NDA_DST && RTA_PAYLOAD(&attribute) == 4)
+                std::memcpy(neighbour.address.data(), RTA_DATA(&attribute), 4);
+            else if (attribute.rta_type == NDA_LLADDR)
+                neighbour.hardware =
+                    HardwareText(static_cast<const unsigned char *>(RTA_DATA(&attribute)), RTA_PAYLOAD(&attribute));
+        });
+        if (!neighbour.hardware.empty())
+            found.push_back(neighbour);
+    });
+#elif defined(_WIN32)
+    MIB_IPNET_TABLE2 *table = nullptr;
+    if (GetIpNetTable2(AF_INET, &table) != NO_ERROR)
+        return found;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPNET_ROW2 &row = table->Table[i];
+        if (row.InterfaceIndex != via.index || row.PhysicalAddressLength == 0 || row.State < NlnsProbe)
+            continue;
+        Neighbour neighbour;
+        neighbour.address = boost::asio::ip::address_v4(ntohl(row.Address.Ipv4.sin_addr.s_addr)).to_bytes();
+        neighbour.hardware = HardwareText(row.PhysicalAddress, row.PhysicalAddressLength);
+        found.push_back(neighbour);
+    }
+    FreeMibTable(table);
+#else
+    // macOS: its routing socket would say; not read.
+    (void)via;
+#endif
+    return found;
+}
+
+std::vector<Ipv4Bytes> ListGateways(const NetworkInterface &via)
+{
+    std::vector<Ipv4Bytes> gateways;
+    auto add = [&](const Ipv4Bytes &gateway) {
+        if (std::find(gateways.begin(), gateways.end(), gateway) == gateways.end())
+            gateways.push_back(gateway);
+    };
+#if defined(__linux__)
+    rtmsg all {};
+    all.rtm_family = AF_INET;
+    DumpNetlink(RTM_GETROUTE, all, [&](const nlmsghdr &header) {
+        if (header.nlmsg_type != RTM_NEWROUTE)
+            return;
+        int through = 0;
+        std::optional<Ipv4Bytes> gateway;
+        EachAttribute(header, sizeof(rtmsg), [&](const rtattr &attribute) {
+            if (attribute.rta_type == RTA_OIF && RTA_PAYLOAD(&attribute) == sizeof(int)) {
+                std::memcpy(&through, RTA_DATA(&attribute), sizeof(int));
+            } else if (attribute.rta_type == RTA_GATEWAY && RTA_PAYLOAD(&attribute) == 4) {
+                gateway.emplace();
+                std::memcpy(gateway->data(), RTA_DATA(&attribute), 4);
+            } else if (attribute.rta_type == RTA_MULTIPATH) {
+                // Several next hops, each with its interface and gateway.
+                auto left = static_cast<int>(RTA_PAYLOAD(&attribute));
+                for (auto *hop = static_cast<const rtnexthop *>(RTA_DATA(&attribute));
+                     left >= static_cast<int>(sizeof(rtnexthop)) && hop->rtnh_len >= sizeof(rtnexthop);
+                     left -= RTNH_ALIGN(hop->rtnh_len), hop = RTNH_NEXT(hop)) {
+                    auto inner = static_cast<int>(hop->rtnh_len - sizeof(rtnexthop));
+                    for (auto *part = reinterpret_cast<const rtattr *>(RTNH_DATA(hop)); RTA_OK(part, inner);
+                         part = RTA_NEXT(part, inner)) {
+                        if (part->rta_type == RTA_GATEWAY && RTA_PAYLOAD(part) == 4 &&
+                            hop->rtnh_ifindex == static_cast<int>(via.index)) {
+                            Ipv4Bytes next;
+                            std::memcpy(next.data(), RTA_DATA(part), 4);
+                            add(next);
+                        }
+                    }
+                }
+            }
+        });
+        if (gateway && through == static_cast<int>(via.index))
+            add(*gateway);
+    });
+#elif defined(_WIN32)
+    MIB_IPFORWARD_TABLE2 *table = nullptr;
+    if (GetIpForwardTable2(AF_INET, &table) != NO_ERROR)
+        return gateways;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2 &row = table->Table[i];
+        if (row.InterfaceIndex == via.index && row.NextHop.si_family == AF_INET &&
+            row.NextHop.Ipv4.sin_addr.s_addr != 0)
+            add(boost::asio::ip::address_v4(ntohl(row.NextHop.Ipv4.sin_addr.s_addr)).to_bytes());
+    }
+    FreeMibTable(table);
+#else
+    // macOS: its routing socket would say; not read.
+    (void)via;
+#endif
+    return gateways;
 }
 
 std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket)

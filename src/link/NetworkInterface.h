@@ -64,6 +64,23 @@ std::vector<std::string> ListInterfacesWithoutIpv4();
 /// kernel's own input route lookup). None where the system does not say.
 std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4Bytes &source);
 
+/// A neighbour whose link-layer address the system knows, on one interface.
+struct Neighbour {
+    Ipv4Bytes address {};
+    /// The hardware address, e.g. "02:00:0a:64:00:05".
+    std::string hardware;
+};
+
+/// The neighbours of the interface that answered the system's address
+/// resolution (Linux: the kernel's neighbour table over rtnetlink; Windows:
+/// GetIpNetTable2); none where the system does not say. Entries still
+/// being resolved, or that failed, are left out.
+std::vector<Neighbour> ListNeighbours(const NetworkInterface &via);
+
+/// The gateways of the workstation's routes through the interface (Linux:
+/// rtnetlink; Windows: GetIpForwardTable2): addresses a device must never take.
+std::vector<Ipv4Bytes> ListGateways(const NetworkInterface &via);
+
 /// Makes what a socket sends leave through its interface: binding to the
 /// interface's address does not choose it where two interfaces share an
 /// address (Linux, Windows) nor ever on macOS. Receiving is not restricted.

@@ -148,6 +148,23 @@ void OrvaneBase::SendVia(std::string datagram, const NetworkInterface &via)
     });
 }
 
+void OrvaneBase::Probe(const NetworkInterface &via, const std::vector<Ipv4Bytes> &addresses)
+{
+    constexpr unsigned short kDiscardPort = 9;
+    Call([&] {
+        const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
+            return !via.name.empty() && channel->via == via;
+        });
+        if (found == channels.end())
+            return;
+        for (const Ipv4Bytes &address : addresses) {
+            boost::system::error_code ignored; // whoever does not answer is what is asked
+            (*found)->socket.send_to(boost::asio::buffer("", 0),
+                                     udp::endpoint(boost::asio::ip::address_v4(address), kDiscardPort), 0, ignored);
+        }
+    });
+}
+
 void OrvaneBase::SendOn(const std::vector<ChannelPtr> &targets, const std::string &datagram)
 {
     boost::system::error_code lastError = boost::asio::error::network_unreachable;

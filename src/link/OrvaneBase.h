@@ -60,6 +60,12 @@ public:
     /// is none.
     void SendVia(std::string datagram, const NetworkInterface &via);
 
+    /// Sends an empty datagram to the discard port of each address from the
+    /// socket of that interface address, so that the system resolves who
+    /// answers for them on that link (see ListNeighbours). Nothing when the
+    /// interface has no socket.
+    void Probe(const NetworkInterface &via, const std::vector<Ipv4Bytes> &addresses);
+
     /// The local port that answers come back to (of the first socket).
     unsigned short LocalPort() const;
     /// The interfaces that have a socket now; empty in one-socket mode.

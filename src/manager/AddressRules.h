@@ -4,8 +4,10 @@
 #include "ChangeOutcome.h"
 #include "NetworkInterface.h"
 
+#include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace velqor {
@@ -23,13 +25,27 @@ bool IsLinkLocal(const Ipv4Bytes &address);
 bool IsNetworkAddress(const Ipv4Bytes &address, const NetworkInterface &subnet);
 bool IsBroadcastAddress(const Ipv4Bytes &address, const NetworkInterface &subnet);
 
+/// What the address rules know of the workstation.
+struct AddressFacts {
+    /// Every address of every interface.
+    std::vector<NetworkInterface> own;
+    /// The gateways of its routes, by interface name.
+    std::map<std::string, std::vector<Ipv4Bytes>> gateways;
+
+    /// The subnets of the link (the interface's addresses).
+    std::vector<NetworkInterface> SubnetsOf(const std::string &link) const;
+};
+
 /// Why a device that answers on via must not move to address, none when it
-/// may: an address no device can take, the network or broadcast address of
-/// via's subnet or of any of the workstation's (own), one of own's addresses,
-/// or one in heldByOthers (another listed device's).
+/// may. Never: an address no device can take, the network or broadcast
+/// address of via's subnet or of any of the workstation's, one of the
+/// workstation's own addresses, a gateway of the link. Unless forced: one
+/// that another device of the link answers from (heldByOthers), one outside
+/// every subnet of the link (a link-local address is on every link).
+/// Another host that answers for it is found by asking the link, see
+/// OrvaneManagerPrivate.
 std::optional<NotSentReason> CheckNewAddress(const Ipv4Bytes &address, const NetworkInterface &via,
-                                             const std::vector<NetworkInterface> &own,
-                                             const std::set<Ipv4Bytes> &heldByOthers);
+                                             const AddressFacts &facts, const std::set<Ipv4Bytes> &heldByOthers);
 
 } // namespace velqor
 

@@ -2,11 +2,10 @@
 
 namespace velqor {
 
-ChangeOutcome Confirm(ChangeOutcome sent, bool foundAtNewAddress)
+bool Overridable(NotSentReason reason)
 {
-    if (sent.Checkable() && foundAtNewAddress)
-        sent.kind = ChangeOutcome::Kind::Moved;
-    return sent;
+    return reason == NotSentReason::HeldByAnotherDevice || reason == NotSentReason::InUseByHost ||
+        reason == NotSentReason::OutsideSubnet;
 }
 
 const char *ReasonText(NotSentReason reason)
@@ -17,7 +16,7 @@ const char *ReasonText(NotSentReason reason)
     case NotSentReason::NotAssignable:
         return "no device can take that address";
     case NotSentReason::TooLong:
-        return "the command does not fit a datagram";
+        return "the serial is too long to address";
     case NotSentReason::SeveralAddresses:
         return "the serial answered from several addresses, and every one of them would move";
     case NotSentReason::NetworkAddress:
@@ -26,10 +25,32 @@ const char *ReasonText(NotSentReason reason)
         return "that is the broadcast address of the device's subnet";
     case NotSentReason::WorkstationAddress:
         return "that is this workstation's own address";
+    case NotSentReason::Gateway:
+        return "that is the gateway of a route of this workstation";
     case NotSentReason::HeldByAnotherDevice:
         return "another device answers from that address";
+    case NotSentReason::InUseByHost:
+        return "another host answers for that address";
+    case NotSentReason::OutsideSubnet:
+        return "that address is outside the networks of the device's interface";
+    case NotSentReason::NoFreeAddress:
+        return "no free address is left to pass through";
+    case NotSentReason::NotFound:
+        return "no device with that serial answered";
+    case NotSentReason::SeveralLinks:
+        return "the serial answers on several interfaces; name one";
+    case NotSentReason::TakenByAnotherRow:
+        return "another row moves a device to the same address";
     }
     return "not sent";
+}
+
+std::string NotSentText(const ChangeOutcome &outcome)
+{
+    std::string text = ReasonText(outcome.reason);
+    if (outcome.reason == NotSentReason::InUseByHost && !outcome.host.empty())
+        text += " (" + outcome.host + ")";
+    return text;
 }
 
 } // namespace velqor

@@ -333,6 +333,14 @@ bool DeviceRegistry::AnsweredFromSeveralAddresses(const DeviceId &id) const
     return found != entries.end() && found->second.search == search && !found->second.alsoAt.empty();
 }
 
+std::vector<Ipv4Bytes> DeviceRegistry::HeardInRound(const DeviceId &id) const
+{
+    const auto found = entries.find(id);
+    if (found == entries.end() || found->second.round != round)
+        return {};
+    return found->second.heardInRound;
+}
+
 std::size_t DeviceRegistry::Dropped() const
 {
     return dropped;

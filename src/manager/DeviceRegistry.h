@@ -83,6 +83,8 @@ public:
     /// devices kept from an earlier search.
     std::set<Ipv4Bytes> AddressesBesides(const DeviceId &id) const;
     bool AnsweredFromSeveralAddresses(const DeviceId &id) const;
+    /// The addresses the device answered from in the round now running.
+    std::vector<Ipv4Bytes> HeardInRound(const DeviceId &id) const;
     /// Answers of new devices dropped since the search began (or Clear).
     std::size_t Dropped() const;
     std::size_t Size() const { return entries.size(); }

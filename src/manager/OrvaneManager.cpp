@@ -67,9 +67,41 @@ int OrvaneManager::SetAddress(std::string serial, std::string address)
     return d->SetAddress(std::move(serial), std::move(address));
 }
 
-ChangeOutcome OrvaneManager::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force)
+ChangeOutcome OrvaneManager::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force, bool verify)
 {
-    return d->ChangeAddress(id, address, force);
+    return d->ChangeAddress(id, address, force, verify);
+}
+
+ChangeOutcome OrvaneManager::SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force)
+{
+    return d->SendChange(id, address, force);
+}
+
+std::vector<ChangeOutcome> OrvaneManager::VerifyChanges(const std::vector<PendingChange> &changes)
+{
+    return d->VerifyChanges(changes);
+}
+
+std::optional<DeviceDetails> OrvaneManager::FindDevice(const DeviceId &id)
+{
+    return d->FindDevice(id);
+}
+
+std::set<Ipv4Bytes> OrvaneManager::AddressesBesides(const DeviceId &id)
+{
+    return d->AddressesBesides(id);
+}
+
+AddressFacts OrvaneManager::GetAddressFacts()
+{
+    return d->GetAddressFacts();
+}
+
+std::map<Ipv4Bytes, std::string> OrvaneManager::FindHosts(const std::string &link,
+                                                          const std::vector<Ipv4Bytes> &addresses,
+                                                          const std::vector<Ipv4Bytes> &devicesToAsk)
+{
+    return d->FindHosts(link, addresses, devicesToAsk);
 }
 
 DeviceMap OrvaneManager::GetDevices()

@@ -1,17 +1,22 @@
 #ifndef VELQOR_ORVANEMANAGER_H
 #define VELQOR_ORVANEMANAGER_H
 
+#include "AddressRules.h"
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceListener.h"
 #include "DeviceMap.h"
 #include "Diagnostic.h"
+#include "PendingChange.h"
 #include "ResultCodes.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,9 +58,24 @@ public:
     /// OrvaneManagerPrivate::ForgetUnheard.
     std::size_t ForgetUnheard();
     int SetAddress(std::string serial, std::string address);
-    /// The address change with its outcome as a value; see
+    /// One device's address change, decided by its own answer and, unless
+    /// verify is false, by where a verifying search finds it; see
     /// OrvaneManagerPrivate::ChangeAddress.
-    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
+    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false, bool verify = true);
+    /// The two halves of ChangeAddress, for changes verified together; see
+    /// OrvaneManagerPrivate.
+    ChangeOutcome SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
+    std::vector<ChangeOutcome> VerifyChanges(const std::vector<PendingChange> &changes);
+    /// The device with its diagnostics; none when it has not answered.
+    std::optional<DeviceDetails> FindDevice(const DeviceId &id);
+    /// Every address another device of the link answers from.
+    std::set<Ipv4Bytes> AddressesBesides(const DeviceId &id);
+    /// The workstation's addresses and its links' gateways.
+    AddressFacts GetAddressFacts();
+    /// Which addresses another host of the link answers for; see
+    /// OrvaneManagerPrivate::FindHosts.
+    std::map<Ipv4Bytes, std::string> FindHosts(const std::string &link, const std::vector<Ipv4Bytes> &addresses,
+                                               const std::vector<Ipv4Bytes> &devicesToAsk = {});
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics.
     std::vector<DeviceDetails> GetDeviceDetails();

@@ -30,6 +30,16 @@ constexpr int kMaxExtraRounds = 3;
 /// A query counts as sent once an interface's packet count has moved; a
 /// queue in front of a real network card takes a moment.
 constexpr std::chrono::milliseconds kLeaveWithin {50};
+/// A host on the link answers address resolution within moments.
+constexpr std::chrono::milliseconds kResolveWithin {200};
+/// Devices asked for besides the addresses in question, to learn the
+/// devices' hardware addresses.
+constexpr std::size_t kDevicesAsked = 8;
+/// A verifying search: its rounds and how long it looks.
+constexpr std::uint32_t kVerifyForMs = 3000;
+constexpr std::chrono::milliseconds kVerifyLook {25};
+constexpr std::chrono::milliseconds kVerifyRoundAtLeast {150};
+constexpr std::chrono::milliseconds kVerifyRoundAtMost {1000};
 
 } // namespace
 
@@ -39,7 +49,8 @@ OrvaneManagerPrivate::OrvaneManagerPrivate(std::string address, unsigned short p
     : OrvaneBase(std::move(address), port, 0, std::move(lister)),
       deadlineTimer(*ioService),
       tickTimer(*ioService),
-      roundTimer(*ioService)
+      roundTimer(*ioService),
+      verifyTimer(*ioService)
 {
     StartReceive();
 }
@@ -87,6 +98,8 @@ void OrvaneManagerPrivate::StopSearch()
     Call([this] {
         if (state == State::Searching || state == State::SearchingWithoutEnd)
             Finish(ResultTimeout);
+        else if (state == State::Verifying)
+            FinishVerifying(); // with what it has found so far
     });
 }
 
@@ -203,11 +216,141 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     if (found.size() > 1)
         return ResultSeveralAddresses;
     const DeviceId id = found.empty() ? DeviceId {{}, Serial(std::move(serial))} : found.front().Id();
-    return ResultCodeOf(ChangeAddress(id, *bytes));
+    return ResultCodeOf(ChangeAddress(id, *bytes, false, false));
 }
 
-ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force)
+std::optional<DeviceDetails> OrvaneManagerPrivate::FindDevice(const DeviceId &id)
 {
+    // With the other devices of its link: an address conflict is theirs too.
+    std::vector<DeviceDetails> link = Diagnosed([&] {
+        std::vector<DeviceDetails> devices = registry.Details();
+        devices.erase(std::remove_if(devices.begin(), devices.end(),
+                                     [&](const DeviceDetails &device) { return device.via.name != id.link; }),
+                      devices.end());
+        return devices;
+    });
+    for (const DeviceDetails &device : link) {
+        if (device.serial == id.serial)
+            return device;
+    }
+    return std::nullopt;
+}
+
+std::set<Ipv4Bytes> OrvaneManagerPrivate::AddressesBesides(const DeviceId &id)
+{
+    std::set<Ipv4Bytes> held;
+    Call([&] { held = registry.AddressesBesides(id); });
+    return held;
+}
+
+AddressFacts OrvaneManagerPrivate::GetAddressFacts()
+{
+    AddressFacts facts;
+    facts.own = Interfaces();
+    for (const NetworkInterface &network : facts.own) {
+        std::vector<Ipv4Bytes> &gateways = facts.gateways[network.name];
+        for (const Ipv4Bytes &gateway : ListGateways(network)) {
+            if (std::find(gateways.begin(), gateways.end(), gateway) == gateways.end())
+                gateways.push_back(gateway);
+        }
+    }
+    return facts;
+}
+
+std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::string &link,
+                                                                 const std::vector<Ipv4Bytes> &addresses,
+                                                                 const std::vector<Ipv4Bytes> &devicesToAsk)
+{
+    std::map<Ipv4Bytes, std::string> hosts;
+    std::vector<NetworkInterface> sockets;
+    std::set<Ipv4Bytes> devices;
+    std::vector<Ipv4Bytes> asked(devicesToAsk.begin(), devicesToAsk.end());
+    Call([&] {
+        for (const NetworkInterface &network : Interfaces()) {
+            if (network.name == link)
+                sockets.push_back(network);
+        }
+        std::size_t sampled = 0;
+        for (const DeviceDetails &device : registry.Details()) {
+            if (device.via.name != link)
+                continue;
+            devices.insert(device.address);
+            devices.insert(device.alsoAt.begin(), device.alsoAt.end());
+            if (sampled++ < kDevicesAsked)
+                asked.push_back(device.address);
+        }
+    });
+    if (sockets.empty())
+        return hosts;
+    // The devices' hardware addresses are learnt by asking for some of them:
+    // the address entries a moved device leaves behind are no host's.
+    asked.insert(asked.end(), addresses.begin(), addresses.end());
+    std::sort(asked.begin(), asked.end());
+    asked.erase(std::unique(asked.begin(), asked.end()), asked.end());
+    // Each address from the address of the link whose subnet holds it: the
+    // system resolves it on the wire only there.
+    std::vector<Ipv4Bytes> probed;
+    for (const NetworkInterface &network : sockets) {
+        std::vector<Ipv4Bytes> here;
+        for (const Ipv4Bytes &address : asked) {
+            if (network.Contains(address) && std::find(probed.begin(), probed.end(), address) == probed.end())
+                here.push_back(address);
+        }
+        probed.insert(probed.end(), here.begin(), here.end());
+        Probe(network, here);
+    }
+    const auto until = std::chrono::steady_clock::now() + kResolveWithin;
+    for (;;) {
+        const std::vector<Neighbour> neighbours = ListNeighbours(sockets.front());
+        std::set<std::string> deviceHardware;
+        for (const Neighbour &neighbour : neighbours) {
+            if (devices.count(neighbour.address) != 0)
+                deviceHardware.insert(neighbour.hardware);
+        }
+        hosts.clear();
+        std::size_t resolved = 0;
+        for (const Neighbour &neighbour : neighbours) {
+            if (std::find(probed.begin(), probed.end(), neighbour.address) != probed.end())
+                ++resolved;
+            if (std::find(addresses.begin(), addresses.end(), neighbour.address) != addresses.end() &&
+                deviceHardware.count(neighbour.hardware) == 0)
+                hosts[neighbour.address] = neighbour.hardware;
+        }
+        if (resolved >= probed.size() || std::chrono::steady_clock::now() >= until)
+            return hosts;
+        std::this_thread::sleep_for(kResolveWithin / 10);
+    }
+}
+
+ChangeOutcome OrvaneManagerPrivate::SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force)
+{
+    std::optional<DeviceDetails> known;
+    std::set<Ipv4Bytes> held;
+    bool twin = false;
+    bool busy = false;
+    Call([&] {
+        busy = state != State::Idle;
+        known = registry.Find(id);
+        held = registry.AddressesBesides(id);
+        twin = registry.AnsweredFromSeveralAddresses(id);
+    });
+    if (busy) // nothing is looked at while another operation runs
+        return ChangeOutcome::NotSent(NotSentReason::Busy);
+    const NetworkInterface via = known ? known->via : NetworkInterface {};
+    const std::optional<NotSentReason> unsafe = CheckNewAddress(address, via, GetAddressFacts(), held);
+    if (unsafe && !(force && Overridable(*unsafe)))
+        return ChangeOutcome::NotSent(*unsafe);
+    if (SetAddressCommand(id.serial.Bytes(), address).size() > kMaxDatagramLength) // no device would receive it whole
+        return ChangeOutcome::NotSent(NotSentReason::TooLong);
+    if (twin)
+        return ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
+    if (!force && !id.link.empty() && !unsafe) {
+        const std::map<Ipv4Bytes, std::string> hosts =
+            FindHosts(id.link, {address}, known ? std::vector<Ipv4Bytes> {known->address} : std::vector<Ipv4Bytes> {});
+        if (!hosts.empty())
+            return ChangeOutcome::NotSent(NotSentReason::InUseByHost, hosts.begin()->second);
+    }
+
     std::optional<ChangeOutcome> refused;
     std::shared_future<Ending> change;
     Call([&] {
@@ -215,20 +358,6 @@ ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4
             refused = ChangeOutcome::NotSent(NotSentReason::Busy);
             return;
         }
-        const std::vector<NetworkInterface> own = Interfaces();
-        const std::optional<DeviceDetails> known = registry.Find(id);
-        const NetworkInterface via = known ? known->via : NetworkInterface {};
-        const std::string command = SetAddressCommand(id.serial.Bytes(), address);
-        const std::optional<NotSentReason> unsafe = CheckNewAddress(address, via, own, registry.AddressesBesides(id));
-        if (unsafe && !(force && *unsafe == NotSentReason::HeldByAnotherDevice))
-            refused = ChangeOutcome::NotSent(*unsafe);
-        else if (command.size() > kMaxDatagramLength) // no device would receive it whole
-            refused = ChangeOutcome::NotSent(NotSentReason::TooLong);
-        else if (registry.AnsweredFromSeveralAddresses(id))
-            refused = ChangeOutcome::NotSent(NotSentReason::SeveralAddresses);
-        if (refused)
-            return;
-
         RefreshInterfaces();
         // Out of the address of the device's link whose subnet holds it, so
         // that its answer comes back on its own subnet; on the link it
@@ -244,10 +373,10 @@ ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4
                                   [&](const NetworkInterface &network) { return network.name == id.link; });
         const bool onLink = !id.link.empty() && sendOn != sockets.end();
         answerVia = onLink ? id.link : std::string();
-        answerFrom.clear();
+        answerFrom.reset();
         if (known)
-            answerFrom = {known->address, address};
-        SendVia(command, onLink ? *sendOn : NetworkInterface {});
+            answerFrom = known->address;
+        SendVia(SetAddressCommand(id.serial.Bytes(), address), onLink ? *sendOn : NetworkInterface {});
         change = Begin(State::ChangingAddress);
         changeOutcome = ChangeOutcome::NoAnswer();
         changeDevice = id;
@@ -264,6 +393,65 @@ ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4
     return change.get().outcome;
 }
 
+std::vector<ChangeOutcome> OrvaneManagerPrivate::VerifyChanges(const std::vector<PendingChange> &changes)
+{
+    std::vector<ChangeOutcome> outcomes;
+    std::vector<std::size_t> checked;
+    std::vector<PendingChange> searched;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        outcomes.push_back(changes[i].sent);
+        if (changes[i].sent.Checkable()) {
+            checked.push_back(i);
+            searched.push_back(changes[i]);
+        }
+    }
+    if (searched.empty())
+        return outcomes;
+    std::shared_future<Ending> run;
+    Call([&] {
+        if (state != State::Idle)
+            return;
+        run = Begin(State::Verifying);
+        verifying.clear();
+        for (const PendingChange &change : searched) {
+            Verification entry;
+            entry.change = change;
+            entry.acknowledged = change.sent.kind == ChangeOutcome::Kind::Acknowledged;
+            verifying.push_back(entry);
+        }
+        try {
+            SendQuery();
+            ArmVerifyRound();
+            ArmDeadline(kVerifyForMs);
+        } catch (...) {
+            Finish(ResultOk);
+            throw;
+        }
+    });
+    if (!run.valid()) {
+        for (std::size_t i : checked)
+            outcomes[i] = ChangeOutcome::NotSent(NotSentReason::Busy);
+        return outcomes;
+    }
+    const std::vector<ChangeOutcome> verified = run.get().verified;
+    for (std::size_t i = 0; i < checked.size() && i < verified.size(); ++i)
+        outcomes[checked[i]] = verified[i];
+    return outcomes;
+}
+
+ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force, bool verify)
+{
+    std::optional<Ipv4Bytes> from;
+    Call([&] {
+        if (const auto known = registry.Find(id))
+            from = known->address;
+    });
+    const ChangeOutcome sent = SendChange(id, address, force);
+    if (!verify || !sent.Checkable() || !from)
+        return sent;
+    return VerifyChanges({{id, *from, address, sent}}).front();
+}
+
 ChangeOutcome OrvaneManagerPrivate::OutcomeOf(const SetAddressAnswer &answer)
 {
     if (answer.accepted)
@@ -277,6 +465,7 @@ int OrvaneManagerPrivate::ResultCodeOf(const ChangeOutcome &outcome)
     switch (outcome.kind) {
     case ChangeOutcome::Kind::Moved:
     case ChangeOutcome::Kind::Acknowledged:
+    case ChangeOutcome::Kind::AcknowledgedNotMoved: // the device's yes, which SetAddress reports without searching
         return ResultOk;
     case ChangeOutcome::Kind::Refused:
         // A refusal must never read as the success code.
@@ -305,6 +494,10 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
     const std::optional<SetAddressAnswer> answer = ParseSetAddressAnswer(message);
     if (!answer)
         return;
+    if (state == State::Verifying) {
+        TakeLateAnswer(message, *answer);
+        return;
+    }
     // Replies carry no serial: one that comes while no change waits is late,
     // or not meant for us, and must not end a search.
     if (state != State::ChangingAddress) {
@@ -313,20 +506,117 @@ void OrvaneManagerPrivate::HandleMessage(Message message)
         return;
     }
     // Nor may another device's late answer, or a host that answers every
-    // change, decide this one.
-    const bool fromDevice =
-        answerFrom.empty() || std::find(answerFrom.begin(), answerFrom.end(), message.from) != answerFrom.end();
+    // change; an answer from the new address decides nothing until a search
+    // finds the device there.
+    const bool fromDevice = !answerFrom || message.from == *answerFrom;
     if (!fromDevice || (!answerVia.empty() && message.via.name != answerVia)) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
             << "OrvaneManager: ignored a set-address answer from " << message.sender << " on "
             << (message.via.name.empty() ? std::string("the link") : message.via.name)
-            << ": not where the device answers";
+            << (message.from == changeAddress ? ": from the new address; a search decides"
+                                              : ": not where the device answers");
         return;
     }
     changeOutcome = OutcomeOf(*answer);
     if (changeOutcome.kind == ChangeOutcome::Kind::Acknowledged)
         registry.Set(changeDevice, changeAddress, std::chrono::steady_clock::now());
     Finish(ResultCodeOf(changeOutcome));
+}
+
+void OrvaneManagerPrivate::TakeLateAnswer(const Message &message, const SetAddressAnswer &answer)
+{
+    for (Verification &entry : verifying) {
+        const PendingChange &change = entry.change;
+        if (entry.settled || message.from != change.from ||
+            (!change.device.link.empty() && message.via.name != change.device.link))
+            continue;
+        if (answer.accepted) {
+            entry.acknowledged = true;
+        } else {
+            entry.settled = OutcomeOf(answer);
+            BOOST_LOG_SEV(my_logger::get(), severity_level::info)
+                << "OrvaneManager: " << change.device.Text() << " refused late, from " << message.sender;
+        }
+        return;
+    }
+    BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
+        << "OrvaneManager: ignored a set-address answer from " << message.sender << ": not where a device answers";
+}
+
+void OrvaneManagerPrivate::ArmVerifyRound()
+{
+    verifyTimer.expires_after(kVerifyLook);
+    verifyTimer.async_wait(
+        [this, run = operation](const boost::system::error_code &error) { OnVerifyRound(error, run); });
+}
+
+void OrvaneManagerPrivate::OnVerifyRound(const boost::system::error_code &error, std::uint64_t run)
+{
+    if (error || state != State::Verifying || run != operation)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    // The round's answers come within moments; wait for them to stop (not
+    // forever, should something keep sending).
+    const bool quiet = now - std::max(roundSent, LastReceived()) >= kRoundQuiet;
+    if (now - roundSent < kVerifyRoundAtLeast || (!quiet && now - roundSent < kVerifyRoundAtMost)) {
+        ArmVerifyRound();
+        return;
+    }
+    bool open = false;
+    for (Verification &entry : verifying) {
+        if (entry.settled)
+            continue;
+        const std::vector<Ipv4Bytes> heard = registry.HeardInRound(entry.change.device);
+        if (!heard.empty())
+            entry.lastHeard = heard;
+        const auto at = [&](const Ipv4Bytes &address) {
+            return std::find(heard.begin(), heard.end(), address) != heard.end();
+        };
+        if (at(entry.change.to) && !at(entry.change.from)) {
+            entry.settled = ChangeOutcome::Moved();
+            entry.settled->foundAt = entry.change.to;
+            entry.settled->acknowledged = entry.acknowledged;
+        } else {
+            open = true;
+        }
+    }
+    if (!open) {
+        FinishVerifying();
+        return;
+    }
+    try {
+        SendQuery();
+    } catch (const std::exception &e) {
+        BOOST_LOG_SEV(my_logger::get(), severity_level::error) << "OrvaneManager: verifying query: " << e.what();
+    }
+    ArmVerifyRound();
+}
+
+void OrvaneManagerPrivate::FinishVerifying()
+{
+    std::vector<ChangeOutcome> outcomes;
+    for (const Verification &entry : verifying) {
+        if (entry.settled) {
+            outcomes.push_back(*entry.settled);
+            continue;
+        }
+        const auto at = [&](const Ipv4Bytes &address) {
+            return std::find(entry.lastHeard.begin(), entry.lastHeard.end(), address) != entry.lastHeard.end();
+        };
+        ChangeOutcome outcome = ChangeOutcome::NoAnswer();
+        outcome.acknowledged = entry.acknowledged;
+        if (at(entry.change.from))
+            outcome.kind =
+                entry.acknowledged ? ChangeOutcome::Kind::AcknowledgedNotMoved : ChangeOutcome::Kind::NoAnswer;
+        else if (entry.lastHeard.empty() && entry.acknowledged)
+            outcome.kind = ChangeOutcome::Kind::Acknowledged; // found nowhere: nothing verified
+        if (!entry.lastHeard.empty())
+            outcome.foundAt = at(entry.change.from) ? entry.change.from : entry.lastHeard.front();
+        outcomes.push_back(outcome);
+    }
+    verified = std::move(outcomes);
+    verifying.clear();
+    Finish(ResultOk);
 }
 
 std::shared_future<OrvaneManagerPrivate::Ending> OrvaneManagerPrivate::Begin(State next)
@@ -340,7 +630,7 @@ std::shared_future<OrvaneManagerPrivate::Ending> OrvaneManagerPrivate::Begin(Sta
 
 void OrvaneManagerPrivate::Finish(int code)
 {
-    if (state != State::ChangingAddress && registry.Dropped() > 0) {
+    if ((state == State::Searching || state == State::SearchingWithoutEnd) && registry.Dropped() > 0) {
         BOOST_LOG_SEV(my_logger::get(), severity_level::warning)
             << "OrvaneManager: registry full at " << DeviceRegistry::kMaxDevices << " devices; dropped "
             << registry.Dropped() << " answers with new serials";
@@ -350,7 +640,9 @@ void OrvaneManagerPrivate::Finish(int code)
     deadlineTimer.cancel();
     tickTimer.cancel();
     roundTimer.cancel();
-    ending.set_value(Ending {code, changeOutcome});
+    verifyTimer.cancel();
+    ending.set_value(Ending {code, changeOutcome, std::move(verified)});
+    verified.clear();
 }
 
 void OrvaneManagerPrivate::SendQuery(bool check)
@@ -365,7 +657,9 @@ void OrvaneManagerPrivate::SendQuery(bool check)
             sent.emplace_back(network, TransmittedPackets(network));
     }
     Send(QueryCommand());
-    ArmRound();
+    roundSent = std::chrono::steady_clock::now();
+    if (state != State::Verifying)
+        ArmRound();
     // sendto succeeds even when the system drops the datagram before the
     // wire (a neighbour table filled by ICMP to thousands of devices): a
     // search that could hear nothing must not read as "none found".
@@ -433,7 +727,7 @@ void OrvaneManagerPrivate::OnRound(const boost::system::error_code &error, std::
 
 void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::uint64_t run)
 {
-    if (error || state == State::Idle || run != operation)
+    if (error || state == State::Idle || state == State::Verifying || run != operation)
         return;
     // A repeat that cannot go out now may next time: the run goes on rather
     // than leaving the manager busy with nothing armed.
@@ -458,6 +752,10 @@ void OrvaneManagerPrivate::OnDeadline(const boost::system::error_code &error, st
 {
     if (error || state == State::Idle || run != operation)
         return;
+    if (state == State::Verifying) {
+        FinishVerifying();
+        return;
+    }
     if (state == State::Searching && listener != nullptr) {
         // Served before the run ends, so the waiting caller cannot return and
         // drop its listener first.

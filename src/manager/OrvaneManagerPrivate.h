@@ -1,6 +1,7 @@
 #ifndef VELQOR_ORVANEMANAGERPRIVATE_H
 #define VELQOR_ORVANEMANAGERPRIVATE_H
 
+#include "AddressRules.h"
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceListener.h"
@@ -8,6 +9,7 @@
 #include "DeviceRegistry.h"
 #include "Diagnostic.h"
 #include "OrvaneBase.h"
+#include "PendingChange.h"
 #include "ResultCodes.h"
 
 #include <boost/asio/steady_timer.hpp>
@@ -16,7 +18,10 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,10 +47,10 @@ public:
     /// Starts a search run: timed, or without end for timeoutMs 0. With wait,
     /// returns its result (ResultTimeout is the normal end of a timed run).
     int Search(std::uint32_t timeoutMs, bool wait, DeviceListener *listener);
-    /// Ends a search run at once, timed or without end, without serving its
-    /// listener; returns when the run has ended and no listener call is under
-    /// way. Does nothing when no search runs. Not for use inside a listener's
-    /// DevicesFound, whose own call it cannot wait for.
+    /// Ends a search run at once, timed or without end (or a verifying
+    /// search, with what it found so far), without serving its listener; returns when the run has ended and no listener
+    /// call is under way. Does nothing when no search runs. Not for use inside a listener's DevicesFound, whose own
+    /// call it cannot wait for.
     void StopSearch();
     /// Blocks until no operation is in progress and returns its result;
     /// ResultBusy at once for a run without end.
@@ -80,31 +85,68 @@ public:
     /// receive buffers being full: answers lost before they were read.
     std::uint64_t GetLostCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
-    /// waits up to one second for its answer; ChangeAddress's outcome as a
-    /// result code. A serial that answers on several links is refused
+    /// waits up to one second for its answer; the outcome as a result code,
+    /// without a search. A serial that answers on several links is refused
     /// (ResultSeveralAddresses): which one is meant is not said.
     int SetAddress(std::string serial, std::string address);
+
     /// Asks the device to move to address and waits up to one second for its
-    /// answer. Sends nothing for an address that would
-    /// take it or the workstation off the network (see CheckNewAddress);
-    /// force allows one that another listed device holds. Only an answer
-    /// from where the device last answered, or from the new address, on the
-    /// interface the command went out on, counts.
-    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
+    /// own answer: only one from where it last answered, on its link,
+    /// decides (from anyone for a device the registry does not know). Sends
+    /// nothing for an address that CheckNewAddress refuses, or that another
+    /// host of the link answers for; force lets through what may be forced.
+    /// Acknowledged, Refused, NoAnswer or NotSent: nothing is verified yet.
+    ChangeOutcome SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
+    /// Searches until every change is settled or three seconds have passed:
+    /// Moved once a round of queries finds the device at its new address and
+    /// not at its old one; a refusal of its own, whenever it comes, is
+    /// Refused; at the end, acknowledged and still at its old address is
+    /// AcknowledgedNotMoved, not found at the new one NoAnswer (or
+    /// Acknowledged where it was found nowhere). An answer from the new
+    /// address decides nothing by itself.
+    std::vector<ChangeOutcome> VerifyChanges(const std::vector<PendingChange> &changes);
+    /// SendChange, then, unless verify is false, VerifyChanges.
+    ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false, bool verify = true);
     /// The outcome of a set-address answer.
     static ChangeOutcome OutcomeOf(const SetAddressAnswer &answer);
     /// The result code that SetAddress returns for an outcome.
     static int ResultCodeOf(const ChangeOutcome &outcome);
 
+    /// The device as the registry knows it, with its link's diagnostics; none
+    /// when unknown.
+    std::optional<DeviceDetails> FindDevice(const DeviceId &id);
+    /// Every address another device of the link answers from (also devices
+    /// kept from an earlier search).
+    std::set<Ipv4Bytes> AddressesBesides(const DeviceId &id);
+    /// What the address rules need: the workstation's addresses and the
+    /// gateways of each of its links.
+    AddressFacts GetAddressFacts();
+    /// Which of the addresses another host of the link answers for, with its
+    /// hardware address: each is asked once, and the link is given a moment
+    /// to answer. Devices of the link do not count: their address entries
+    /// linger after they move. devicesToAsk (the devices that move) and a
+    /// few others are asked too, to learn their hardware addresses.
+    std::map<Ipv4Bytes, std::string> FindHosts(const std::string &link, const std::vector<Ipv4Bytes> &addresses,
+                                               const std::vector<Ipv4Bytes> &devicesToAsk = {});
+
 protected:
     void HandleMessage(Message message) override;
 
 private:
-    enum class State { Idle, Searching, SearchingWithoutEnd, ChangingAddress };
+    enum class State { Idle, Searching, SearchingWithoutEnd, ChangingAddress, Verifying };
     /// How an operation ended, for the caller that waits for it.
     struct Ending {
         int result = ResultOk;
         ChangeOutcome outcome;
+        std::vector<ChangeOutcome> verified;
+    };
+    /// A change being verified: what it came to so far.
+    struct Verification {
+        PendingChange change;
+        bool acknowledged = false;
+        std::optional<ChangeOutcome> settled;
+        /// The addresses it answered from in the last round it answered.
+        std::vector<Ipv4Bytes> lastHeard;
     };
 
     /// The operation in progress: its end, none when idle, and whether it is
@@ -130,6 +172,15 @@ private:
     /// again if the system dropped some (a bounded number of rounds).
     void ArmRound();
     void OnRound(const boost::system::error_code &error, std::uint64_t run);
+    /// A verifying search's round: once its answers have come, sees where
+    /// each device answered, then asks again.
+    void ArmVerifyRound();
+    void OnVerifyRound(const boost::system::error_code &error, std::uint64_t run);
+    /// Ends a verifying search with what each change came to.
+    void FinishVerifying();
+    /// A set-address answer while changes are verified: the device's own
+    /// refusal settles its change.
+    void TakeLateAnswer(const Message &message, const SetAddressAnswer &answer);
     void OnTick(const boost::system::error_code &error, std::uint64_t run);
     void OnDeadline(const boost::system::error_code &error, std::uint64_t run);
     /// Devices that take() picks on the I/O thread, with their warnings.
@@ -152,15 +203,20 @@ private:
     boost::asio::steady_timer deadlineTimer;
     boost::asio::steady_timer tickTimer;
     boost::asio::steady_timer roundTimer;
+    boost::asio::steady_timer verifyTimer;
     /// What the address change in progress came to, and what it moves.
     ChangeOutcome changeOutcome;
     DeviceId changeDevice;
     Ipv4Bytes changeAddress {};
-    /// Where the answer to the address change in progress may come from;
-    /// any sender when empty (a device the registry does not know).
-    std::vector<Ipv4Bytes> answerFrom;
+    /// Where the device's answer to the change in progress comes from; any
+    /// sender when none (a device the registry does not know).
+    std::optional<Ipv4Bytes> answerFrom;
     /// The interface the command went out on; any when empty.
     std::string answerVia;
+    /// The changes a verifying search looks at, and when its round's query left.
+    std::vector<Verification> verifying;
+    std::vector<ChangeOutcome> verified;
+    std::chrono::steady_clock::time_point roundSent;
     DeviceListener *listener = nullptr;
 };
 

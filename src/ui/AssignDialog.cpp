@@ -4,6 +4,10 @@
 #include "OrvaneModel.h"
 #include "ui_AssignDialog.h"
 
+#include <QMessageBox>
+
+#include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -15,22 +19,30 @@ QString dotted(const velqor::Ipv4Bytes &address)
 
 } // namespace
 
-QString AssignDialog::describe(const velqor::ChangeOutcome &outcome)
+QString AssignDialog::describe(const velqor::RowResult &result)
 {
-    switch (outcome.kind) {
-    case velqor::ChangeOutcome::Kind::Moved:
+    const velqor::ChangeOutcome &outcome = result.outcome;
+    switch (result.kind) {
+    case velqor::RowResult::Kind::Moved:
         return tr("moved");
-    case velqor::ChangeOutcome::Kind::Acknowledged:
-        return tr("moved, not found there yet");
-    case velqor::ChangeOutcome::Kind::NoAnswer:
-        return tr("not confirmed");
+    case velqor::RowResult::Kind::AlreadyThere:
+        return tr("already there");
+    case velqor::RowResult::Kind::NotRun:
+        return result.waitedFor ? tr("not run") : tr("cancelled");
+    case velqor::RowResult::Kind::NotSent:
+        return tr("not sent: %1").arg(QString::fromStdString(velqor::NotSentText(outcome)));
+    case velqor::RowResult::Kind::Failed:
+        break;
+    }
+    switch (outcome.kind) {
     case velqor::ChangeOutcome::Kind::Refused:
         return outcome.deviceCode ? tr("refused with code %1").arg(int(*outcome.deviceCode))
                                   : tr("refused without a code");
-    case velqor::ChangeOutcome::Kind::NotSent:
-        break;
+    case velqor::ChangeOutcome::Kind::AcknowledgedNotMoved:
+        return tr("acknowledged, but still at its old address");
+    default:
+        return tr("not confirmed");
     }
-    return tr("not sent: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
 }
 
 AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *parent)
@@ -39,26 +51,28 @@ AssignDialog::AssignDialog(OrvaneModel *model, const QList<int> &rows, QWidget *
     ui->setupUi(this);
     ui->cancelPushButton->setEnabled(false);
     ui->devicesTableWidget->setRowCount(static_cast<int>(rows.size()));
-    const std::set<velqor::Ipv4Bytes> used = model->usedAddresses();
     for (int row : rows) {
         const velqor::DeviceDetails &device = model->detailsAt(row);
         const int index = static_cast<int>(devices.size());
-        devices.push_back({device.Id(), {}});
+        devices.push_back({device.Id(), device.via, {}});
         ui->devicesTableWidget->setItem(index, 0,
                                         new QTableWidgetItem(QString::fromStdString(
                                             model->sharesSerial(row) ? device.Id().Text() : device.serial.Column())));
         ui->devicesTableWidget->setItem(index, 1, new QTableWidgetItem);
         setStatus(index, tr("waiting"));
-        // Prefilled with the first free address of the devices' network.
+        // Prefilled with the first free address of the first device's network.
         if (index == 0 && !device.via.name.empty()) {
-            network = device.via;
+            std::set<velqor::Ipv4Bytes> used = model->usedAddresses(device.via.name);
+            const auto gateways = model->addressFacts().gateways.find(device.via.name);
+            if (gateways != model->addressFacts().gateways.end())
+                used.insert(gateways->second.begin(), gateways->second.end());
             if (const auto free = velqor::FirstFreeAddress(device.via, used, model->networks()))
                 ui->startLineEdit->setText(dotted(*free));
         }
     }
-    connect(model, &OrvaneModel::changeDone, this, [this](int index, const velqor::ChangeOutcome &outcome) {
+    connect(model, &OrvaneModel::changeDone, this, [this](int index, const velqor::RowResult &result) {
         if (running)
-            showDone(index, outcome);
+            showDone(index, result);
     });
     connect(model, &OrvaneModel::operationFinished, this, [this](const DeviceSession::Result &result) {
         if (running && result.operation == DeviceSession::Operation::Batch)
@@ -71,25 +85,67 @@ AssignDialog::~AssignDialog()
     delete ui;
 }
 
+bool AssignDialog::plan(const velqor::Ipv4Bytes &first)
+{
+    const bool inside = std::any_of(devices.begin(), devices.end(),
+                                    [&](const Device &device) { return device.network.Contains(first); });
+    bool outside = false;
+    if (!inside) {
+        QMessageBox question(QMessageBox::Question, tr("Outside the network"),
+                             tr("%1 is outside the networks of the selected devices; programs here will not reach "
+                                "them there. Give them addresses from it anyway?")
+                                 .arg(dotted(first)),
+                             QMessageBox::Yes | QMessageBox::No, this);
+        question.setTextFormat(Qt::PlainText);
+        question.setDefaultButton(QMessageBox::No);
+        if (question.exec() != QMessageBox::Yes)
+            return false;
+        outside = true;
+    }
+    // Each device inside its own network: the devices of one interface
+    // share a plan, from the first address where their network holds it.
+    std::map<std::string, std::vector<std::size_t>> byLink;
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        byLink[devices[i].id.link].push_back(i);
+    for (const auto &[link, members] : byLink) {
+        const velqor::NetworkInterface network = outside ? velqor::NetworkInterface {} : devices[members[0]].network;
+        std::set<velqor::Ipv4Bytes> used = model->usedAddresses(link);
+        const auto gateways = model->addressFacts().gateways.find(link);
+        if (gateways != model->addressFacts().gateways.end())
+            used.insert(gateways->second.begin(), gateways->second.end());
+        std::optional<velqor::Ipv4Bytes> from = first;
+        if (!outside && !network.Contains(first))
+            from = velqor::FirstFreeAddress(network, used, model->networks());
+        const std::vector<velqor::Ipv4Bytes> addresses = from
+            ? velqor::PlanAddresses(*from, members.size(), network, used, model->networks())
+            : std::vector<velqor::Ipv4Bytes> {};
+        for (std::size_t i = 0; i < members.size(); ++i)
+            devices[members[i]].address =
+                i < addresses.size() ? std::optional<velqor::Ipv4Bytes>(addresses[i]) : std::nullopt;
+    }
+    return true;
+}
+
 bool AssignDialog::start()
 {
     const auto first = velqor::ParseDottedAddress(ui->startLineEdit->text().toStdString());
-    if (!first || devices.empty() || running)
+    if (!first || devices.empty() || running || !plan(*first))
         return false;
-    const auto plan = velqor::PlanAddresses(*first, devices.size(), network, model->usedAddresses(), model->networks());
+    const bool outside = std::none_of(devices.begin(), devices.end(),
+                                      [&](const Device &device) { return device.network.Contains(*first); });
     std::vector<DeviceSession::Request> requests;
     planned.clear();
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const int index = static_cast<int>(i);
-        if (i >= plan.size()) {
-            // The plan never leaves the subnet: say how many it had room for.
-            setStatus(index, tr("no free address left in the subnet (%n fit)", nullptr, int(plan.size())));
+        if (!devices[i].address) {
+            // The plan never leaves the network: say how many it had room for.
+            setStatus(index, tr("no free address left in the subnet"));
+            ui->devicesTableWidget->item(index, 1)->setText(QString());
             continue;
         }
-        devices[i].address = plan[i];
-        ui->devicesTableWidget->item(index, 1)->setText(dotted(plan[i]));
+        ui->devicesTableWidget->item(index, 1)->setText(dotted(*devices[i].address));
         setStatus(index, tr("waiting"));
-        requests.push_back({devices[i].id, plan[i], false, dotted(plan[i])});
+        requests.push_back({devices[i].id, devices[i].address, outside, dotted(*devices[i].address)});
         planned.push_back(index);
     }
     if (requests.empty() || !model->startBatch(std::move(requests)))
@@ -106,18 +162,27 @@ bool AssignDialog::start()
     return true;
 }
 
+void AssignDialog::abandon()
+{
+    closeWhenDone = true;
+    if (!running) {
+        QDialog::reject();
+        return;
+    }
+    model->session()->abandon();
+}
+
 void AssignDialog::run()
 {
     if (start())
         model->session()->wait();
 }
 
-void AssignDialog::showDone(int index, const velqor::ChangeOutcome &outcome)
+void AssignDialog::showDone(int index, const velqor::RowResult &result)
 {
     if (index < 0 || index >= static_cast<int>(planned.size()))
         return;
-    setStatus(planned[static_cast<std::size_t>(index)],
-              outcome.Checkable() ? tr("answered, confirming…") : describe(outcome));
+    setStatus(planned[static_cast<std::size_t>(index)], describe(result));
     ui->progressBar->setValue(index + 1);
     if (index + 1 < static_cast<int>(planned.size()))
         setStatus(planned[static_cast<std::size_t>(index) + 1], tr("changing…"));
@@ -125,25 +190,21 @@ void AssignDialog::showDone(int index, const velqor::ChangeOutcome &outcome)
 
 void AssignDialog::finish(const DeviceSession::Result &result)
 {
-    for (std::size_t i = 0; i < planned.size() && i < result.outcomes.size(); ++i) {
+    for (std::size_t i = 0; i < planned.size(); ++i) {
         const int index = planned[i];
-        if (!result.outcomes[i]) {
-            setStatus(index,
-                      result.search.linkError.isEmpty() ? tr("cancelled")
-                                                        : tr("device link error: %1").arg(result.search.linkError));
+        if (i >= result.results.size()) {
+            setStatus(index, tr("device link error: %1").arg(result.search.linkError));
             continue;
         }
-        const Device &device = devices[static_cast<std::size_t>(index)];
-        const int row = model->rowOf(device.id);
-        const bool found = row >= 0 && device.address && model->detailsAt(row).address == *device.address;
-        const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
-        confirmedCount += outcome.kind == velqor::ChangeOutcome::Kind::Moved ? 1 : 0;
-        setStatus(index, describe(outcome));
+        confirmedCount += result.results[i].kind == velqor::RowResult::Kind::Moved ? 1 : 0;
+        setStatus(index, describe(result.results[i]));
     }
     ui->progressBar->setValue(ui->progressBar->maximum());
     ui->cancelPushButton->setEnabled(false);
     ui->closePushButton->setEnabled(true);
     running = false;
+    if (closeWhenDone)
+        QDialog::reject();
 }
 
 int AssignDialog::confirmed() const
@@ -178,6 +239,7 @@ void AssignDialog::reject()
     // Escape or the window's close button: cancels a batch under way and
     // closes once it has stopped.
     if (running) {
+        closeWhenDone = true;
         model->session()->cancel();
         return;
     }

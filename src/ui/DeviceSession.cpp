@@ -65,6 +65,7 @@ void DeviceSession::change(Request request)
 {
     if (isBusy()) {
         queued.push_back(std::move(request));
+        emit waitingChanged();
         return;
     }
     start(Operation::Change, [this, run = generation + 1, request = std::move(request)] {
@@ -91,6 +92,29 @@ void DeviceSession::cancel()
     cancelled = true;
 }
 
+void DeviceSession::abandon()
+{
+    cancelled = true;
+    abandoned = true;
+    // A verifying search that runs ends now, with what it found so far.
+    if (manager)
+        manager->StopSearch();
+}
+
+const std::deque<DeviceSession::Request> &DeviceSession::waiting() const
+{
+    return queued;
+}
+
+std::deque<DeviceSession::Request> DeviceSession::discardWaiting()
+{
+    std::deque<Request> dropped;
+    dropped.swap(queued);
+    if (!dropped.empty())
+        emit waitingChanged();
+    return dropped;
+}
+
 void DeviceSession::wait()
 {
     while (isBusy()) {
@@ -103,7 +127,7 @@ void DeviceSession::start(Operation operation, std::function<Result()> work)
 {
     ++generation;
     current = operation;
-    cancelled = false;
+    cancelled = abandoned.load();
     watcher.setFuture(
         QtConcurrent::run([work = std::move(work)] { return std::shared_ptr<const Result>(new Result(work())); }));
     if (!announcedBusy) {
@@ -133,6 +157,7 @@ void DeviceSession::startQueued()
         return;
     Request next = std::move(queued.front());
     queued.pop_front();
+    emit waitingChanged();
     start(Operation::Change, [this, run = generation + 1, next = std::move(next)] {
         Result result = runChanges({next}, run);
         result.operation = Operation::Change;
@@ -154,23 +179,38 @@ void DeviceSession::post(quint64 run, std::function<void()> fn)
 DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, quint64 run)
 {
     Result result;
-    result.outcomes.resize(requests.size());
     try {
         if (!manager)
             manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
-        for (std::size_t i = 0; i < requests.size() && !cancelled; ++i) {
-            const Request &request = requests[i];
-            const velqor::ChangeOutcome outcome = request.address
-                ? manager->ChangeAddress(request.device, *request.address, request.force)
-                : velqor::ChangeOutcome::NotSent(velqor::NotSentReason::NotAssignable);
-            result.outcomes[i] = outcome;
-            post(run, [this, i, outcome] { emit requestDone(static_cast<int>(i), outcome); });
+        velqor::PlanRunner runner(*manager);
+        // One plan for all: a change forced onto another device's address
+        // brings that device in, and the two swap.
+        std::vector<velqor::MovePlan::Row> rows;
+        bool force = false;
+        for (const Request &request : requests) {
+            if (!request.address) {
+                rows.push_back({request.device, {}, std::nullopt, velqor::NotSentReason::NotAssignable, {}, false});
+                continue;
+            }
+            const bool swap = request.force && manager->AddressesBesides(request.device).count(*request.address) != 0;
+            const std::vector<velqor::MovePlan::Row> moved = runner.MoveRows(request.device, *request.address, swap);
+            rows.insert(rows.end(), moved.begin(), moved.end());
+            force = force || request.force;
         }
+        const velqor::MovePlan plan = runner.Prepare(rows, force);
+        velqor::PlanRunner::Control control;
+        control.cancelled = [this] { return cancelled.load(); };
+        control.abandoned = [this] { return abandoned.load(); };
+        control.rowDone = [this, run](std::size_t row, const velqor::RowResult &done) {
+            post(run, [this, row, done] { emit requestDone(static_cast<int>(row), done); });
+        };
+        result.results = runner.Run(plan, control);
+        result.rows = plan.Rows();
     } catch (const boost::system::system_error &error) {
         result.search.linkError = linkErrorText(error);
     }
     result.requests = std::move(requests);
-    if (result.search.linkError.isEmpty())
+    if (result.search.linkError.isEmpty() && !abandoned)
         result.search = runSearch(run);
     return result;
 }
@@ -206,6 +246,7 @@ DeviceSession::SearchResult DeviceSession::runSearch(quint64 run)
         result.devices = manager->GetDeviceDetails();
         result.workstation = manager->GetWorkstationDiagnostics();
         result.interfaces = manager->GetInterfaces();
+        result.facts = manager->GetAddressFacts();
     } catch (const boost::system::system_error &error) {
         result.linkError = linkErrorText(error);
     }

@@ -1,10 +1,13 @@
 #ifndef DEVICESESSION_H
 #define DEVICESESSION_H
 
+#include "AddressRules.h"
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceId.h"
 #include "LinkTarget.h"
+#include "MovePlan.h"
+#include "PlanRunner.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -31,7 +34,8 @@ public:
     enum class Operation { None, Search, Change, Batch };
 
     // A device to move; no address for a text that is no address at all
-    // (nothing is sent, the search still runs).
+    // (nothing is sent, the search still runs). Forced onto another device's
+    // address, the two swap.
     struct Request {
         velqor::DeviceId device;
         std::optional<velqor::Ipv4Bytes> address;
@@ -47,6 +51,8 @@ public:
         std::vector<velqor::DeviceDetails> devices;
         std::vector<velqor::Diagnostic> workstation;
         std::vector<velqor::NetworkInterface> interfaces;
+        // The workstation's addresses and each link's gateways.
+        velqor::AddressFacts facts;
         std::size_t dropped = 0;
         // Answers the system dropped before they were read: the list may
         // lack devices that are there.
@@ -54,12 +60,16 @@ public:
         QString linkError; // empty when the device link worked
     };
 
-    // What an operation came to. Changes and batches end with a search.
+    // What an operation came to. Changes and batches end with a search
+    // (unless abandoned).
     struct Result {
         Operation operation = Operation::None;
         std::vector<Request> requests;
-        // One per request; none where a batch was cancelled or the link failed first.
-        std::vector<std::optional<velqor::ChangeOutcome>> outcomes;
+        // The plan's rows: one per request, in order, and for a swap the
+        // device it swapped with; and what each came to, verified. Empty when
+        // the link failed first.
+        std::vector<velqor::MovePlan::Row> rows;
+        std::vector<velqor::RowResult> results;
         SearchResult search;
     };
 
@@ -78,6 +88,13 @@ public:
     bool batch(std::vector<Request> requests);
     // A batch stops before its next device; the device under way finishes.
     void cancel();
+    // The session is ending: a batch stops before its next device, without
+    // waiting for its verifying search nor searching after it.
+    void abandon();
+    // The changes that wait for the running operation, in order.
+    const std::deque<Request> &waiting() const;
+    // Drops the changes that wait; returns them.
+    std::deque<Request> discardWaiting();
     // For callers that need the outcome before they go on: blocks until no
     // operation runs and their results have been delivered.
     void wait();
@@ -88,8 +105,11 @@ signals:
     // time, in serial order, while a search runs.
     void devicesFound(const std::vector<velqor::DeviceDetails> &changed);
     void searchProgress(int elapsedMs, int totalMs);
-    // One device of a batch is done.
-    void requestDone(int index, const velqor::ChangeOutcome &outcome);
+    // One device of a batch is done (its row of the plan).
+    void requestDone(int index, const velqor::RowResult &result);
+    // A change was queued behind the running operation, or one that waited
+    // started or was dropped.
+    void waitingChanged();
     void finished(const DeviceSession::Result &result);
 
 private:
@@ -112,6 +132,7 @@ private:
     quint64 generation = 0;
     std::deque<Request> queued;
     std::atomic<bool> cancelled {false};
+    std::atomic<bool> abandoned {false};
     // busyChanged(true) was sent: a queued change that follows at once keeps it.
     bool announcedBusy = false;
 };

@@ -7,6 +7,7 @@
 #include "DeviceChooserModel.h"
 #include "DeviceTableProxy.h"
 #include "Diagnostic.h"
+#include "OrvaneLogger.h"
 #include "OrvaneModel.h"
 #include "ui_MainWindow.h"
 
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -91,6 +93,10 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     progress->setTextVisible(false);
     progress->hide();
     ui->statusBar->addPermanentWidget(progress);
+    waitingLabel = new QLabel(this);
+    waitingLabel->hide();
+    ui->statusBar->addPermanentWidget(waitingLabel);
+    connect(model->session(), &DeviceSession::waitingChanged, this, &MainWindow::showWaiting);
     connect(model, &OrvaneModel::busyChanged, this, &MainWindow::setBusy);
     // Stale rows are drawn grey: a repaint, not a change of any cell.
     connect(model, &OrvaneModel::staleChanged, ui->orvanesTableView->viewport(), qOverload<>(&QWidget::update));
@@ -172,8 +178,64 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    const std::size_t waiting = model->session()->waiting().size();
+    if (waiting > 0 && !ending) {
+        // A change the user asked for is neither sent nor lost unasked.
+        QMessageBox question(QMessageBox::Question, tr("Address changes wait"),
+                             tr("%n address change(s) wait for the running operation.", nullptr, int(waiting)),
+                             QMessageBox::NoButton, this);
+        question.setTextFormat(Qt::PlainText);
+        QPushButton *send = question.addButton(tr("&Send and quit"), QMessageBox::AcceptRole);
+        QPushButton *discard = question.addButton(tr("&Discard and quit"), QMessageBox::DestructiveRole);
+        question.addButton(QMessageBox::Cancel);
+        question.setDefaultButton(send);
+        question.exec();
+        if (question.clickedButton() == send) {
+            model->session()->wait();
+        } else if (question.clickedButton() == discard) {
+            model->session()->discardWaiting();
+        } else {
+            event->ignore();
+            return;
+        }
+    }
     saveSettings();
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::endSession()
+{
+    for (const DeviceSession::Request &dropped : model->session()->discardWaiting()) {
+        const std::string line = "discarded the change of " + dropped.device.Text() + " to " +
+            dropped.typed.toStdString() + ", which waited: the session ended";
+        std::cerr << "orvane-manager: " << line << std::endl;
+        BOOST_LOG_SEV(velqor::my_logger::get(), boost::log::trivial::warning) << "MainWindow: " << line;
+    }
+    ending = true;
+    model->session()->abandon();
+    if (assignDialog)
+        assignDialog->abandon();
+    // Quits every event loop, an open dialog's too; the session's worker
+    // ends first, in the window's teardown.
+    if (!model->isBusy()) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    connect(model, &OrvaneModel::busyChanged, this, [](bool busy) {
+        if (!busy)
+            QCoreApplication::exit(0);
+    });
+}
+
+void MainWindow::showWaiting()
+{
+    const std::deque<DeviceSession::Request> &waiting = model->session()->waiting();
+    waitingLabel->setVisible(!waiting.empty());
+    if (waiting.size() == 1)
+        waitingLabel->setText(
+            tr("waits: %1 to %2").arg(QString::fromStdString(waiting.front().device.Text()), waiting.front().typed));
+    else
+        waitingLabel->setText(tr("%n change(s) wait", nullptr, int(waiting.size())));
 }
 
 void MainWindow::saveSettings()
@@ -228,31 +290,27 @@ void MainWindow::showBatchSummary(const DeviceSession::Result &result)
 {
     if (result.operation != DeviceSession::Operation::Batch)
         return;
-    // How many ended each way, in the order a technician reads them.
+    // How many ended each way, verified, in the order a technician reads them.
     std::map<QString, int> ended;
     QStringList order;
-    for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
-        QString what = tr("cancelled");
-        if (result.outcomes[i]) {
-            const int row = model->rowOf(result.requests[i].device);
-            const bool found =
-                result.requests[i].address && row >= 0 && model->detailsAt(row).address == *result.requests[i].address;
-            const velqor::ChangeOutcome outcome = velqor::Confirm(*result.outcomes[i], found);
-            switch (outcome.kind) {
-            case velqor::ChangeOutcome::Kind::Moved:
-            case velqor::ChangeOutcome::Kind::Acknowledged:
-                what = tr("moved");
-                break;
-            case velqor::ChangeOutcome::Kind::Refused:
-                what = tr("refused");
-                break;
-            case velqor::ChangeOutcome::Kind::NoAnswer:
-                what = tr("not confirmed");
-                break;
-            case velqor::ChangeOutcome::Kind::NotSent:
-                what = tr("not sent");
-                break;
-            }
+    for (const velqor::RowResult &row : result.results) {
+        QString what;
+        switch (row.kind) {
+        case velqor::RowResult::Kind::Moved:
+            what = tr("moved");
+            break;
+        case velqor::RowResult::Kind::AlreadyThere:
+            what = tr("already there");
+            break;
+        case velqor::RowResult::Kind::Failed:
+            what = row.outcome.kind == velqor::ChangeOutcome::Kind::Refused ? tr("refused") : tr("not confirmed");
+            break;
+        case velqor::RowResult::Kind::NotSent:
+            what = tr("not sent");
+            break;
+        case velqor::RowResult::Kind::NotRun:
+            what = row.waitedFor ? tr("not run") : tr("cancelled");
+            break;
         }
         if (ended[what]++ == 0)
             order << what;
@@ -356,19 +414,36 @@ void MainWindow::editCurrentAddress()
         ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
 }
 
-void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &address)
+void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &address,
+                             const velqor::ChangeOutcome &outcome)
 {
+    const QString name = QString::fromStdString(device.Text());
+    QString title = tr("Address in use");
+    QString text;
+    switch (outcome.reason) {
+    case velqor::NotSentReason::HeldByAnotherDevice:
+        text = tr("Another device answers from %1. Move %2 there anyway, to swap the two?").arg(address, name);
+        break;
+    case velqor::NotSentReason::InUseByHost:
+        text = tr("Another host (%1) answers for %2. Move %3 there anyway?")
+                   .arg(QString::fromStdString(outcome.host), address, name);
+        break;
+    default:
+        title = tr("Outside the network");
+        text = tr("%1 is outside the networks of the interface %2 answers on; programs here will not reach it "
+                  "there. Move it there anyway?")
+                   .arg(address, name);
+        break;
+    }
     // Plain text: a serial is whatever a device (or a host) says it is.
-    QMessageBox question(QMessageBox::Question, tr("Address in use"),
-                         tr("Another device answers from %1. Move %2 there anyway, to swap the two?")
-                             .arg(address, QString::fromStdString(device.Text())),
-                         QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox question(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, this);
     question.setTextFormat(Qt::PlainText);
     question.setDefaultButton(QMessageBox::No);
     if (question.exec() == QMessageBox::Yes)
         model->requestMove(device, address, true);
     else
-        ui->statusBar->showMessage(tr("Could not change IP: another device answers from %1").arg(address), kMessageMs);
+        ui->statusBar->showMessage(
+            tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(outcome))), kMessageMs);
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()
@@ -413,6 +488,7 @@ void MainWindow::on_assignPushButton_clicked()
         return;
     }
     AssignDialog dialog(model, rows, this);
+    assignDialog = &dialog;
     dialog.exec();
 }
 

@@ -6,10 +6,13 @@
 #include "LinkTarget.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <optional>
 
+class AssignDialog;
 class DeviceChooserModel;
+class QLabel;
 class DeviceTableProxy;
 class OrvaneModel;
 class QProgressBar;
@@ -38,6 +41,12 @@ public:
     // written.
     bool exportTo(const QString &path);
 
+public slots:
+    // The session ends the program (SIGTERM, SIGHUP): changes that wait are
+    // dropped, and said so on stderr and in the log; a batch stops after
+    // the device under way; then the program quits.
+    void endSession();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -51,8 +60,12 @@ private slots:
 
 private:
     void fillApplicationList();
-    // Asks before moving a device onto an address another device holds.
-    void confirmMove(const velqor::DeviceId &device, const QString &address);
+    // Asks before moving a device where it may be meant to go, but no
+    // change goes by itself: onto another device's address (the two swap),
+    // one another host answers for, or one outside its networks.
+    void confirmMove(const velqor::DeviceId &device, const QString &address, const velqor::ChangeOutcome &outcome);
+    // Says in the status bar which changes wait for the running operation.
+    void showWaiting();
     void showSearchMessage(int found);
     // "12 moved, 1 refused, 1 not confirmed"
     void showBatchSummary(const DeviceSession::Result &result);
@@ -79,6 +92,9 @@ private:
     DeviceTableProxy *tableProxy;
     DeviceChooserModel *chooserModel;
     QProgressBar *progress;
+    QLabel *waitingLabel;
+    QPointer<AssignDialog> assignDialog;
+    bool ending = false;
     // The device the launcher starts programs for, by identity.
     std::optional<velqor::DeviceId> chosen;
     bool workstationWarned = false;

@@ -405,6 +405,7 @@ void OrvaneModel::applySearch(const DeviceSession::SearchResult &result)
     } else {
         workstation = result.workstation;
         interfaces = result.interfaces;
+        facts = result.facts;
     }
     lost = result.lost;
     // The complete list: what answered, and what the session kept, greyed,
@@ -422,54 +423,69 @@ void OrvaneModel::applyResult(const DeviceSession::Result &result)
     emit refreshed(deviceCount());
     if (result.operation == DeviceSession::Operation::Search)
         emit listRefreshed(deviceCount());
-    if (result.operation == DeviceSession::Operation::Change && !result.requests.empty()) {
-        if (result.outcomes[0])
-            reportChange(result.requests[0], *result.outcomes[0]);
-        else
-            emit editCompleted(QString());
-    }
+    if (result.operation == DeviceSession::Operation::Change && !result.requests.empty())
+        reportChange(result);
     emit operationFinished(result);
 }
 
-void OrvaneModel::reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent)
+void OrvaneModel::reportChange(const DeviceSession::Result &result)
 {
+    const DeviceSession::Request &request = result.requests.front();
     const QString &address = request.typed;
-    if (sent.kind == velqor::ChangeOutcome::Kind::NotSent &&
-        sent.reason == velqor::NotSentReason::HeldByAnotherDevice) {
-        emit confirmationNeeded(request.device, address);
+    if (result.results.empty()) { // the link failed, and the search says so
+        emit editCompleted(address);
         return;
     }
-    // Without an answer the change counts only when the device is found there.
-    const int row = rowOf(request.device);
-    const bool foundThere = request.address && row >= 0 && detailsAt(row).address == *request.address;
-    const velqor::ChangeOutcome outcome = velqor::Confirm(sent, foundThere);
+    const velqor::RowResult &moved = result.results.front();
+    if (moved.kind == velqor::RowResult::Kind::NotSent && velqor::Overridable(moved.outcome.reason) && !request.force) {
+        emit confirmationNeeded(request.device, address, moved.outcome);
+        return;
+    }
+    // A swap's other device, by its column form.
+    const auto other = [&] {
+        return result.rows.size() > 1 ? QString::fromStdString(result.rows[1].device.serial.Column()) : QString();
+    };
     QString text;
-    switch (outcome.kind) {
-    case velqor::ChangeOutcome::Kind::Moved:
-    case velqor::ChangeOutcome::Kind::Acknowledged:
+    switch (moved.kind) {
+    case velqor::RowResult::Kind::Moved:
+    case velqor::RowResult::Kind::AlreadyThere:
         text = tr("IP updated succesfully");
-        if (velqor::IsLinkLocal(*request.address))
+        if (result.results.size() > 1 && result.results[1].kind == velqor::RowResult::Kind::Moved)
+            text += tr("; %1 took its place").arg(other());
+        if (request.address && velqor::IsLinkLocal(*request.address))
             text += tr("; %1 is link-local: only hosts on the same link reach it").arg(address);
         break;
-    case velqor::ChangeOutcome::Kind::NoAnswer:
-        text = tr("IP change not confirmed");
+    case velqor::RowResult::Kind::Failed:
+        switch (moved.outcome.kind) {
+        case velqor::ChangeOutcome::Kind::Refused:
+            text = tr("Could not change IP");
+            break;
+        case velqor::ChangeOutcome::Kind::AcknowledgedNotMoved:
+            text = tr("IP change not confirmed: the device acknowledged, but still answers at its old address");
+            break;
+        default:
+            text = tr("IP change not confirmed");
+            break;
+        }
         break;
-    case velqor::ChangeOutcome::Kind::Refused:
-        text = tr("Could not change IP");
+    case velqor::RowResult::Kind::NotRun:
+        // The device of a swap waited for the other, which did not move.
+        text = tr("Could not change IP: %1 did not move").arg(other());
+        if (moved.movedBack)
+            text += tr("; the device is back at its old address");
         break;
-    case velqor::ChangeOutcome::Kind::NotSent:
-        switch (outcome.reason) {
+    case velqor::RowResult::Kind::NotSent:
+        switch (moved.outcome.reason) {
         case velqor::NotSentReason::SeveralAddresses:
             text = tr("Serial answered from several addresses");
             break;
         case velqor::NotSentReason::NotAssignable:
-        case velqor::NotSentReason::TooLong:
         case velqor::NotSentReason::Busy:
             text = tr("Could not change IP");
             break;
         default:
             // An address that would cut the device or the workstation off.
-            text = tr("Could not change IP: %1").arg(QString::fromUtf8(velqor::ReasonText(outcome.reason)));
+            text = tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(moved.outcome)));
             break;
         }
         break;
@@ -595,14 +611,20 @@ QString OrvaneModel::moveIntoAddress(int row) const
     });
     if (!wrongSubnet)
         return QString();
-    const auto free = velqor::FirstFreeAddress(device.via, usedAddresses(), interfaces);
+    std::set<velqor::Ipv4Bytes> used = usedAddresses(device.via.name);
+    const auto gateways = facts.gateways.find(device.via.name);
+    if (gateways != facts.gateways.end())
+        used.insert(gateways->second.begin(), gateways->second.end());
+    const auto free = velqor::FirstFreeAddress(device.via, used, interfaces);
     return free ? addressText(*free) : QString();
 }
 
-std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
+std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses(const std::string &link) const
 {
     std::set<velqor::Ipv4Bytes> used;
     for (const RowPtr &row : rows) {
+        if (row->device.via.name != link)
+            continue;
         used.insert(row->device.address);
         used.insert(row->device.alsoAt.begin(), row->device.alsoAt.end());
     }
@@ -612,6 +634,19 @@ std::set<velqor::Ipv4Bytes> OrvaneModel::usedAddresses() const
 const std::vector<velqor::NetworkInterface> &OrvaneModel::networks() const
 {
     return interfaces;
+}
+
+const velqor::AddressFacts &OrvaneModel::addressFacts() const
+{
+    return facts;
+}
+
+int OrvaneModel::heardCount() const
+{
+    std::size_t heard = 0;
+    for (const RowPtr &row : rows)
+        heard += row->device.heard ? row->device.DeviceCount() : 0;
+    return static_cast<int>(heard);
 }
 
 void OrvaneModel::reportLinkError(const QString &error)

@@ -104,10 +104,15 @@ public:
     // Where a device on a wrong subnet could go: the first free address of the
     // network it answered on; empty when it is not on a wrong subnet.
     QString moveIntoAddress(int row) const;
-    // Every address a listed device answers from.
-    std::set<velqor::Ipv4Bytes> usedAddresses() const;
+    // Every address a listed device of the link answers from (greyed ones too).
+    std::set<velqor::Ipv4Bytes> usedAddresses(const std::string &link) const;
     // The workstation's networks as of the last search.
     const std::vector<velqor::NetworkInterface> &networks() const;
+    // The workstation's addresses and its links' gateways, as of the last search.
+    const velqor::AddressFacts &addressFacts() const;
+    // How many of the rows answered the last search, and how many are kept
+    // from an earlier one without having answered it.
+    int heardCount() const;
 
     // Asks the device to move, then searches, reports the outcome through
     // showMessage and returns when that is over. An address that another
@@ -135,11 +140,14 @@ signals:
     void refreshed(int count);
     // The same, for a search of its own (Refresh), not one after a change.
     void listRefreshed(int count);
-    // The device was not moved onto address because another listed device
-    // answers from it; requestMove with force moves it anyway.
-    void confirmationNeeded(const velqor::DeviceId &device, const QString &address);
+    // The device was not moved onto address for a reason that force
+    // overrides (another device answers from it: force swaps the two;
+    // another host answers for it; it is outside the device's networks):
+    // requestMove with force moves it anyway.
+    void confirmationNeeded(const velqor::DeviceId &device, const QString &address,
+                            const velqor::ChangeOutcome &outcome);
     // One device of a batch is done.
-    void changeDone(int index, const velqor::ChangeOutcome &outcome);
+    void changeDone(int index, const velqor::RowResult &result);
     // An operation is over and the rows show the search that ended it.
     void operationFinished(const DeviceSession::Result &result);
 
@@ -159,7 +167,7 @@ private:
     // Within a layout change: the row of every persistent index moves to
     // remap[row], or goes for a row of -1.
     void movePersistentRows();
-    void reportChange(const DeviceSession::Request &request, const velqor::ChangeOutcome &sent);
+    void reportChange(const DeviceSession::Result &result);
     void reportLinkError(const QString &error);
     // Makes the texts of some more rows while the window is idle, so that
     // the first key press in the filter does not make them all.
@@ -168,6 +176,7 @@ private:
     std::vector<RowPtr> rows;
     std::vector<velqor::Diagnostic> workstation;
     std::vector<velqor::NetworkInterface> interfaces;
+    velqor::AddressFacts facts;
     DeviceSession *deviceSession;
     QTimer *idleTexts;
     std::size_t textsFrom = 0;

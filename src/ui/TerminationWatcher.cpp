@@ -1,6 +1,5 @@
 #include "TerminationWatcher.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #if !defined(_WIN32)
@@ -34,10 +33,10 @@ TerminationWatcher::TerminationWatcher(QObject *parent) : QObject(parent)
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, wakeUp) != 0)
         return;
     notifier = new QSocketNotifier(wakeUp[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [] {
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         [[maybe_unused]] const auto read = ::read(wakeUp[1], &byte, sizeof byte);
-        QCoreApplication::quit();
+        emit terminated();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -57,6 +57,7 @@ int main(int argc, char **argv)
     // Before the first search, which a session's end may already interrupt.
     TerminationWatcher terminationWatcher;
     MainWindow window(nullptr, linkTarget);
+    QObject::connect(&terminationWatcher, &TerminationWatcher::terminated, &window, &MainWindow::endSession);
     window.show();
     return application.exec();
 }

@@ -57,7 +57,7 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     ASSERT_EQ(json.status, 0) << json.err.constData();
     EXPECT_TRUE(json.err.isEmpty()) << "no Qt platform warning or anything else: " << json.err.constData();
     const QJsonArray devices = QJsonDocument::fromJson(json.out).array();
-    ASSERT_EQ(devices.size(), 17);
+    ASSERT_EQ(devices.size(), 21);
     const QJsonObject binary = devices[0].toObject();
     EXPECT_EQ(binary["serial"].toString(), "\\x00\\xffA");
     EXPECT_EQ(binary["serial_hex"].toString(), "00ff41");
@@ -70,7 +70,7 @@ TEST(CommandLineTest, ListsEveryDeviceInEachFormat)
     EXPECT_EQ(table.status, 0);
     EXPECT_TRUE(table.out.contains("\\x00\\xffA    10.100.0.50  h0 10.77.0.1/10")) << table.out.constData();
     const Outcome csv = Cli({"list", "--format", "csv"});
-    EXPECT_EQ(csv.out.count("\r\n"), 18);
+    EXPECT_EQ(csv.out.count("\r\n"), 22);
     EXPECT_TRUE(csv.out.contains("\\x00\\xffA,10.100.0.50,h0 10.77.0.1/10,00ff41,,h0,\r\n"));
 
     // Two devices that share a serial: one row that names both, counted twice.
@@ -154,8 +154,8 @@ TEST(CommandLineTest, SetIpMovesExactlyTheNamedSerial)
     const Outcome taken = Cli({"set-ip", "REF", "10.100.0.62"});
     EXPECT_EQ(taken.status, 5);
     EXPECT_EQ(taken.err,
-              "orvane-cli: not sent to REF: another device answers from that address (--force moves it "
-              "anyway)\n");
+              "orvane-cli: not sent to REF: another device answers from that address (--force swaps the "
+              "two)\n");
     EXPECT_EQ(Cli({"set-ip", "REF", "10.127.255.255"}).status, 5) << "h0's broadcast address";
     EXPECT_EQ(Cli({"set-ip", "REF", "10.77.0.1"}).status, 5) << "the workstation's own";
     EXPECT_EQ(Cli({"set-ip", "TWIN", "10.100.6.6"}).status, 4);
@@ -224,6 +224,57 @@ TEST(CommandLineTest, ASerialInTwoCellsIsNamedWithItsInterface)
     EXPECT_EQ(listed,
               (QStringList {"CELL2-000000 h3 10.100.0.1 0", "CELL2-000001 h3 10.100.0.2 0", "ORV000000 h0 10.100.0.1 0",
                             "ORV000001 h0 10.100.0.2 0", "ORV000001 h3 10.100.0.30 0"}));
+}
+
+// Beside the devices, LIAR acknowledges every change from the address the
+// change names: a change is what the device's own answers and the
+// verifying search show.
+TEST(CommandLineTest, AChangeIsDecidedByWhereTheDeviceEnds)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const Outcome stays = Cli({"set-ip", "STAY", "10.100.9.1"});
+    EXPECT_EQ(stays.status, 9);
+    EXPECT_EQ(stays.err, "orvane-cli: STAY acknowledged, but still answers at 10.100.0.77\n");
+    const Outcome late = Cli({"set-ip", "LATEREF", "10.100.9.2"});
+    EXPECT_EQ(late.status, 6) << "a refusal after the second's wait is a refusal";
+    EXPECT_EQ(late.err, "orvane-cli: LATEREF refused with code -5\n");
+    EXPECT_EQ(Cli({"set-ip", "REF", "10.100.9.3"}).status, 6) << "not LIAR's acknowledgement";
+
+    const Outcome outside = Cli({"set-ip", "SWAPA", "8.8.8.8"});
+    EXPECT_EQ(outside.status, 5);
+    EXPECT_TRUE(outside.err.contains("outside the networks of the device's interface (--force moves it anyway)"));
+    ASSERT_EQ(std::system("ip route add 198.18.0.0/15 via 10.77.0.254 dev h0"), 0);
+    const Outcome gateway = Cli({"set-ip", "SWAPA", "10.77.0.254", "--force"});
+    ASSERT_EQ(std::system("ip route del 198.18.0.0/15"), 0);
+    EXPECT_EQ(gateway.status, 5);
+    EXPECT_EQ(gateway.err, "orvane-cli: not sent to SWAPA: that is the gateway of a route of this workstation\n");
+}
+
+TEST(CommandLineTest, ForcedOntoAnotherDevicesAddressTheTwoSwap)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    auto addresses = [] {
+        QStringList found;
+        for (const QJsonValue &device : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array()) {
+            if (QStringList {"SWAPA", "SWAPB", "REF"}.contains(device["serial"].toString()))
+                found << device["serial"].toString() + " " + device["address"].toString();
+        }
+        return found;
+    };
+    const Outcome swapped = Cli({"set-ip", "SWAPA", "10.100.0.85", "--force"});
+    EXPECT_EQ(swapped.status, 0) << swapped.err.constData();
+    EXPECT_EQ(swapped.out,
+              "SWAPA moved to 10.100.0.85 (acknowledged, found there)\n"
+              "SWAPB moved to 10.100.0.84 (acknowledged, found there)\n");
+    EXPECT_EQ(addresses(), (QStringList {"REF 10.100.0.60", "SWAPA 10.100.0.85", "SWAPB 10.100.0.84"}));
+
+    // The second step fails: what moved goes back, and each says where it is.
+    const Outcome refused = Cli({"set-ip", "SWAPA", "10.100.0.60", "--force"});
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_EQ(refused.err,
+              "orvane-cli: SWAPA moved back to 10.100.0.85, since REF did not move\n"
+              "orvane-cli: REF refused with code -3\n");
+    EXPECT_EQ(addresses(), (QStringList {"REF 10.100.0.60", "SWAPA 10.100.0.85", "SWAPB 10.100.0.84"}));
 }
 
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)

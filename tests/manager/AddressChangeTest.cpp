@@ -83,7 +83,7 @@ TEST_F(ManagerTest, OnlyTheDevicesOwnAnswerDecidesItsChange)
             if (simulator->WaitForReceived(before + 1, 5s))
                 SendDatagram("VQSIPC", "127.0.0.1", port, from);
         });
-        const ChangeOutcome outcome = manager->ChangeAddress({"", Serial("QUIET")}, {10, 0, 0, 60});
+        const ChangeOutcome outcome = manager->ChangeAddress({"", Serial("QUIET")}, {10, 0, 0, 60}, false, false);
         host.join();
         EXPECT_EQ(outcome.kind,
                   std::string(from) == "127.0.0.2" ? ChangeOutcome::Kind::Acknowledged : ChangeOutcome::Kind::NoAnswer)

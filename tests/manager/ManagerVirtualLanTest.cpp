@@ -35,11 +35,13 @@ TEST(ManagerVirtualLanTest, FindsEveryDeviceAtItsOwnAddress)
     OrvaneManager manager;
     EXPECT_EQ(Refresh(manager),
               (DeviceMap {{"ACCEPT1", "10.100.1.1"},
+                          {"LATE1", "10.100.1.5"},
                           {"ORV000000", "10.100.0.1"},
                           {"ORV000001", "10.100.0.2"},
                           {"ORV000002", "10.100.0.3"},
                           {"REFUSE1", "10.100.1.2"},
-                          {"SILENT1", "10.100.1.3"}}));
+                          {"SILENT1", "10.100.1.3"},
+                          {"STAYS1", "10.100.1.4"}}));
 }
 
 TEST(ManagerVirtualLanTest, AddressChangesAreAnsweredAsTheDevicesDecide)
@@ -70,7 +72,55 @@ TEST(ManagerVirtualLanTest, AQueryThatNeverLeftIsAnErrorNotAnEmptyList)
         EXPECT_NE(std::string(e.what()).find("query never left h0"), std::string::npos) << e.what();
     }
     ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
-    EXPECT_EQ(Refresh(manager).size(), 6u);
+    EXPECT_EQ(Refresh(manager).size(), 8u);
+}
+
+// Beside the devices a host acknowledges every change from the address the
+// change names (LIAR): the device's own answer, whenever it comes, and
+// where the verifying search finds it decide.
+TEST(ManagerVirtualLanTest, TheEndStateDecidesAChangeNotTheFirstAnswer)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    Refresh(manager);
+    const struct {
+        const char *serial;
+        Ipv4Bytes to;
+        ChangeOutcome::Kind kind;
+        std::optional<Ipv4Bytes> foundAt;
+    } cases[] = {
+        {"ACCEPT1", {10, 100, 2, 1}, ChangeOutcome::Kind::Moved, Ipv4Bytes {10, 100, 2, 1}},
+        {"STAYS1", {10, 100, 2, 4}, ChangeOutcome::Kind::AcknowledgedNotMoved, Ipv4Bytes {10, 100, 1, 4}},
+        {"LATE1", {10, 100, 2, 5}, ChangeOutcome::Kind::Refused, std::nullopt}, // after the second's wait
+        {"REFUSE1", {10, 100, 2, 2}, ChangeOutcome::Kind::Refused, std::nullopt},
+        {"SILENT1", {10, 100, 2, 3}, ChangeOutcome::Kind::NoAnswer, Ipv4Bytes {10, 100, 1, 3}},
+    };
+    for (const auto &c : cases) {
+        const ChangeOutcome outcome = manager.ChangeAddress({"h0", Serial(c.serial)}, c.to);
+        EXPECT_EQ(outcome.kind, c.kind) << c.serial;
+        EXPECT_EQ(outcome.foundAt, c.foundAt) << c.serial;
+    }
+}
+
+// The gateway of a route through the device's link, and an address another
+// host answers for (scripts/vlan --host 10.101.0.9), are refused.
+TEST(ManagerVirtualLanTest, GatewaysAndHostsKeepTheirAddresses)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    ASSERT_EQ(std::system("ip route add 198.18.0.0/15 via 10.77.0.254 dev h0"), 0);
+    OrvaneManager manager;
+    Refresh(manager);
+    const ChangeOutcome gateway = manager.ChangeAddress({"h0", Serial("ORV000000")}, {10, 77, 0, 254});
+    ASSERT_EQ(std::system("ip route del 198.18.0.0/15"), 0);
+    EXPECT_EQ(gateway.kind, ChangeOutcome::Kind::NotSent);
+    EXPECT_EQ(gateway.reason, NotSentReason::Gateway);
+
+    const ChangeOutcome host = manager.ChangeAddress({"h0", Serial("ORV000000")}, {10, 101, 0, 9});
+    EXPECT_EQ(host.kind, ChangeOutcome::Kind::NotSent);
+    EXPECT_EQ(host.reason, NotSentReason::InUseByHost);
+    EXPECT_EQ(host.host.size(), 17u) << "its hardware address: " << host.host;
+    EXPECT_EQ(manager.ChangeAddress({"h0", Serial("ORV000000")}, {10, 100, 3, 9}).kind, ChangeOutcome::Kind::Moved)
+        << "the devices' own addresses are no host's";
 }
 
 const DeviceDetails *Find(const std::vector<DeviceDetails> &devices, const std::string &serial)
@@ -95,8 +145,7 @@ TEST(ManagerVirtualLanTest, ASecondAddressOnTheInterfaceIsASubnetOfItsOwn)
     EXPECT_EQ(Find(devices, "OLD1")->via.Label(), "h0 192.168.0.100/24");
     EXPECT_EQ(Find(devices, "ORV000000")->via.Label(), "h0 10.77.0.1/10");
 
-    EXPECT_EQ(manager.ChangeAddress({"h0", Serial("ORV000000")}, {192, 168, 0, 60}).kind,
-              ChangeOutcome::Kind::Acknowledged);
+    EXPECT_EQ(manager.ChangeAddress({"h0", Serial("ORV000000")}, {192, 168, 0, 60}).kind, ChangeOutcome::Kind::Moved);
     Refresh(manager);
     devices = manager.GetDeviceDetails();
     ASSERT_TRUE(Find(devices, "ORV000000"));
@@ -143,8 +192,7 @@ TEST(ManagerVirtualLanTest, TwoCellsWithOneAddressPlanAreEachSearchedOnTheirOwnC
               (std::vector<std::string> {"CELL2-000000 on h3 10.100.0.1", "CELL2-000001 on h3 10.100.0.2",
                                          "ORV000000 on h0 10.100.0.1", "ORV000001 on h0 10.100.0.2",
                                          "ORV000001 on h3 10.100.0.9"}));
-    EXPECT_EQ(manager.ChangeAddress({"h3", Serial("ORV000001")}, {10, 100, 0, 20}).kind,
-              ChangeOutcome::Kind::Acknowledged);
+    EXPECT_EQ(manager.ChangeAddress({"h3", Serial("ORV000001")}, {10, 100, 0, 20}).kind, ChangeOutcome::Kind::Moved);
     Refresh(manager);
     EXPECT_EQ(listed(),
               (std::vector<std::string> {"CELL2-000000 on h3 10.100.0.1", "CELL2-000001 on h3 10.100.0.2",

@@ -6,12 +6,15 @@
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
+#include "TerminationWatcher.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -21,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdlib>
 
 class NetworksWindowTest final : public QObject {
@@ -49,7 +53,7 @@ private slots:
         MainWindow window;
         auto *table = window.findChild<QTableView *>("orvanesTableView");
         QCOMPARE(column(table, 0),
-                 (QStringList {"FOREIGN1", "NET2-000000", "NET2-000001", "ORV000000", "ORV000001", "REF2"}));
+                 (QStringList {"FOREIGN1", "NET2-000000", "NET2-000001", "ORV000000", "ORV000001", "REF2", "SLOW2"}));
         QCOMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("h1 172.20.0.1/16"));
         QCOMPARE(table->model()->index(3, 2).data().toString(), QStringLiteral("h0 10.77.0.1/10"));
         const QModelIndex foreign = table->model()->index(0, 1);
@@ -77,7 +81,7 @@ private slots:
         QVERIFY(velqor::test::SetLink("h1", true));
         QCOMPARE(withoutH1, 2);
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("ORV000000"));
-        QCOMPARE(window.updateDeviceList(), 6);
+        QCOMPARE(window.updateDeviceList(), 7);
     }
 
     void exportsTheRowsShown()
@@ -128,7 +132,7 @@ private slots:
         table->selectAll();
         QTest::keySequence(table, QKeySequence::Copy);
         const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0],
                  QStringLiteral("FOREIGN1\t172.31.7.7\th1 172.20.0.1/16\t464f524549474e31\t\th1\twrong-subnet"));
 
@@ -161,6 +165,31 @@ private slots:
         QCOMPARE(model->addressOf("NET2-000001"), QStringLiteral("172.20.64.4"));
     }
 
+    // Devices of two networks each get an address of their own network; a
+    // first address outside them is asked about before anything is planned.
+    void assignsEachDeviceInsideItsOwnNetwork()
+    {
+        MainWindow window;
+        auto *model = window.findChild<OrvaneModel *>();
+        AssignDialog dialog(model, {2, 3}); // NET2-000001 on h1, ORV000000 on h0
+        auto *start = dialog.findChild<QLineEdit *>("startLineEdit");
+        QCOMPARE(start->text(), QStringLiteral("172.20.0.10"));
+        start->setText(QStringLiteral("192.168.99.10"));
+        QTimer::singleShot(200, [] {
+            if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                question->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!dialog.start());
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("waiting"));
+
+        start->setText(QStringLiteral("172.20.0.10"));
+        dialog.run();
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("moved"));
+        QCOMPARE(dialog.statusOf(1), QStringLiteral("moved"));
+        QCOMPARE(model->addressOf("NET2-000001"), QStringLiteral("172.20.0.10"));
+        QCOMPARE(model->addressOf("ORV000000"), QStringLiteral("10.64.0.10")); // in h0's network, from .10
+    }
+
     void remembersItsSize()
     {
         {
@@ -173,7 +202,30 @@ private slots:
         MainWindow again;
         QCOMPARE(again.size(), QSize(640, 480));
     }
+
+    // Last: the session's end quits every event loop of the process.
+    void sigtermDuringAssignCancelsClosesAndQuits();
 };
+
+void NetworksWindowTest::sigtermDuringAssignCancelsClosesAndQuits()
+{
+    MainWindow window;
+    TerminationWatcher watcher;
+    connect(&watcher, &TerminationWatcher::terminated, &window, &MainWindow::endSession);
+    auto *model = window.findChild<OrvaneModel *>();
+    AssignDialog dialog(model, {6, 1, 2}); // SLOW2 answers after 800 ms, then NET2-000000, NET2-000001
+    dialog.findChild<QLineEdit *>("startLineEdit")->setText(QStringLiteral("172.20.0.20"));
+    QElapsedTimer clock;
+    QTimer::singleShot(0, &dialog, [&] {
+        QVERIFY(dialog.start());
+        clock.start();
+        QTimer::singleShot(300, [] { std::raise(SIGTERM); }); // while SLOW2's change is under way
+    });
+    dialog.exec();
+    QVERIFY2(clock.elapsed() < 800 + 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(dialog.statusOf(1), QStringLiteral("cancelled"));
+    QCOMPARE(dialog.statusOf(2), QStringLiteral("cancelled"));
+}
 
 QTEST_MAIN(NetworksWindowTest)
 #include "NetworksWindowTest.moc"

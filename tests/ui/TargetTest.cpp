@@ -4,14 +4,42 @@
 
 #include "DeviceSimulator.h"
 #include "DeviceTableProxy.h"
+#include "MainWindow.h"
 #include "OrvaneModel.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+bool commandSent(const velqor::sim::DeviceSimulator &simulator)
+{
+    const auto received = simulator.Received();
+    return std::any_of(received.begin(), received.end(), [](const velqor::sim::ReceivedDatagram &datagram) {
+        return datagram.bytes.rfind("QVSIPC", 0) == 0;
+    });
+}
+
+bool saysWaiting(const MainWindow &window, const QString &address)
+{
+    const auto labels = window.findChildren<QLabel *>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](const QLabel *label) { return label->isVisible() && label->text().contains(address); });
+}
+
+} // namespace
 
 class TargetTest final : public QObject {
     Q_OBJECT
@@ -36,9 +64,11 @@ private slots:
         QCOMPARE(model.addressOf("LOOP-2"), QStringLiteral("127.0.0.3"));
         QSignalSpy messages(&model, &OrvaneModel::showMessage);
         model.moveDevice(model.rowOf({"", velqor::Serial("LOOP-1")}), QStringLiteral("10.0.0.9"), false);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0][0].toString(), QStringLiteral("IP updated succesfully"));
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
+        // It acknowledged, but cannot answer from there on loopback: no
+        // search finds it, so the change is not confirmed.
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0][0].toString(), QStringLiteral("IP change not confirmed"));
     }
 
     void theSessionRunsOneOperationAndPushesWhatItFinds()
@@ -93,29 +123,78 @@ private slots:
         QCOMPARE(column(0), (QStringList {"A-10", "C-100"}));
     }
 
-    void aSessionsEndKeepsTheWindowsLayout()
+    // A change typed while a search runs waits, and says so; closing asks
+    // whether to send it or drop it, and does what the answer says.
+    void aChangeThatWaitsIsSentOrDroppedAsAskedOnQuit()
     {
-        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
-        QTemporaryDir config;
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", config.path());
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        program.setProcessEnvironment(environment);
-        program.start(ORVANE_MANAGER, {"--target", QStringLiteral("127.0.0.1:%1").arg(simulator.Port())});
-        QVERIFY(program.waitForStarted());
-        // The window shows after its first search; the greeting comes first.
-        QVERIFY(simulator.WaitForReceived(3, std::chrono::seconds(5)));
-        QTest::qWait(1000);
-        program.terminate(); // SIGTERM, as a logout sends
-        QVERIFY(program.waitForFinished(5000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QFile settings(config.filePath("Velqor/Orvane Manager.conf"));
-        QVERIFY(settings.open(QIODevice::ReadOnly));
-        QVERIFY(settings.readAll().contains("geometry="));
+        for (const QString &answer : {QStringLiteral("&Discard and quit"), QStringLiteral("&Send and quit")}) {
+            velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+            MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+            window.show();
+            auto *model = window.findChild<OrvaneModel *>();
+            QVERIFY(model->startRefresh());
+            model->requestMove({"", velqor::Serial("LOOP-1")}, QStringLiteral("10.0.0.8"), false);
+            QVERIFY(saysWaiting(window, QStringLiteral("10.0.0.8")));
+            QTimer::singleShot(200, [answer] {
+                if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    for (QAbstractButton *button : question->buttons()) {
+                        if (button->text() == answer)
+                            button->click();
+                    }
+                }
+            });
+            QVERIFY(window.close());
+            model->session()->wait();
+            QCOMPARE(commandSent(simulator), answer.startsWith(QStringLiteral("&Send")));
+        }
     }
+
+    void aSessionsEndKeepsTheWindowsLayout();
+    // Last: the session's end quits every event loop of the process.
+    void aSessionsEndDropsTheChangesThatWaitAndSaysSo();
 };
+
+void TargetTest::aSessionsEndKeepsTheWindowsLayout()
+{
+    velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+    QTemporaryDir config;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.start(ORVANE_MANAGER, {"--target", QStringLiteral("127.0.0.1:%1").arg(simulator.Port())});
+    QVERIFY(program.waitForStarted());
+    // The window shows after its first search; the greeting comes first.
+    QVERIFY(simulator.WaitForReceived(3, std::chrono::seconds(5)));
+    QTest::qWait(1000);
+    program.terminate(); // SIGTERM, as a logout sends
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QFile settings(config.filePath("Velqor/Orvane Manager.conf"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().contains("geometry="));
+}
+
+// The last test: the session's end quits every event loop of the process.
+void TargetTest::aSessionsEndDropsTheChangesThatWaitAndSaysSo()
+{
+    velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+    MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+    auto *model = window.findChild<OrvaneModel *>();
+    QVERIFY(model->startRefresh());
+    model->requestMove({"", velqor::Serial("LOOP-1")}, QStringLiteral("10.0.0.8"), false);
+    std::ostringstream said;
+    std::streambuf *const original = std::cerr.rdbuf(said.rdbuf());
+    window.endSession();
+    std::cerr.rdbuf(original);
+    model->session()->wait();
+    QCOMPARE(QString::fromStdString(said.str()),
+             QStringLiteral("orvane-manager: discarded the change of LOOP-1 to 10.0.0.8, which waited: the session "
+                            "ended\n"));
+    QVERIFY(!commandSent(simulator));
+}
 
 QTEST_MAIN(TargetTest)
 #include "TargetTest.moc"

@@ -116,7 +116,7 @@ void DeviceSimulator::Handle(std::size_t length)
     if (message->code == kQueryCode) {
         std::bernoulli_distribution lost(options.lossRate);
         for (std::size_t i = 0; i < devices.size(); ++i) {
-            if (!lost(random))
+            if (devices[i].setAddressAnswer != SimulatedDevice::Answer::AcknowledgeEveryChange && !lost(random))
                 Answer(devices[i].address, QueryReply(devices[i].serial), devices[i].extraDelay);
         }
         if (options.junkPerQuery > 0)
@@ -128,6 +128,13 @@ void DeviceSimulator::Handle(std::size_t length)
     if (!request)
         return;
     for (SimulatedDevice &device : devices) {
+        const auto delay = device.extraDelay + device.changeDelay;
+        if (device.setAddressAnswer == SimulatedDevice::Answer::AcknowledgeEveryChange) {
+            const std::string claimed = DottedText(request->address);
+            SocketFor(claimed);
+            Answer(claimed, SetAddressAccepted(), delay);
+            continue;
+        }
         if (device.serial != request->serial)
             continue;
         switch (device.setAddressAnswer) {
@@ -142,13 +149,17 @@ void DeviceSimulator::Handle(std::size_t length)
                 device.address = newAddress;
             }
             if (device.setAddressAnswer == SimulatedDevice::Answer::Accept)
-                Answer(oldAddress, SetAddressAccepted(), device.extraDelay);
+                Answer(oldAddress, SetAddressAccepted(), delay);
             break;
         }
         case SimulatedDevice::Answer::Refuse:
-            Answer(device.address, SetAddressRefused(device.refusalCode), device.extraDelay);
+            Answer(device.address, SetAddressRefused(device.refusalCode), delay);
+            break;
+        case SimulatedDevice::Answer::AcknowledgeAndStay:
+            Answer(device.address, SetAddressAccepted(), delay);
             break;
         case SimulatedDevice::Answer::Silent:
+        case SimulatedDevice::Answer::AcknowledgeEveryChange:
             break;
         }
     }

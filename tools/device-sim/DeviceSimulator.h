@@ -24,8 +24,10 @@ namespace velqor::sim {
 /// One simulated Orvane head.
 struct SimulatedDevice {
     /// How it answers an address change: moves and acknowledges, refuses with
-    /// refusalCode, ignores it, or moves without a word.
-    enum class Answer { Accept, Refuse, Silent, MoveSilently };
+    /// refusalCode, ignores it, or moves without a word; or, hostile,
+    /// acknowledges and stays where it is, or is no device at all but a host
+    /// that acknowledges every change from the address the command names.
+    enum class Answer { Accept, Refuse, Silent, MoveSilently, AcknowledgeAndStay, AcknowledgeEveryChange };
 
     std::string serial; ///< Any bytes.
     std::string address; ///< The IPv4 address it answers from.
@@ -33,6 +35,8 @@ struct SimulatedDevice {
     std::int8_t refusalCode = 0;
     /// Added to the simulator's reply delay for this device's answers.
     std::chrono::milliseconds extraDelay {0};
+    /// Added once more to its answers to address changes.
+    std::chrono::milliseconds changeDelay {0};
 };
 
 struct SimulatorOptions {
