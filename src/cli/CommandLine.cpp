@@ -3,6 +3,7 @@
 #include "AddressRules.h"
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
+#include "DeviceEvents.h"
 #include "LogSetup.h"
 #include "MovePlan.h"
 #include "OrvaneManager.h"
@@ -39,9 +40,14 @@
 namespace {
 
 constexpr std::uint32_t kSearchMs = 1500;
-constexpr auto kPollEvery = std::chrono::milliseconds(100);
+// watch: how often it looks for changes, a signal and a reader that has gone.
+constexpr auto kPollEvery = std::chrono::milliseconds(50);
 // The answers to one query come within moments of each other.
 constexpr auto kSettle = std::chrono::milliseconds(200);
+constexpr auto kLostWarningEvery = std::chrono::seconds(10);
+// watch ends at once: only the answers already on their way are taken in.
+constexpr auto kWatchQuiet = std::chrono::milliseconds(50);
+constexpr auto kLongestWatchQuietWait = std::chrono::milliseconds(100);
 // Sockets stay open until answers have stopped, so that late ones are not
 // refused by the kernel (see OrvaneManager::WaitQuiet).
 constexpr auto kQuietBeforeClosing = std::chrono::milliseconds(1000);
@@ -314,7 +320,9 @@ int CommandLine::run(const QStringList &arguments)
     else
         status = watch(chosenFormat);
     // What it printed is out; the sockets close once the answers have stopped.
-    if (manager)
+    if (manager && command == QLatin1String("watch"))
+        manager->WaitQuiet(kWatchQuiet, kLongestWatchQuietWait);
+    else if (manager)
         manager->WaitQuiet(kQuietBeforeClosing, kLongestQuietWait);
     if (velqor::LogFileFailed()) {
         const int failed = fail(OutputError, QStringLiteral("cannot write the diagnostic log to %1").arg(logPath));
@@ -532,21 +540,10 @@ int CommandLine::watch(DeviceFormatter::Format format)
     }
     // What was reported of each device: work per poll grows with what
     // changed, not with the list.
-    std::map<velqor::DeviceId, velqor::Ipv4Bytes> seen;
+    velqor::DeviceEvents events;
     bool first = true;
     int ended = Ok;
-    // Ends the watch once the output cannot be written: quietly when its
-    // reader has gone.
-    auto report = [&](const QString &what, const velqor::DeviceDetails &device) {
-        if (stopRequested)
-            return;
-        const int printed = print(DeviceFormatter::event(what, device, format, first));
-        first = false;
-        if (printed != Ok) {
-            ended = std::max<int>(Ok, printed);
-            stopRequested = 1;
-        }
-    };
+    auto lastWarned = std::chrono::steady_clock::now() - kLostWarningEvery;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         // A reader that has gone is noticed even while nothing changes.
@@ -555,22 +552,40 @@ int CommandLine::watch(DeviceFormatter::Format format)
             QCoreApplication::exit(ended);
             return;
         }
-        // What went before what came: a device forgotten and heard again
-        // since the last poll is there.
-        for (const velqor::DeviceDetails &device : manager->TakeGoneDevices()) {
-            if (seen.erase(device.Id()) != 0)
-                report(QStringLiteral("gone"), device);
+        try {
+            // The run ends only when it fails (its query never left).
+            if (manager->WaitIdle(std::chrono::steady_clock::now())) {
+                QCoreApplication::exit(LinkError);
+                return;
+            }
+        } catch (const boost::system::system_error &error) {
+            QCoreApplication::exit(linkFailure(error));
+            return;
         }
         // Settled, so that a twin's second answer to the same query comes with it.
-        for (const velqor::DeviceDetails &device : manager->TakeChangedDevices(kSettle)) {
-            const auto known = seen.find(device.Id());
-            if (known == seen.end())
-                report(QStringLiteral("appeared"), device);
-            // A move is the device's address changing, not the interface it
-            // is heard on nor the workstation's own address.
-            else if (known->second != device.address)
-                report(QStringLiteral("moved"), device);
-            seen[device.Id()] = device.address;
+        for (const velqor::DeviceEvent &event :
+             events.Take(manager->TakeGoneDevices(), manager->TakeChangedDevices(kSettle))) {
+            const QString what = event.kind == velqor::DeviceEvent::Kind::Appeared ? QStringLiteral("appeared")
+                : event.kind == velqor::DeviceEvent::Kind::Moved                   ? QStringLiteral("moved")
+                                                                                   : QStringLiteral("gone");
+            const int printed = print(DeviceFormatter::event(what, event.device, format, first));
+            first = false;
+            if (printed != Ok) {
+                // The output cannot be written: quietly when its reader has gone.
+                ended = std::max<int>(Ok, printed);
+                stopRequested = 1;
+                break;
+            }
+        }
+        // Lost answers make present devices look gone: said, now and then.
+        const std::uint64_t lost = manager->GetLostCount();
+        const auto now = std::chrono::steady_clock::now();
+        if (lost > 0 && now - lastWarned >= kLostWarningEvery) {
+            std::cerr << "orvane-cli: warning: " << lost
+                      << " answers to the last query lost in the system's receive buffer; devices may be reported "
+                         "gone and back (raise net.core.rmem_max)"
+                      << std::endl;
+            lastWarned = now;
         }
     });
     poll.start(kPollEvery);

@@ -55,6 +55,37 @@ int PrefixOf(std::uint32_t mask)
 }
 #endif
 
+#if defined(_WIN32)
+// The name a person knows ("Ethernet 2"), not the adapter's GUID.
+std::string FriendlyName(const IP_ADAPTER_ADDRESSES &adapter)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, adapter.FriendlyName, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1)
+        return adapter.AdapterName;
+    std::string name(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, adapter.FriendlyName, -1, name.data(), length, nullptr, nullptr);
+    name.resize(static_cast<std::size_t>(length) - 1);
+    return name;
+}
+#else
+// The interface an address label names: ifupdown labels a second address
+// "eth0:1", which sysctl and sysfs know as eth0.
+std::string DeviceName(const std::string &label)
+{
+    return label.substr(0, label.find(':'));
+}
+
+bool IsBridgePort(const std::string &name)
+{
+#if defined(__linux__)
+    return std::ifstream("/sys/class/net/" + DeviceName(name) + "/brport/state").good();
+#else
+    (void)name;
+    return false;
+#endif
+}
+#endif
+
 std::string HardwareText(const unsigned char *bytes, std::size_t length)
 {
     std::string text;
@@ -198,16 +229,7 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
         if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
             adapter->IfType == IF_TYPE_PPP)
             continue;
-        // The name a person knows ("Ethernet 2"), not the adapter's GUID.
-        std::string name;
-        const int length = WideCharToMultiByte(CP_UTF8, 0, adapter->FriendlyName, -1, nullptr, 0, nullptr, nullptr);
-        if (length > 1) {
-            name.resize(static_cast<std::size_t>(length));
-            WideCharToMultiByte(CP_UTF8, 0, adapter->FriendlyName, -1, name.data(), length, nullptr, nullptr);
-            name.resize(static_cast<std::size_t>(length) - 1);
-        } else {
-            name = adapter->AdapterName;
-        }
+        const std::string name = FriendlyName(*adapter);
         for (auto *unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
             const auto *address = reinterpret_cast<const sockaddr_in *>(unicast->Address.lpSockaddr);
             if (address->sin_family != AF_INET)
@@ -233,8 +255,8 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
         const auto *address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
         const auto *mask = reinterpret_cast<const sockaddr_in *>(entry->ifa_netmask);
         NetworkInterface item;
-        item.name = entry->ifa_name;
-        item.index = if_nametoindex(entry->ifa_name);
+        item.name = DeviceName(entry->ifa_name);
+        item.index = if_nametoindex(item.name.c_str());
         item.address = boost::asio::ip::address_v4(ntohl(address->sin_addr.s_addr)).to_bytes();
         item.prefixLength = PrefixOf(ntohl(mask->sin_addr.s_addr));
         list.push_back(item);
@@ -256,7 +278,7 @@ std::vector<std::string> ListInterfacesWithoutIpv4()
     for (auto *adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES *>(buffer.data()); adapter; adapter = adapter->Next) {
         if (adapter->OperStatus == IfOperStatusUp && adapter->IfType != IF_TYPE_SOFTWARE_LOOPBACK &&
             adapter->FirstUnicastAddress == nullptr)
-            names.push_back(adapter->AdapterName);
+            names.push_back(FriendlyName(*adapter));
     }
 #else
     ifaddrs *addresses = nullptr;
@@ -266,11 +288,12 @@ std::vector<std::string> ListInterfacesWithoutIpv4()
     std::vector<std::string> withIpv4;
     for (const ifaddrs *entry = addresses; entry != nullptr; entry = entry->ifa_next) {
         const unsigned flags = entry->ifa_flags;
-        if ((flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_LOOPBACK) != 0)
+        if ((flags & IFF_UP) == 0 || (flags & IFF_RUNNING) == 0 || (flags & IFF_LOOPBACK) != 0 ||
+            (flags & IFF_SLAVE) != 0 || IsBridgePort(entry->ifa_name))
             continue;
-        up.push_back(entry->ifa_name);
+        up.push_back(DeviceName(entry->ifa_name));
         if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET)
-            withIpv4.push_back(entry->ifa_name);
+            withIpv4.push_back(DeviceName(entry->ifa_name));
     }
     freeifaddrs(addresses);
     for (const std::string &name : up) {
@@ -325,10 +348,7 @@ std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4By
         const ssize_t length = recv(handle, reply, sizeof reply, 0);
         const auto *header = reinterpret_cast<const nlmsghdr *>(reply);
         if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && header->nlmsg_type == NLMSG_ERROR) {
-            // The filter's refusal reads EINVAL or EXDEV; anything else (a
-            // vanished interface) says nothing about it.
-            const int error = static_cast<const nlmsgerr *>(NLMSG_DATA(header))->error;
-            if (error == -EINVAL || error == -EXDEV)
+            if (IsReversePathRefusal(static_cast<const nlmsgerr *>(NLMSG_DATA(header))->error))
                 accepted = false;
         } else if (length >= static_cast<ssize_t>(NLMSG_LENGTH(0)) && header->nlmsg_type == RTM_NEWROUTE) {
             accepted = true;
@@ -446,6 +466,82 @@ std::vector<Ipv4Bytes> ListGateways(const NetworkInterface &via)
     (void)via;
 #endif
     return gateways;
+}
+
+bool IsReversePathRefusal(int error)
+{
+#if defined(_WIN32)
+    (void)error;
+    return false; // Windows has no reverse-path filter to refuse
+#else
+    return error == -EINVAL || error == -EXDEV;
+#endif
+}
+
+std::optional<unsigned> DirectRouteInterface(const Ipv4Bytes &destination)
+{
+#if defined(__linux__)
+    // What `ip route get ADDRESS` says: the interface, and whether a gateway
+    // is in between.
+    struct {
+        nlmsghdr header;
+        rtmsg route;
+        char attributes[16];
+    } request {};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.route.rtm_family = AF_INET;
+    request.route.rtm_dst_len = 32;
+    auto *attribute =
+        reinterpret_cast<rtattr *>(reinterpret_cast<char *>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+    attribute->rta_type = RTA_DST;
+    attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(4));
+    std::memcpy(RTA_DATA(attribute), destination.data(), 4);
+    request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
+    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (handle < 0)
+        return std::nullopt;
+    const timeval patience {1, 0};
+    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    std::optional<unsigned> direct;
+    std::vector<char> reply(4096);
+    if (sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
+               sizeof kernel) >= 0) {
+        const ssize_t length = recv(handle, reply.data(), reply.size(), 0);
+        const auto *header = reinterpret_cast<const nlmsghdr *>(reply.data());
+        if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(rtmsg))) && header->nlmsg_type == RTM_NEWROUTE) {
+            int through = 0;
+            bool gateway = false;
+            EachAttribute(*header, sizeof(rtmsg), [&](const rtattr &found) {
+                if (found.rta_type == RTA_OIF && RTA_PAYLOAD(&found) == sizeof(int))
+                    std::memcpy(&through, RTA_DATA(&found), sizeof(int));
+                else if (found.rta_type == RTA_GATEWAY)
+                    gateway = true;
+            });
+            if (through > 0 && !gateway)
+                direct = static_cast<unsigned>(through);
+        }
+    }
+    close(handle);
+    return direct;
+#elif defined(_WIN32)
+    SOCKADDR_INET to {};
+    to.Ipv4.sin_family = AF_INET;
+    std::memcpy(&to.Ipv4.sin_addr, destination.data(), 4);
+    MIB_IPFORWARD_ROW2 route {};
+    SOCKADDR_INET source {};
+    if (GetBestRoute2(nullptr, 0, nullptr, &to, 0, &route, &source) != NO_ERROR)
+        return std::nullopt;
+    if (route.NextHop.si_family == AF_INET && route.NextHop.Ipv4.sin_addr.s_addr != 0)
+        return std::nullopt; // through a gateway
+    return route.InterfaceIndex;
+#else
+    (void)destination;
+    return std::nullopt;
+#endif
 }
 
 std::optional<std::uint32_t> ReceiveDrops(boost::asio::ip::udp::socket &socket)

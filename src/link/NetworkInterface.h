@@ -55,14 +55,26 @@ using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
 /// the ones a person knows (on Windows the adapter's friendly name).
 std::vector<NetworkInterface> ListNetworkInterfaces();
 
-/// The interfaces that are up and running but have no IPv4 address, by name:
-/// a search cannot use them.
+/// The interfaces that are up and running but have no IPv4 address, by name
+/// (the friendly one on Windows): a search cannot use them. Ports of a
+/// bridge or a bond carry no address of their own and are left out.
 std::vector<std::string> ListInterfacesWithoutIpv4();
+
+/// The interface through which the workstation reaches the address
+/// directly, on its link (no gateway between); none where it would go
+/// through a gateway, has no route, or the system does not say (Linux: the
+/// kernel's route lookup; Windows: GetBestRoute2).
+std::optional<unsigned> DirectRouteInterface(const Ipv4Bytes &destination);
 
 /// Whether the system would take in a datagram from source arriving on the
 /// interface for its address, as its reverse-path filter decides (Linux: the
 /// kernel's own input route lookup). None where the system does not say.
 std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4Bytes &source);
+
+/// Whether the route lookup's error (negative, as rtnetlink reports it) is
+/// the reverse-path filter's refusal: Linux 6.1 says EXDEV, later kernels
+/// EINVAL; anything else (a vanished interface) says nothing about it.
+bool IsReversePathRefusal(int error);
 
 /// A neighbour whose link-layer address the system knows, on one interface.
 struct Neighbour {

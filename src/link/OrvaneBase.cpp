@@ -195,10 +195,17 @@ void OrvaneBase::SendOn(const std::vector<ChannelPtr> &targets, const std::strin
         throw boost::system::system_error(lastError, "send_to");
 }
 
-unsigned short OrvaneBase::LocalPort() const
+unsigned short OrvaneBase::LocalPort(const NetworkInterface &via) const
 {
     unsigned short port = 0;
-    Call([&] { port = channels.empty() ? 0 : channels.front()->socket.local_endpoint().port(); });
+    Call([&] {
+        for (const ChannelPtr &channel : channels) {
+            if (via.name.empty() || channel->via == via) {
+                port = channel->socket.local_endpoint().port();
+                return;
+            }
+        }
+    });
     return port;
 }
 

@@ -66,8 +66,9 @@ public:
     /// interface has no socket.
     void Probe(const NetworkInterface &via, const std::vector<Ipv4Bytes> &addresses);
 
-    /// The local port that answers come back to (of the first socket).
-    unsigned short LocalPort() const;
+    /// The local port that answers come back to: of that interface
+    /// address's socket, of the first one when none is named.
+    unsigned short LocalPort(const NetworkInterface &via = {}) const;
     /// The interfaces that have a socket now; empty in one-socket mode.
     std::vector<NetworkInterface> Interfaces() const;
     /// Datagrams the system dropped on the open sockets since they were

@@ -118,7 +118,7 @@ void DeviceRegistry::Heard(Entries::value_type &item, const Ipv4Bytes &address, 
     }
     const std::size_t twins = entry.alsoAt.size();
     entry.alsoAt.erase(std::remove_if(entry.alsoAt.begin(), entry.alsoAt.end(),
-                                      [&](const TwinAddress &twin) { return now - twin.heard > kForgetAfter; }),
+                                      [&](const TwinAddress &twin) { return now - twin.heard > kTwinMemory; }),
                        entry.alsoAt.end());
     changedNow = changedNow || entry.alsoAt.size() != twins;
 

@@ -31,10 +31,13 @@ public:
     /// More devices than any segment holds; a host inventing serials cannot
     /// grow the process beyond this.
     static constexpr std::size_t kMaxDevices = 65536;
-    /// A twin's other address, or another of the workstation's addresses on
-    /// a link, not heard for this long is no longer counted: queries go out
-    /// once a second, so three were missed.
+    /// A device not heard for this long is forgotten by a run without end:
+    /// queries go out once a second, so three were missed.
     static constexpr std::chrono::milliseconds kForgetAfter {3500};
+    /// A twin's other address not heard for this long is no longer counted.
+    /// Far longer than kForgetAfter: lost answers must not make the other
+    /// half of a twin, coming back, look like a move.
+    static constexpr std::chrono::seconds kTwinMemory {30};
 
     explicit DeviceRegistry(std::size_t capacity = kMaxDevices);
 

@@ -3,7 +3,9 @@
 #include "DeviceDetails.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <set>
 
 namespace velqor {
 
@@ -34,7 +36,8 @@ std::string Diagnostic::Id() const
     return "unknown";
 }
 
-void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own)
+void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own,
+              const DirectRouteCheck &direct)
 {
     // Addresses are per link: two cells on two cards may use one plan.
     std::map<std::pair<std::string, Ipv4Bytes>, int> serialsAt;
@@ -56,7 +59,13 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
         });
         if (!device.via.name.empty() && !device.via.Contains(address) && covering != own.end())
             device.via = *covering;
-        if (!device.via.name.empty() && !device.via.Contains(address)) {
+        const auto reached = [&] {
+            if (device.via.index == 0)
+                return false;
+            const std::optional<unsigned> through = direct(address);
+            return through && *through == device.via.index;
+        };
+        if (!device.via.name.empty() && !device.via.Contains(address) && !reached()) {
             device.warnings.push_back({Diagnostic::Kind::WrongSubnet,
                                        "wrong subnet: outside " + device.via.SubnetText() + " on " + device.via.name +
                                            "; it can be re-addressed, companion programs cannot reach it",
@@ -82,30 +91,46 @@ std::string NothingFoundHint(const std::vector<NetworkInterface> &searched, cons
     for (const std::string &name : withoutIpv4)
         text += "; " + name + " is up without an IPv4 address";
     return text +
-        "; are the devices powered and cabled, and does a firewall block inbound UDP to this program "
-        "(see README, Firewall)?";
+        "; are the devices powered and cabled, and does a firewall block inbound UDP to this program (it must "
+        "accept UDP from source port 4365; see README, Firewall)?";
 }
 
-std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own, const ReversePathCheck &accepts)
+std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
+                                            const std::map<std::string, std::vector<Ipv4Bytes>> &heard,
+                                            const ReversePathCheck &accepts)
 {
-    // A device on a foreign subnet, and one that gave itself a link-local
-    // address: neither is covered by any subnet of the workstation.
-    constexpr Ipv4Bytes kForeign {198, 51, 100, 1};
-    constexpr Ipv4Bytes kLinkLocal {169, 254, 1, 1};
+    // Where devices fresh from the factory answer from, one that gave
+    // itself a link-local address, and one on a foreign network.
+    const std::vector<Ipv4Bytes> usual {{192, 168, 0, 20}, {192, 168, 1, 20}, {10, 0, 0, 20},
+                                        {172, 16, 0, 20},  {169, 254, 1, 1},  {198, 51, 100, 1}};
+    constexpr std::size_t kHeardAsked = 16;
     std::vector<Diagnostic> found;
     std::vector<std::string> named;
     for (const NetworkInterface &network : own) {
         if (std::find(named.begin(), named.end(), network.name) != named.end())
             continue;
-        if (accepts(network, kForeign).value_or(true) && accepts(network, kLinkLocal).value_or(true))
+        std::vector<Ipv4Bytes> sources = usual;
+        const auto devices = heard.find(network.name);
+        if (devices != heard.end()) {
+            // One of each network the devices answer from is enough.
+            std::set<std::array<unsigned char, 3>> networks;
+            for (const Ipv4Bytes &address : devices->second) {
+                if (networks.size() < kHeardAsked && networks.insert({address[0], address[1], address[2]}).second)
+                    sources.push_back(address);
+            }
+        }
+        const auto dropped = std::find_if(sources.begin(), sources.end(), [&](const Ipv4Bytes &source) {
+            return !network.Contains(source) && !accepts(network, source).value_or(true);
+        });
+        if (dropped == sources.end())
             continue;
         named.push_back(network.name);
         const std::string name = SysctlName(network.name);
         found.push_back({Diagnostic::Kind::ReversePathFilter,
-                         "reverse-path filtering on " + network.name +
-                             " drops the answers of devices outside its subnets: no route back to them leads "
-                             "through it; turn the filter off there, or add a route to the devices' subnet (ip route "
-                             "add SUBNET dev " +
+                         "reverse-path filtering on " + network.name + " drops answers from addresses such as " +
+                             FormatAddress(*dropped) +
+                             ": no route back to them leads through it; turn the filter off there, or add a route "
+                             "to the devices' subnet (ip route add SUBNET dev " +
                              network.name + ")",
                          "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0"});
     }

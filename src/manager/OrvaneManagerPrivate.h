@@ -13,6 +13,7 @@
 #include "ResultCodes.h"
 
 #include <boost/asio/steady_timer.hpp>
+#include <boost/system/system_error.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -56,7 +57,8 @@ public:
     /// ResultBusy at once for a run without end.
     int WaitResult();
     /// Blocks until no operation is in progress or until the time given;
-    /// true when none is.
+    /// true when none is. Throws what ended the operation, when it failed
+    /// (a search whose queries never left).
     bool WaitIdle(std::chrono::steady_clock::time_point until);
     /// The devices that are new, have changed or answered the search for the
     /// first time since the last call, in serial order, with the warnings
@@ -81,8 +83,8 @@ public:
     /// Answers with a new serial that the full registry dropped during the
     /// last search.
     std::size_t GetDroppedCount();
-    /// Datagrams the system dropped since the last search began, its
-    /// receive buffers being full: answers lost before they were read.
+    /// Datagrams the system dropped since the last query went out, its
+    /// receive buffers being full: answers to it lost before they were read.
     std::uint64_t GetLostCount();
     /// Asks the device with this serial to move to address (dotted IPv4) and
     /// waits up to one second for its answer; the outcome as a result code,
@@ -162,10 +164,17 @@ private:
     /// Ends the operation in progress with this result, drops its listener
     /// and hands the end to its waiters.
     void Finish(int code);
-    /// Refreshes the interfaces and sends the query on each. With check, and
-    /// when the system counts what its interfaces send, throws if the query
-    /// left through none of them although it was sent.
-    void SendQuery(bool check = false);
+    /// Ends it with a failure, which its waiters get.
+    void FinishWithError(std::exception_ptr error);
+    /// The query left through no interface, twice.
+    struct QueryNeverLeft : boost::system::system_error {
+        using boost::system::system_error::system_error;
+    };
+    /// Refreshes the interfaces and sends the query on each, a new round.
+    /// With check, and when the system counts what its interfaces send:
+    /// false when the query was not seen leaving through any of them; when
+    /// that happened to the query before too, throws QueryNeverLeft.
+    bool SendQuery(bool check = false);
     void ArmDeadline(std::uint32_t timeoutMs);
     void ArmTick();
     /// Watches the answers to the last query: once they have stopped, asks
@@ -195,8 +204,9 @@ private:
     std::uint64_t operation = 0;
     std::promise<Ending> ending;
     std::shared_future<Ending> ended;
-    std::uint64_t dropsAtSearch = 0;
     std::uint64_t dropsAtQuery = 0;
+    /// The search's first query was not seen leaving: its repeat decides.
+    bool firstUnseen = false;
     int extraRounds = 0;
     /// Forgotten by a run without end, until TakeGoneDevices.
     std::vector<DeviceDetails> gone;

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -98,6 +99,16 @@ TEST(CommandLineTest, AFirewallThatDropsTheAnswersIsNamedAsALikelyCause)
     EXPECT_FALSE(found.out.contains("ORV")) << found.out.constData();
     EXPECT_TRUE(found.err.contains("searched on h0 10.77.0.1/10")) << found.err.constData();
     EXPECT_TRUE(found.err.contains("does a firewall block inbound UDP")) << found.err.constData();
+
+    // The rule README gives, before the firewall's own: the devices answer.
+    ASSERT_EQ(std::system("nft add table inet orvtest && nft add chain inet orvtest in "
+                          "'{ type filter hook input priority 0; }' && "
+                          "nft add rule inet orvtest in udp sport 4365 accept && "
+                          "nft add rule inet orvtest in meta l4proto udp drop"),
+              0);
+    const Outcome allowed = Cli({"list"});
+    ASSERT_EQ(std::system("nft delete table inet orvtest"), 0);
+    EXPECT_TRUE(allowed.out.contains("ORV000000")) << allowed.err.constData();
 }
 
 TEST(CommandLineTest, TheDiagnosticLogIsSwitchedOnByOption)
@@ -360,6 +371,8 @@ TEST(CommandLineTest, AnOutputThatCannotBeWrittenIsAnErrorAndEndsWatch)
         EXPECT_EQ(process.exitCode(), 8) << arguments.join(' ').toStdString();
         EXPECT_TRUE(process.readAllStandardError().contains("cannot write to standard output: No space left"));
     }
+    const Outcome log = Cli({"list", "--log-level", "info", "--log-file", "/dev/full"});
+    EXPECT_EQ(log.status, 8) << "a diagnostic log that could not be written";
     QProcess closed; // standard output closed before the program started
     closed.start(QStringLiteral("bash"), {"-c", QStringLiteral("'%1' list >&-").arg(QStringLiteral(ORVANE_CLI))});
     ASSERT_TRUE(closed.waitForFinished(10000));
@@ -370,8 +383,9 @@ TEST(CommandLineTest, AnOutputThatCannotBeWrittenIsAnErrorAndEndsWatch)
 TEST(CommandLineTest, AReaderThatGoesAwayEndsTheRunQuietly)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
-    // watch notices while nothing changes; list ends alike in every format.
-    const QString script = QStringLiteral("'%1' watch | head -n 1 >/dev/null; s=${PIPESTATUS[0]};"
+    // watch notices while nothing changes (one device, one line); list ends
+    // alike in every format.
+    const QString script = QStringLiteral("'%1' watch --target 10.100.0.50 | head -n 1 >/dev/null; s=${PIPESTATUS[0]};"
                                           "for f in table json csv; do '%1' list --format $f | head -c 1 >/dev/null;"
                                           " s=\"$s ${PIPESTATUS[0]}\"; done; echo $s")
                                .arg(QStringLiteral(ORVANE_CLI));
@@ -380,6 +394,34 @@ TEST(CommandLineTest, AReaderThatGoesAwayEndsTheRunQuietly)
     ASSERT_TRUE(shell.waitForFinished(20000)) << "a writer outlived its reader";
     EXPECT_EQ(shell.readAllStandardOutput(), "0 0 0 0\n");
     EXPECT_EQ(shell.readAllStandardError(), "");
+}
+
+// Started by scripts/vlan with PAUSE, which answers no query for 3.2 s from
+// 3 s on: watch reports it gone, or not, but ends with it there.
+TEST(CommandLineTest, WatchEndsWithAPausedDeviceThereAndEndsAtOnce)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    QProcess watch;
+    watch.start(QStringLiteral(ORVANE_CLI), {"watch", "--format", "csv"});
+    QByteArray output;
+    ASSERT_TRUE(WaitFor(watch, output, "PAUSE", 5000));
+    for (QElapsedTimer waited; !waited.isValid() || waited.elapsed() < 12000;) {
+        if (!waited.isValid())
+            waited.start();
+        watch.waitForReadyRead(100);
+        output += watch.readAllStandardOutput();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    watch.terminate();
+    ASSERT_TRUE(watch.waitForFinished(5000));
+    EXPECT_LT(clock.elapsed(), 700) << "watch ends at once, not after the wait for late answers";
+    QByteArray last;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.contains(",PAUSE,"))
+            last = line;
+    }
+    EXPECT_TRUE(last.startsWith("appeared,")) << output.constData();
 }
 
 int main(int argc, char **argv)

@@ -24,6 +24,10 @@ TEST(AddressPlanTest, SuggestionsStayInsideTheSubnetAndOffWhatIsTaken)
         << "in use, the workstation's, then .127: the /25's broadcast";
     EXPECT_EQ(PlanAddresses({192, 168, 5, 8}, 3, network, {}, {other}),
               (std::vector<Ipv4Bytes> {{192, 168, 5, 8}, {192, 168, 5, 9}, {192, 168, 5, 12}}));
+    // A start outside the network: its /24, and no further.
+    EXPECT_EQ(
+        PlanAddresses({10, 0, 0, 250}, 10, network, {}, {other}),
+        (std::vector<Ipv4Bytes> {{10, 0, 0, 250}, {10, 0, 0, 251}, {10, 0, 0, 252}, {10, 0, 0, 253}, {10, 0, 0, 254}}));
 }
 
 TEST(AddressRulesTest, AddressesThatTakeADeviceOrTheWorkstationOffTheNetworkAreRefused)

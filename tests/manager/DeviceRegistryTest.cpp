@@ -86,7 +86,7 @@ TEST(DeviceRegistryTest, TwoAddressesInOneRoundAreTwinsAndAMoveIsAMove)
     EXPECT_EQ(details[1].DeviceCount(), 2u);
 
     // One of the twins goes silent: after a while it is no longer counted.
-    for (int round = 30; round < 35; ++round) {
+    for (int round = 30; round < 62; ++round) {
         registry.BeginRound();
         registry.Record("TWIN", {10, 0, 0, 1}, kEth0, At(std::chrono::milliseconds(1000 * round)));
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 using namespace velqor;
 
 namespace {
@@ -29,7 +31,8 @@ TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
     };
     // A second address on the same interface, for factory-default devices.
     const NetworkInterface second {"eth1", 3, {192, 168, 0, 100}, 24};
-    Diagnose(devices, {eth, second});
+    const auto throughGateway = [](const Ipv4Bytes &) { return std::optional<unsigned>(); };
+    Diagnose(devices, {eth, second}, throughGateway);
     EXPECT_TRUE(Ids(devices[0]).empty());
     EXPECT_EQ(Ids(devices[1]), std::vector<std::string> {"wrong-subnet"});
     EXPECT_NE(devices[1].warnings[0].text.find("192.168.5.1/24"), std::string::npos);
@@ -37,6 +40,15 @@ TEST(DiagnosticTest, NamesWhatIsWrongWithEachDevicesAddress)
     EXPECT_EQ(Ids(devices[3]), std::vector<std::string> {"address-conflict"});
     EXPECT_TRUE(Ids(devices[4]).empty()) << "on the second address's subnet";
     EXPECT_EQ(devices[4].via.Label(), "eth1 192.168.0.100/24");
+
+    // An interface with a /32 address and a route through it reaches every
+    // device directly: none is on a wrong subnet.
+    const NetworkInterface host {"ppp9", 9, {10, 9, 9, 9}, 32};
+    std::vector<DeviceDetails> behind {{Serial("A"), {10, 20, 0, 5}, host, {}, {}, {}}};
+    Diagnose(behind, {host}, [](const Ipv4Bytes &) { return std::optional<unsigned>(9); });
+    EXPECT_TRUE(Ids(behind[0]).empty());
+    Diagnose(behind, {host}, throughGateway);
+    EXPECT_EQ(Ids(behind[0]), std::vector<std::string> {"wrong-subnet"});
 }
 
 TEST(DiagnosticTest, AReversePathThatDropsForeignAnswersIsNamedOncePerInterfaceWithItsFix)
@@ -45,24 +57,45 @@ TEST(DiagnosticTest, AReversePathThatDropsForeignAnswersIsNamedOncePerInterfaceW
         {"eth0", 2, {10, 0, 0, 1}, 8}, {"eth1", 3, {192, 168, 5, 1}, 24}, {"eth1", 3, {192, 168, 0, 100}, 24}};
     // eth0 has the default route; eth1 has a route back for nothing foreign,
     // nor link-local.
-    const auto found = DiagnoseWorkstation(own, [](const NetworkInterface &via, const Ipv4Bytes &source) {
+    const auto found = DiagnoseWorkstation(own, {}, [](const NetworkInterface &via, const Ipv4Bytes &source) {
         return via.name == "eth0" || source[0] != 169 ? std::optional<bool>(via.name == "eth0") : false;
     });
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].Id(), "rp-filter");
     EXPECT_NE(found[0].text.find("eth1"), std::string::npos);
     EXPECT_EQ(found[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth1.rp_filter=0");
-    const auto linkLocalOnly = DiagnoseWorkstation(
-        own, [](const NetworkInterface &, const Ipv4Bytes &source) { return std::optional<bool>(source[0] != 169); });
+    const auto linkLocalOnly = DiagnoseWorkstation(own, {}, [](const NetworkInterface &, const Ipv4Bytes &source) {
+        return std::optional<bool>(source[0] != 169);
+    });
     EXPECT_EQ(linkLocalOnly.size(), 2u) << "a link-local device is dropped too";
-    const auto vlan = DiagnoseWorkstation({{"eth0.10", 4, {10, 1, 0, 1}, 24}},
+    // A VPN's route for 192.168.0.0/16 through another interface: a device
+    // fresh from the factory behind eth0 is dropped there.
+    const auto vpn = DiagnoseWorkstation(own, {}, [](const NetworkInterface &via, const Ipv4Bytes &source) {
+        return std::optional<bool>(!(via.name == "eth0" && source == Ipv4Bytes {192, 168, 1, 20}));
+    });
+    ASSERT_EQ(vpn.size(), 1u);
+    EXPECT_NE(vpn[0].text.find("on eth0 drops answers from addresses such as 192.168.1.20"), std::string::npos);
+    // And the devices heard there are asked about too.
+    const auto heard = DiagnoseWorkstation(own, {{"eth0", {{10, 77, 3, 4}, {172, 30, 0, 9}}}},
+                                           [](const NetworkInterface &, const Ipv4Bytes &source) {
+                                               return std::optional<bool>(source != Ipv4Bytes {172, 30, 0, 9});
+                                           });
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_NE(heard[0].text.find("172.30.0.9"), std::string::npos);
+    const auto vlan = DiagnoseWorkstation({{"eth0.10", 4, {10, 1, 0, 1}, 24}}, {},
                                           [](const NetworkInterface &, const Ipv4Bytes &) { return false; });
     ASSERT_EQ(vlan.size(), 1u);
     EXPECT_EQ(vlan[0].fix, "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.eth0/10.rp_filter=0");
     EXPECT_TRUE(
-        DiagnoseWorkstation(own, [](const NetworkInterface &, const Ipv4Bytes &) { return std::optional<bool>(); })
+        DiagnoseWorkstation(own, {}, [](const NetworkInterface &, const Ipv4Bytes &) { return std::optional<bool>(); })
             .empty())
         << "a system that does not say claims no drop";
+#if !defined(_WIN32)
+    // The kernel's refusal, as 6.1 and as later kernels say it.
+    EXPECT_TRUE(IsReversePathRefusal(-EXDEV));
+    EXPECT_TRUE(IsReversePathRefusal(-EINVAL));
+    EXPECT_FALSE(IsReversePathRefusal(-ENODEV));
+#endif
     EXPECT_EQ(NetworkInterface({"x", 1, {192, 168, 5, 9}, 22}).Broadcast(), (Ipv4Bytes {192, 168, 7, 255}))
         << "computed, not trusted";
 }

@@ -2,6 +2,7 @@
 // "interface" is a loopback address the simulator's answers come back to.
 
 #include "ManagerFixture.h"
+#include "Network.h"
 
 #include <mutex>
 #include <set>
@@ -54,6 +55,34 @@ std::set<std::string> QueriedFrom(const sim::DeviceSimulator &simulator, std::si
 }
 
 } // namespace
+
+// A device known on one interface: its answer counts only when it comes in
+// on that interface, even from its own address.
+TEST(InterfacesTest, OnlyAnAnswerOnTheDevicesInterfaceDecidesItsChange)
+{
+    sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    sim::DeviceSimulator simulator({Device("QUIET", "127.0.0.5", sim::SimulatedDevice::Answer::Silent)}, options);
+    const NetworkInterface first = Fake("first", 2, 32);
+    const NetworkInterface second = Fake("second", 3, 32); // two /32s: separate links
+    FakeInterfaces interfaces({first, second});
+    OrvaneManagerPrivate manager("127.0.0.1", simulator.Port(), interfaces.Lister());
+    ASSERT_EQ(manager.Search(300, true, nullptr), ResultTimeout);
+    const DeviceId device {"first", Serial("QUIET")};
+    ASSERT_TRUE(manager.FindDevice(device));
+    for (const NetworkInterface &on : {second, first}) {
+        const std::size_t before = simulator.Received().size();
+        std::thread answer([&] {
+            if (simulator.WaitForReceived(before + 1, 5s))
+                test::SendDatagram("VQSIPC", on.AddressText(), manager.LocalPort(on), "127.0.0.5");
+        });
+        const ChangeOutcome outcome = manager.ChangeAddress(device, {10, 0, 0, 60}, true, false);
+        answer.join();
+        EXPECT_EQ(outcome.kind, on == first ? ChangeOutcome::Kind::Acknowledged : ChangeOutcome::Kind::NoAnswer)
+            << on.name;
+    }
+}
 
 TEST(InterfacesTest, SendsOnEveryInterfaceAndTagsAnswersWithTheirs)
 {

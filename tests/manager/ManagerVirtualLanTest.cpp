@@ -123,6 +123,62 @@ TEST(ManagerVirtualLanTest, GatewaysAndHostsKeepTheirAddresses)
         << "the devices' own addresses are no host's";
 }
 
+// ifupdown labels a second address "h0:1": it is h0's, for the search, for
+// the check that a query left, and for the reverse-path fix.
+TEST(ManagerVirtualLanTest, AnAddressLabelIsItsInterface)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    ASSERT_EQ(std::system("ip addr add 10.99.0.1/24 dev h0 label h0:1"), 0);
+    OrvaneManager manager;
+    for (const NetworkInterface &network : manager.GetInterfaces())
+        EXPECT_EQ(network.name, "h0");
+    ASSERT_EQ(std::system("tc qdisc replace dev h0 root pfifo limit 0"), 0);
+    bool neverLeft = false;
+    try {
+        manager.Search(1500, true, nullptr);
+    } catch (const boost::system::system_error &e) {
+        neverLeft = std::string(e.what()).find("query never left h0") != std::string::npos;
+    }
+    ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
+    ASSERT_EQ(std::system("ip addr del 10.99.0.1/24 dev h0"), 0);
+    EXPECT_TRUE(neverLeft) << "the labelled address's interface counts what it sends";
+}
+
+// Strict filtering on h0 and a VPN's route for 192.168.0.0/16 through a
+// point-to-point interface: devices fresh from the factory behind h0 are
+// dropped. That is said, naming h0, and its fix works.
+TEST(ManagerVirtualLanTest, AReversePathThatDropsFactoryDefaultsIsNamedAndItsFixWorks)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    ASSERT_EQ(std::system("ip tuntap add dev tun9 mode tun && ip addr add 10.201.0.1 peer 10.201.0.2 dev tun9 && "
+                          "ip link set tun9 up && ip route add 192.168.0.0/16 dev tun9 && "
+                          "sysctl -qw net.ipv4.conf.all.rp_filter=1 net.ipv4.conf.h0.rp_filter=1"),
+              0);
+    OrvaneManager manager;
+    const std::vector<Diagnostic> said = manager.GetWorkstationDiagnostics();
+    std::string fixed;
+    if (said.size() == 1)
+        fixed = said[0].fix;
+    const int ran = fixed.empty() ? -1 : std::system((fixed + " >/dev/null").c_str());
+    const std::vector<Diagnostic> after = manager.GetWorkstationDiagnostics();
+    ASSERT_EQ(std::system("ip link del tun9 && sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.h0.rp_filter=0"),
+              0);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].text.rfind("reverse-path filtering on h0 drops answers from addresses such as 192.168.", 0), 0u)
+        << said[0].text;
+    EXPECT_EQ(ran, 0) << fixed;
+    EXPECT_TRUE(after.empty()) << after[0].text;
+
+    // A bridge's port has no address of its own, and is not said to lack one.
+    ASSERT_EQ(std::system("ip link add br9 type bridge && ip link add d9 type veth peer name d9p && "
+                          "ip link set d9 master br9 && ip link set d9p up && ip link set d9 up && ip link set br9 up"),
+              0);
+    const std::vector<std::string> without = ListInterfacesWithoutIpv4();
+    ASSERT_EQ(std::system("ip link del d9 && ip link del br9"), 0);
+    EXPECT_EQ(std::count(without.begin(), without.end(), "d9"), 0);
+    EXPECT_EQ(std::count(without.begin(), without.end(), "d9p"), 1) << "an interface without an address of its own";
+}
+
 const DeviceDetails *Find(const std::vector<DeviceDetails> &devices, const std::string &serial)
 {
     const auto found = std::find_if(devices.begin(), devices.end(),

@@ -37,8 +37,7 @@ std::string DottedText(const Ipv4Bytes &address)
 
 DeviceSimulator::DeviceSimulator(std::vector<SimulatedDevice> devices, SimulatorOptions options)
     : options(std::move(options)),
-      listenSocket(io),
-      buffer(64 * 1024),
+      listen(io),
       random(this->options.seed),
       devices(std::move(devices)),
       started(std::chrono::steady_clock::now())
@@ -50,12 +49,12 @@ DeviceSimulator::DeviceSimulator(std::vector<SimulatedDevice> devices, Simulator
     }
     const udp::endpoint listenEndpoint(boost::asio::ip::make_address_v4(this->options.listenAddress),
                                        this->options.port);
-    listenSocket.open(udp::v4());
-    listenSocket.set_option(boost::asio::socket_base::reuse_address(true));
-    listenSocket.bind(listenEndpoint);
+    listen.socket.open(udp::v4());
+    listen.socket.set_option(boost::asio::socket_base::reuse_address(true));
+    listen.socket.bind(listenEndpoint);
     for (const SimulatedDevice &device : this->devices)
         SocketFor(device.address);
-    StartReceive();
+    StartReceive(listen);
     work.emplace(io.get_executor());
     thread = std::thread([this] { io.run(); });
 }
@@ -68,7 +67,7 @@ DeviceSimulator::~DeviceSimulator()
 
 unsigned short DeviceSimulator::Port() const
 {
-    return listenSocket.local_endpoint().port();
+    return listen.socket.local_endpoint().port();
 }
 
 std::vector<ReceivedDatagram> DeviceSimulator::Received() const
@@ -93,34 +92,42 @@ std::string DeviceSimulator::AddressOf(const std::string &serial) const
     return {};
 }
 
-void DeviceSimulator::StartReceive()
+void DeviceSimulator::StartReceive(Receiver &port)
 {
-    listenSocket.async_receive_from(boost::asio::buffer(buffer), senderEndpoint,
-                                    [this](const boost::system::error_code &error, std::size_t length) {
-                                        if (error == boost::asio::error::operation_aborted)
-                                            return;
-                                        if (!error)
-                                            Handle(length);
-                                        StartReceive();
-                                    });
+    port.socket.async_receive_from(boost::asio::buffer(port.buffer), port.sender,
+                                   [this, &port](const boost::system::error_code &error, std::size_t length) {
+                                       if (error == boost::asio::error::operation_aborted ||
+                                           error == boost::asio::error::bad_descriptor)
+                                           return;
+                                       if (!error)
+                                           Handle(port, length);
+                                       StartReceive(port);
+                                   });
 }
 
-void DeviceSimulator::Handle(std::size_t length)
+void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
 {
-    const std::string bytes(buffer.data(), length);
-    Record(bytes);
+    const std::string bytes(port.buffer.data(), length);
+    Record(port, bytes);
+    // What arrived at one device address's own socket is for the devices there.
+    const auto hears = [&](const SimulatedDevice &device) {
+        return port.address.empty() || device.address == port.address;
+    };
     const std::optional<Message> message = SplitDatagram(bytes.data(), bytes.size(), {});
     if (!message)
         return;
 
     if (message->code == kQueryCode) {
         std::bernoulli_distribution lost(options.lossRate);
+        const auto since = std::chrono::steady_clock::now() - started;
         for (std::size_t i = 0; i < devices.size(); ++i) {
-            if (devices[i].setAddressAnswer != SimulatedDevice::Answer::AcknowledgeEveryChange && !lost(random))
-                Answer(devices[i].address, QueryReply(devices[i].serial), devices[i].extraDelay);
+            const bool paused = since >= devices[i].pauseAt && since < devices[i].pauseAt + devices[i].pauseFor;
+            if (devices[i].setAddressAnswer != SimulatedDevice::Answer::AcknowledgeEveryChange && !paused &&
+                hears(devices[i]) && !lost(random))
+                Answer(devices[i].address, QueryReply(devices[i].serial), devices[i].extraDelay, port.sender);
         }
         if (options.junkPerQuery > 0)
-            SendJunk(senderEndpoint, options.junkPerQuery);
+            SendJunk(port.sender, options.junkPerQuery);
         return;
     }
 
@@ -129,10 +136,12 @@ void DeviceSimulator::Handle(std::size_t length)
         return;
     for (SimulatedDevice &device : devices) {
         const auto delay = device.extraDelay + device.changeDelay;
+        if (!hears(device))
+            continue;
         if (device.setAddressAnswer == SimulatedDevice::Answer::AcknowledgeEveryChange) {
             const std::string claimed = DottedText(request->address);
             SocketFor(claimed);
-            Answer(claimed, SetAddressAccepted(), delay);
+            Answer(claimed, SetAddressAccepted(), delay, port.sender);
             continue;
         }
         if (device.serial != request->serial)
@@ -149,14 +158,14 @@ void DeviceSimulator::Handle(std::size_t length)
                 device.address = newAddress;
             }
             if (device.setAddressAnswer == SimulatedDevice::Answer::Accept)
-                Answer(oldAddress, SetAddressAccepted(), delay);
+                Answer(oldAddress, SetAddressAccepted(), delay, port.sender);
             break;
         }
         case SimulatedDevice::Answer::Refuse:
-            Answer(device.address, SetAddressRefused(device.refusalCode), delay);
+            Answer(device.address, SetAddressRefused(device.refusalCode), delay, port.sender);
             break;
         case SimulatedDevice::Answer::AcknowledgeAndStay:
-            Answer(device.address, SetAddressAccepted(), delay);
+            Answer(device.address, SetAddressAccepted(), delay, port.sender);
             break;
         case SimulatedDevice::Answer::Silent:
         case SimulatedDevice::Answer::AcknowledgeEveryChange:
@@ -165,10 +174,10 @@ void DeviceSimulator::Handle(std::size_t length)
     }
 }
 
-void DeviceSimulator::Record(const std::string &bytes)
+void DeviceSimulator::Record(const Receiver &port, const std::string &bytes)
 {
     const auto now = std::chrono::steady_clock::now();
-    const std::string source = senderEndpoint.address().to_string() + ":" + std::to_string(senderEndpoint.port());
+    const std::string source = port.sender.address().to_string() + ":" + std::to_string(port.sender.port());
     if (recordFile) {
         const double seconds = std::chrono::duration<double>(now - started).count();
         char stamp[32];
@@ -180,22 +189,23 @@ void DeviceSimulator::Record(const std::string &bytes)
     receivedChanged.notify_all();
 }
 
-void DeviceSimulator::Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay)
+void DeviceSimulator::Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay,
+                             const udp::endpoint &destination)
 {
     auto delay = options.replyDelay + extraDelay;
     if (options.jitter.count() > 0)
         delay += std::chrono::milliseconds(
             std::uniform_int_distribution<std::chrono::milliseconds::rep>(0, options.jitter.count())(random));
     if (delay.count() == 0) {
-        SendFrom(from, datagram, senderEndpoint);
+        SendFrom(from, datagram, destination);
         return;
     }
     auto timer = std::make_shared<boost::asio::steady_timer>(io, delay);
-    timer->async_wait([this, timer, from, datagram = std::move(datagram),
-                       destination = senderEndpoint](const boost::system::error_code &error) {
-        if (!error)
-            SendFrom(from, datagram, destination);
-    });
+    timer->async_wait(
+        [this, timer, from, datagram = std::move(datagram), destination](const boost::system::error_code &error) {
+            if (!error)
+                SendFrom(from, datagram, destination);
+        });
 }
 
 void DeviceSimulator::SendJunk(udp::endpoint destination, std::size_t remaining)
@@ -225,22 +235,29 @@ void DeviceSimulator::SendFrom(const std::string &address, const std::string &da
                                const udp::endpoint &destination)
 {
     boost::system::error_code error;
-    SocketFor(address).send_to(boost::asio::buffer(datagram), destination, 0, error);
+    SocketFor(address).socket.send_to(boost::asio::buffer(datagram), destination, 0, error);
     if (error)
         std::cerr << "orvane-device-sim: send from " << address << ": " << error.message() << std::endl;
 }
 
-udp::socket &DeviceSimulator::SocketFor(const std::string &address)
+DeviceSimulator::Receiver &DeviceSimulator::SocketFor(const std::string &address)
 {
-    std::unique_ptr<udp::socket> &socket = replySockets[address];
-    if (!socket) {
-        socket = std::make_unique<udp::socket>(io, udp::v4());
+    std::unique_ptr<Receiver> &port = replySockets[address];
+    if (!port) {
+        // A device answers from its command port (a firewall may let in
+        // only that), and what is sent to its address reaches it there.
+        port = std::make_unique<Receiver>(io);
+        port->address = address;
+        port->socket.open(udp::v4());
+        port->socket.set_option(boost::asio::socket_base::reuse_address(true));
         boost::system::error_code error;
-        socket->bind(udp::endpoint(boost::asio::ip::make_address_v4(address), 0), error);
+        port->socket.bind(udp::endpoint(boost::asio::ip::make_address_v4(address), Port()), error);
         if (error)
             std::cerr << "orvane-device-sim: cannot answer from " << address << ": " << error.message() << std::endl;
+        else
+            StartReceive(*port);
     }
-    return *socket;
+    return *port;
 }
 
 } // namespace velqor::sim

@@ -37,6 +37,10 @@ struct SimulatedDevice {
     std::chrono::milliseconds extraDelay {0};
     /// Added once more to its answers to address changes.
     std::chrono::milliseconds changeDelay {0};
+    /// It answers no query for pauseFor from pauseAt on (since the
+    /// simulator started).
+    std::chrono::milliseconds pauseAt {0};
+    std::chrono::milliseconds pauseFor {0};
 };
 
 struct SimulatorOptions {
@@ -79,23 +83,34 @@ public:
     std::string AddressOf(const std::string &serial) const;
 
 private:
-    void StartReceive();
-    void Handle(std::size_t length);
-    void Record(const std::string &bytes);
-    void Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay);
+    /// A socket that commands arrive on: the listening one (every device
+    /// hears what arrives there), or a device address's own, bound to the
+    /// command port as a device's is (what arrives there is for the devices
+    /// at that address). Answers leave from the latter.
+    struct Receiver {
+        explicit Receiver(boost::asio::io_context &io) : socket(io), buffer(64 * 1024) { }
+        boost::asio::ip::udp::socket socket;
+        std::vector<char> buffer;
+        boost::asio::ip::udp::endpoint sender;
+        std::string address; ///< empty for the listening socket
+    };
+
+    void StartReceive(Receiver &port);
+    void Handle(const Receiver &port, std::size_t length);
+    void Record(const Receiver &port, const std::string &bytes);
+    void Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay,
+                const boost::asio::ip::udp::endpoint &destination);
     void SendJunk(boost::asio::ip::udp::endpoint destination, std::size_t remaining);
     void SendFrom(const std::string &address, const std::string &datagram,
                   const boost::asio::ip::udp::endpoint &destination);
-    boost::asio::ip::udp::socket &SocketFor(const std::string &address);
+    Receiver &SocketFor(const std::string &address);
 
     SimulatorOptions options;
     boost::asio::io_context io;
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work;
-    boost::asio::ip::udp::socket listenSocket;
-    /// One sending socket per device address, bound to it.
-    std::map<std::string, std::unique_ptr<boost::asio::ip::udp::socket>> replySockets;
-    boost::asio::ip::udp::endpoint senderEndpoint;
-    std::vector<char> buffer;
+    Receiver listen;
+    /// One socket per device address, bound to it and the command port.
+    std::map<std::string, std::unique_ptr<Receiver>> replySockets;
     std::mt19937 random;
     std::ofstream recordFile;
 
