@@ -35,6 +35,14 @@ void DeviceRegistry::BeginSearch()
     ++round;
     dropped = 0;
     superseded.clear();
+    completeRounds.clear();
+}
+
+void DeviceRegistry::CompleteRound(Clock::time_point sentAt)
+{
+    completeRounds.push_back(sentAt);
+    if (completeRounds.size() > kCompleteRoundsMissed)
+        completeRounds.pop_front();
 }
 
 DeviceRegistry::EntryPtr DeviceRegistry::EntryFor(const std::string &serial, const Ipv4Bytes &address,
@@ -271,6 +279,14 @@ std::vector<DeviceDetails> DeviceRegistry::Expire(Clock::time_point heardBefore)
         entries.erase(entry);
     }
     return gone;
+}
+
+std::vector<DeviceDetails> DeviceRegistry::ExpireAbsent(Clock::time_point now)
+{
+    Clock::time_point heardBefore = now - kForgetUnderLoss;
+    if (completeRounds.size() == kCompleteRoundsMissed)
+        heardBefore = std::max(heardBefore, std::min(now - kForgetAfter, completeRounds.front()));
+    return Expire(heardBefore);
 }
 
 std::vector<const DeviceRegistry::Entries::value_type *> DeviceRegistry::Sorted() const

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <optional>
 #include <set>
@@ -34,6 +35,11 @@ public:
     /// A device not heard for this long is forgotten by a run without end:
     /// queries go out once a second, so three were missed.
     static constexpr std::chrono::milliseconds kForgetAfter {3500};
+    /// Only rounds that lost no answer show absence; under steady loss (a
+    /// socket buffer too small for the segment) a device unheard this long
+    /// is forgotten all the same.
+    static constexpr std::size_t kCompleteRoundsMissed = 3;
+    static constexpr std::chrono::seconds kForgetUnderLoss {30};
     /// A twin's other address not heard for this long is no longer counted.
     /// Far longer than kForgetAfter: lost answers must not make the other
     /// half of a twin, coming back, look like a move.
@@ -46,8 +52,12 @@ public:
     /// in one round is two devices.
     void BeginRound();
     /// A search starts, with its first round: which serials answered from
-    /// several addresses and the count of dropped answers start anew.
+    /// several addresses, the count of dropped answers and the complete
+    /// rounds start anew.
     void BeginSearch();
+    /// The round whose query went out at sentAt lost no answer on our side:
+    /// a device it did not hear was silent.
+    void CompleteRound(Clock::time_point sentAt);
 
     /// Records an answer that arrived on via. False when it is a new device
     /// and the registry is full: the answer is dropped and counted. Two
@@ -78,6 +88,10 @@ public:
     /// without end lists the devices that are there now. Costs what it
     /// forgets.
     std::vector<DeviceDetails> Expire(Clock::time_point heardBefore);
+    /// Expire for a run without end: forgets the devices that missed the
+    /// last kCompleteRoundsMissed complete rounds and kForgetAfter, or went
+    /// unheard for kForgetUnderLoss, whichever comes first.
+    std::vector<DeviceDetails> ExpireAbsent(Clock::time_point now);
     /// The device, without diagnostics; none for one the registry does not know.
     std::optional<DeviceDetails> Find(const DeviceId &id) const;
     /// The serial on every link it answers on, in link order.
@@ -144,6 +158,8 @@ private:
     std::vector<std::string> links;
     /// Devices that moved to another card of their segment since Expire.
     std::vector<DeviceDetails> superseded;
+    /// When the last complete rounds' queries went out, oldest first.
+    std::deque<Clock::time_point> completeRounds;
     std::uint64_t search = 0;
     std::uint64_t round = 0;
     std::size_t dropped = 0;

@@ -20,7 +20,6 @@ namespace {
 
 constexpr std::uint32_t kTickMs = 1000;
 constexpr std::uint32_t kSetAddressWaitMs = 1000;
-constexpr std::chrono::milliseconds kForgetAfter {3500};
 /// Answers to one query come within a few hundred milliseconds; this long
 /// without one, the burst is over.
 constexpr std::chrono::milliseconds kRoundQuiet {100};
@@ -746,8 +745,14 @@ void OrvaneManagerPrivate::OnRound(const boost::system::error_code &error, std::
         return;
     }
     const std::uint64_t dropped = DroppedDatagrams();
-    if (dropped <= dropsAtQuery || extraRounds >= kMaxExtraRounds)
-        return; // nothing lost, or asked often enough: the next repeat asks again
+    if (dropped <= dropsAtQuery) {
+        // Its answers all came: a device it did not hear is silent, not
+        // lost in our buffers.
+        registry.CompleteRound(roundSent);
+        return;
+    }
+    if (extraRounds >= kMaxExtraRounds)
+        return; // asked often enough: the next repeat asks again
     ++extraRounds;
     BOOST_LOG_SEV(my_logger::get(), severity_level::info)
         << "OrvaneManager: " << dropped - dropsAtQuery << " answers lost; asking again";
@@ -783,7 +788,7 @@ void OrvaneManagerPrivate::OnTick(const boost::system::error_code &error, std::u
     // A run without end lists who is there: a device that missed three
     // repeats is forgotten, and with it a flood of invented serials, so that
     // the list's limit applies to devices that answer.
-    std::vector<DeviceDetails> forgotten = registry.Expire(std::chrono::steady_clock::now() - kForgetAfter);
+    std::vector<DeviceDetails> forgotten = registry.ExpireAbsent(std::chrono::steady_clock::now());
     gone.insert(gone.end(), std::make_move_iterator(forgotten.begin()), std::make_move_iterator(forgotten.end()));
     if (listener != nullptr)
         Serve(listener);
