@@ -9,6 +9,10 @@
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <atomic>
 #include <condition_variable>
 #include <ctime>
@@ -24,6 +28,22 @@ using velqor::test::LogCapture;
 using velqor::test::SendDatagram;
 
 namespace {
+
+// The processor time of this process: the C library's clock() is wall time
+// on Windows.
+double ProcessorSeconds()
+{
+#if defined(_WIN32)
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ticks = [](const FILETIME &time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return double(ticks(kernel) + ticks(user)) / 1e7; // 100 ns units
+#else
+    return double(std::clock()) / CLOCKS_PER_SEC;
+#endif
+}
 
 /// Records what the endpoint hands on; a hook may run first (and throw).
 class RecordingEndpoint : public velqor::OrvaneBase {
@@ -146,7 +166,8 @@ TEST_F(OrvaneBaseTest, SplitsDatagramsAtTheCode)
     EXPECT_EQ(messages[3].code, "QVSIPC");
     EXPECT_EQ(messages[3].payload, "1");
     EXPECT_EQ(messages[0].sender, "127.0.0.1");
-    EXPECT_EQ(messages[3].sender, "127.0.0.7");
+    if (velqor::test::LoopbackSourcesKept())
+        EXPECT_EQ(messages[3].sender, "127.0.0.7");
 }
 
 TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
@@ -228,9 +249,9 @@ TEST_F(OrvaneBaseTest, IdleIoThreadUsesNoProcessor)
     // Even with nothing left to do after a failed handler, run() must sleep.
     endpoint.PostOnIoThread([] { throw std::runtime_error("once"); });
     std::this_thread::sleep_for(100ms);
-    const std::clock_t before = std::clock();
+    const double before = ProcessorSeconds();
     std::this_thread::sleep_for(500ms);
-    const double seconds = double(std::clock() - before) / CLOCKS_PER_SEC;
+    const double seconds = ProcessorSeconds() - before;
     EXPECT_LT(seconds, 0.1) << "the I/O thread spins";
 }
 

@@ -73,6 +73,7 @@ TEST_F(ManagerTest, RefusalWithoutACodeIsNoSuccess)
 
 TEST_F(ManagerTest, OnlyTheDevicesOwnAnswerDecidesItsChange)
 {
+    ORVANE_REQUIRE_LOOPBACK_SOURCES();
     Start({Device("QUIET", "127.0.0.2", SimulatedDevice::Answer::Silent)});
     ASSERT_EQ(manager->Search(300, true, nullptr), ResultTimeout);
     const unsigned short port = manager->LocalPort();
@@ -114,6 +115,7 @@ TEST_F(ManagerTest, TheLongestCommandThatFitsIsSentAndTheManagerStaysUsable)
 
 TEST(ManagerLifetimeTest, DestroyingManagersStopsThemCleanlyEvenMidRun)
 {
+    ORVANE_REQUIRE_LOOPBACK_SOURCES();
     sim::SimulatorOptions options;
     options.listenAddress = "127.0.0.1";
     options.port = 0;

@@ -86,6 +86,7 @@ TEST(InterfacesTest, OnlyAnAnswerOnTheDevicesInterfaceDecidesItsChange)
 
 TEST(InterfacesTest, SendsOnEveryInterfaceAndTagsAnswersWithTheirs)
 {
+    ORVANE_REQUIRE_LOOPBACK_SOURCES();
     sim::SimulatorOptions options;
     options.listenAddress = "127.0.0.1";
     options.port = 0;

@@ -19,6 +19,21 @@ void SendDatagram(const std::string &bytes, const std::string &toAddress, unsign
     socket.send_to(boost::asio::buffer(bytes), udp::endpoint(boost::asio::ip::make_address_v4(toAddress), toPort));
 }
 
+bool LoopbackSourcesKept()
+{
+    static const bool kept = [] {
+        using boost::asio::ip::udp;
+        boost::asio::io_context io;
+        udp::socket receiver(io, udp::endpoint(boost::asio::ip::make_address_v4("127.0.0.1"), 0));
+        SendDatagram("?", "127.0.0.1", receiver.local_endpoint().port(), "127.0.0.7");
+        char byte = 0;
+        udp::endpoint sender;
+        receiver.receive_from(boost::asio::buffer(&byte, 1), sender);
+        return sender.address().to_string() == "127.0.0.7";
+    }();
+    return kept;
+}
+
 bool InVirtualLan()
 {
     const char *flag = std::getenv("ORVANE_VLAN");

@@ -9,6 +9,10 @@ namespace velqor::test {
 void SendDatagram(const std::string &bytes, const std::string &toAddress, unsigned short toPort,
                   const std::string &fromAddress = "127.0.0.1");
 
+/// Whether a datagram sent from 127.0.0.7 arrives from there. Wine sends
+/// every loopback datagram from 127.0.0.1, whatever the socket is bound to.
+bool LoopbackSourcesKept();
+
 /// True inside scripts/vlan. Tests that send to the broadcast address or to
 /// the device port skip themselves everywhere else.
 bool InVirtualLan();
@@ -25,6 +29,14 @@ bool SetLink(const std::string &name, bool up);
     do {                                                                                                               \
         if (!::velqor::test::InVirtualLan())                                                                           \
             GTEST_SKIP() << "broadcasts: runs only inside scripts/vlan";                                               \
+    } while (false)
+
+/// Skips the current test where loopback addresses other than 127.0.0.1
+/// cannot be told apart as senders.
+#define ORVANE_REQUIRE_LOOPBACK_SOURCES()                                                                              \
+    do {                                                                                                               \
+        if (!::velqor::test::LoopbackSourcesKept())                                                                    \
+            GTEST_SKIP() << "every loopback datagram arrives from 127.0.0.1 here (Wine)";                             \
     } while (false)
 
 #endif // VELQOR_TEST_NETWORK_H
