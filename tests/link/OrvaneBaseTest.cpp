@@ -166,8 +166,9 @@ TEST_F(OrvaneBaseTest, SplitsDatagramsAtTheCode)
     EXPECT_EQ(messages[3].code, "QVSIPC");
     EXPECT_EQ(messages[3].payload, "1");
     EXPECT_EQ(messages[0].sender, "127.0.0.1");
-    if (velqor::test::LoopbackSourcesKept())
+    if (velqor::test::LoopbackSourcesKept()) {
         EXPECT_EQ(messages[3].sender, "127.0.0.7");
+    }
 }
 
 TEST_F(OrvaneBaseTest, ShortAndOversizedDatagramsAreDroppedAndReceptionGoesOn)
