@@ -7,6 +7,8 @@
 #include "LogSetup.h"
 #include "MovePlan.h"
 #include "OrvaneManager.h"
+#include "PlanFile.h"
+#include "PlanReport.h"
 #include "PlanRunner.h"
 #include "Protocol.h"
 #include "Serial.h"
@@ -32,6 +34,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -80,7 +84,10 @@ Exit status:
      disk, a closed descriptor); a reader that goes away (list | head)
      ends the run quietly with 0
   9  set-ip: the device acknowledged, but still answers at its old address
-An option that does not apply to the command is a usage error.
+ 10  apply: a row did not reach its address (the report says which and
+     why); with --dry-run: a row could not run
+An option that does not apply to the command is a usage error, and so is
+a plan that cannot be read (its line is named); nothing is sent then.
 watch ends with 0 on SIGINT, SIGTERM and SIGHUP.)";
 
 // Standard output was closed when the program started (its descriptor now
@@ -213,28 +220,38 @@ int CommandLine::run(const QStringList &arguments)
                        "Commands:\n"
                        "  list                   search once and list every device\n"
                        "  set-ip SERIAL ADDRESS  move a device\n"
-                       "  watch                  search without end, print what changes\n\n"
+                       "  watch                  search without end, print what changes\n"
+                       "  apply PLAN             move devices as a CSV file plans (- reads stdin)\n\n"
                        "SERIAL is written as list shows it: UTF-8 text, with \\xNN for any other\n"
                        "byte, for a backslash and for characters that would not show (spaces\n"
                        "other than U+0020, invisible ones), or hex: and the bytes in hex; CSV\n"
                        "cells (\\x3dX for =X) are read alike. Put -- before a serial that\n"
                        "starts with -: set-ip -- -ORV1 10.0.0.20. A serial that answers on two\n"
-                       "interfaces is two devices: name one with --interface.\n") +
+                       "interfaces is two devices: name one with --interface.\n\n"
+                       "PLAN is CSV with a header row naming serial (or serial_hex), address and,\n"
+                       "optionally, interface; other columns are ignored, so a list saved with\n"
+                       "--format csv and edited is a plan. apply searches once, checks every row\n"
+                       "(the rules of set-ip; no two rows onto one address) before it sends\n"
+                       "anything, then moves the devices in an order that works (chains, and\n"
+                       "swaps and cycles through a free address), each move verified, and\n"
+                       "reports every row. A row waiting for one that failed is not run.\n") +
         QString::fromLatin1(kStatuses));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("list, set-ip: search for MS milliseconds."), QStringLiteral("ms"),
-                                     QString::number(kSearchMs));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("list, watch: table, json or csv."),
+                                     QStringLiteral("list, set-ip, apply: search for MS milliseconds."),
+                                     QStringLiteral("ms"), QString::number(kSearchMs));
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("list, watch, apply: table, json or csv."),
                                     QStringLiteral("format"), QStringLiteral("table"));
     const QCommandLineOption noVerify(QStringLiteral("no-verify"),
                                       QStringLiteral("set-ip: do not search for the device at its new address."));
     const QCommandLineOption force(
         QStringLiteral("force"),
-        QStringLiteral("set-ip: onto another device's address, swap the two (through a free address, each move "
-                       "verified); move it even onto an address another host answers for, or outside the networks "
-                       "of its interface."));
+        QStringLiteral("set-ip, apply: onto another device's address, swap the two (through a free address, "
+                       "each move verified); move it even onto an address another host answers for, or outside the "
+                       "networks of its interface."));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"), QStringLiteral("apply: check the plan and print it as it would run; send nothing."));
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
                                       QStringLiteral("level"));
@@ -248,8 +265,8 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("interface"),
         QStringLiteral("set-ip: the device on this interface, where its serial answers on several."),
         QStringLiteral("name"));
-    parser.addOptions({timeout, format, noVerify, force, logLevel, logFile, targetOption, interfaceOption});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip or watch"));
+    parser.addOptions({timeout, format, noVerify, force, dryRun, logLevel, logFile, targetOption, interfaceOption});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip, watch or apply"));
     // Not process(): on Windows it shows help in a message box when it finds
     // no console, and a script reads nothing.
     if (!parser.parse(arguments))
@@ -267,20 +284,23 @@ int CommandLine::run(const QStringList &arguments)
     // Everything is checked before anything is opened or sent.
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return fail(UsageError, QStringLiteral("a command is needed: list, set-ip or watch (see --help)"));
+        return fail(UsageError, QStringLiteral("a command is needed: list, set-ip, watch or apply (see --help)"));
     const QString command = positional.first();
     const bool arityOk = (command == QLatin1String("list") && positional.size() == 1) ||
         (command == QLatin1String("set-ip") && positional.size() == 3) ||
-        (command == QLatin1String("watch") && positional.size() == 1);
+        (command == QLatin1String("watch") && positional.size() == 1) ||
+        (command == QLatin1String("apply") && positional.size() == 2);
     if (!arityOk)
         return fail(UsageError,
                     QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
     // An option that does not apply would be ignored, and a script would not
     // get what it asked for.
     const std::map<QString, std::vector<const QCommandLineOption *>> notFor {
-        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption}},
-        {QStringLiteral("set-ip"), {&format}},
-        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption}},
+        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption, &dryRun}},
+        {QStringLiteral("set-ip"), {&format, &dryRun}},
+        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption, &dryRun}},
+        // A plan names each row's interface itself, and every move is verified.
+        {QStringLiteral("apply"), {&noVerify, &interfaceOption}},
     };
     for (const QCommandLineOption *option : notFor.at(command)) {
         if (parser.isSet(*option))
@@ -317,6 +337,8 @@ int CommandLine::run(const QStringList &arguments)
     else if (command == QLatin1String("set-ip"))
         status = setIp(positional[1], positional[2], parser.value(interfaceOption), timeoutMs, !parser.isSet(noVerify),
                        parser.isSet(force));
+    else if (command == QLatin1String("apply"))
+        status = apply(positional[1], timeoutMs, chosenFormat, parser.isSet(dryRun), parser.isSet(force));
     else
         status = watch(chosenFormat);
     // What it printed is out; the sockets close once the answers have stopped.
@@ -461,6 +483,48 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
                 status = said;
         }
         return status;
+    } catch (const boost::system::system_error &error) {
+        return linkFailure(error);
+    }
+}
+
+int CommandLine::apply(const QString &path, std::uint32_t timeoutMs, DeviceFormatter::Format format, bool dryRun,
+                       bool force)
+{
+    velqor::PlanFile plan;
+    if (path == QLatin1String("-")) {
+        plan = velqor::PlanFile::Read(std::cin);
+    } else {
+        std::ifstream file(std::filesystem::u8path(path.toStdString()), std::ios::binary);
+        if (!file)
+            return fail(UsageError, QStringLiteral("cannot read %1").arg(path));
+        plan = velqor::PlanFile::Read(file);
+    }
+    if (!plan.Ok())
+        return fail(UsageError, QStringLiteral("%1: %2").arg(path, QString::fromStdString(plan.Error())));
+    if (!open())
+        return LinkError;
+    try {
+        manager->Search(timeoutMs, true, nullptr);
+        if (const std::uint64_t lost = manager->GetLostCount())
+            std::cerr << "orvane-cli: warning: " << lost
+                      << " answers lost in the system's receive buffer; the plan's devices may not all be found: "
+                         "search again"
+                      << std::endl;
+        velqor::PlanRunner runner(*manager);
+        const velqor::MovePlan checked = runner.Prepare(plan.Rows(manager->GetDeviceDetails()), force);
+        std::vector<velqor::RowResult> results;
+        if (!dryRun)
+            results = runner.Run(checked);
+        const std::vector<velqor::PlanReportRow> report =
+            velqor::PlanReport(plan.Entries(), checked.Rows(), dryRun ? nullptr : &results);
+        const int printed = print(DeviceFormatter::planReport(report, format));
+        if (printed != Ok)
+            return std::max<int>(Ok, printed);
+        const bool reached = dryRun
+            ? checked.Runnable()
+            : std::all_of(report.begin(), report.end(), [](const velqor::PlanReportRow &row) { return row.reached; });
+        return reached ? Ok : PlanNotReached;
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }

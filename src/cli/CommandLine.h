@@ -17,8 +17,8 @@ namespace velqor {
 class OrvaneManager;
 }
 
-// orvane-cli: list, set-ip and watch over the device manager, for scripts
-// and for machines without a display.
+// orvane-cli: list, set-ip, watch and apply over the device manager, for
+// scripts and for machines without a display.
 class CommandLine {
 public:
     // Exit statuses, documented in --help, the man page and README.md.
@@ -33,6 +33,7 @@ public:
         NotConfirmed = 7,
         OutputError = 8,
         NotMoved = 9,
+        PlanNotReached = 10,
     };
 
     CommandLine();
@@ -54,6 +55,7 @@ private:
     int setIp(const QString &serialText, const QString &addressText, const QString &link, std::uint32_t timeoutMs,
               bool verify, bool force);
     int watch(DeviceFormatter::Format format);
+    int apply(const QString &path, std::uint32_t timeoutMs, DeviceFormatter::Format format, bool dryRun, bool force);
     // Opens the device link; false (and a line on stderr) when it cannot.
     bool open();
     // Says how one device's change ended, on stdout when it moved, else on

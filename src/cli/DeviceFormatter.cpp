@@ -97,6 +97,12 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
     for (const velqor::DeviceDetails &device : devices)
         rows.push_back({printableSerial(device), address(device.address), QString::fromStdString(device.via.Label()),
                         warningIds(device)});
+    return table(header, rows);
+}
+
+QByteArray DeviceFormatter::table(const QStringList &header, const std::vector<QStringList> &rows)
+{
+    QByteArray out;
     std::vector<int> widths;
     for (const QString &title : header)
         widths.push_back(static_cast<int>(title.size()));
@@ -114,6 +120,46 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
     for (const QStringList &row : rows)
         line(row);
     return out;
+}
+
+QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> &rows, Format format)
+{
+    QByteArray out;
+    switch (format) {
+    case Format::Json: {
+        QJsonArray array;
+        for (const velqor::PlanReportRow &row : rows) {
+            array.append(QJsonObject {
+                {QStringLiteral("line"), static_cast<qint64>(row.line)},
+                {QStringLiteral("serial"), QString::fromStdString(row.serial.Display())},
+                {QStringLiteral("serial_hex"), QString::fromStdString(row.serial.Hex())},
+                {QStringLiteral("interface"), QString::fromStdString(row.link)},
+                {QStringLiteral("from"), QString::fromStdString(row.from)},
+                {QStringLiteral("to"), QString::fromStdString(row.to)},
+                {QStringLiteral("status"), QString::fromStdString(row.status)},
+                {QStringLiteral("detail"), QString::fromStdString(row.detail)},
+            });
+        }
+        return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    }
+    case Format::Csv:
+        out += QByteArray::fromStdString(velqor::CsvRecord(velqor::PlanReportHeader()));
+        for (const velqor::PlanReportRow &row : rows)
+            out += QByteArray::fromStdString(velqor::CsvRecord(velqor::PlanReportFields(row)));
+        return out;
+    case Format::Table:
+        break;
+    }
+    const QStringList header {QStringLiteral("LINE"),  QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
+                              QStringLiteral("FROM"),  QStringLiteral("TO"),     QStringLiteral("STATUS"),
+                              QStringLiteral("DETAIL")};
+    std::vector<QStringList> cells;
+    for (const velqor::PlanReportRow &row : rows)
+        cells.push_back({QString::number(row.line), QString::fromStdString(row.serial.Column()),
+                         QString::fromStdString(row.link), QString::fromStdString(row.from),
+                         QString::fromStdString(row.to), QString::fromStdString(row.status),
+                         QString::fromStdString(row.detail)});
+    return table(header, cells);
 }
 
 QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first)

@@ -2,6 +2,7 @@
 #define DEVICEFORMATTER_H
 
 #include "DeviceDetails.h"
+#include "PlanReport.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -23,6 +24,9 @@ public:
     // with a header line when first is set.
     static QByteArray event(const QString &what, const velqor::DeviceDetails &device, Format format, bool first);
 
+    // A plan's report: a row per line of the plan.
+    static QByteArray planReport(const std::vector<velqor::PlanReportRow> &rows, Format format);
+
     static QJsonObject toJson(const velqor::DeviceDetails &device);
     // The serial for a terminal column: its column form, whole, so that two
     // serials never print alike.
@@ -30,6 +34,8 @@ public:
 
 private:
     static QByteArray withoutTrailingSpaces(const QString &line);
+    // Columns as wide as their widest cell.
+    static QByteArray table(const QStringList &header, const std::vector<QStringList> &rows);
 };
 
 #endif // DEVICEFORMATTER_H

@@ -34,39 +34,24 @@ std::vector<MovePlan::Row> PlanRunner::MoveRows(const DeviceId &device, const Ip
     return rows;
 }
 
-MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
+std::map<std::string, std::vector<Ipv4Bytes>>
+TemporaryCandidates(const MovePlan &plan, const std::vector<DeviceDetails> &devices, const AddressFacts &facts)
 {
-    const std::vector<DeviceDetails> devices = manager.GetDeviceDetails();
-    for (MovePlan::Row &row : rows) {
-        if (row.found || row.blocked)
-            continue;
-        const auto found = std::find_if(devices.begin(), devices.end(),
-                                        [&](const DeviceDetails &device) { return device.Id() == row.device; });
-        if (found != devices.end())
-            row.found = *found;
-    }
-    const AddressFacts facts = manager.GetAddressFacts();
-    const MovePlan first(rows, devices, facts, {}, force);
-
-    // What to ask each link: the new addresses, and free ones to pass cycles through.
-    std::map<std::string, std::vector<Ipv4Bytes>> asked;
-    std::map<std::string, std::vector<Ipv4Bytes>> moving;
     std::map<std::string, std::set<Ipv4Bytes>> used;
+    std::map<std::string, std::vector<Ipv4Bytes>> moving;
     for (const DeviceDetails &device : devices) {
         used[device.via.name].insert(device.address);
         used[device.via.name].insert(device.alsoAt.begin(), device.alsoAt.end());
     }
-    for (const MovePlan::Row &row : first.Rows()) {
+    for (const MovePlan::Row &row : plan.Rows()) {
         used[row.device.link].insert(row.to);
-        if (!row.blocked && !row.alreadyThere) {
-            asked[row.device.link].push_back(row.to);
+        if (!row.blocked && !row.alreadyThere)
             moving[row.device.link].push_back(row.found->address);
-        }
     }
     // A cycle passes through a free address near its devices (after the
     // first one's), else from the bottom of the subnet.
     std::map<std::string, std::vector<Ipv4Bytes>> candidates;
-    for (const auto &[link, needed] : first.TemporariesNeeded()) {
+    for (const auto &[link, needed] : plan.TemporariesNeeded()) {
         std::set<Ipv4Bytes> taken = used[link];
         const auto gateways = facts.gateways.find(link);
         if (gateways != facts.gateways.end())
@@ -86,8 +71,44 @@ MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
                 }
             }
         }
-        asked[link].insert(asked[link].end(), found.begin(), found.end());
     }
+    return candidates;
+}
+
+MovePlan PreviewPlan(const std::vector<MovePlan::Row> &rows, const std::vector<DeviceDetails> &devices,
+                     const AddressFacts &facts, bool force)
+{
+    MovePlan plan(rows, devices, facts, {}, force);
+    plan.Order(TemporaryCandidates(plan, devices, facts));
+    return plan;
+}
+
+MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
+{
+    const std::vector<DeviceDetails> devices = manager.GetDeviceDetails();
+    for (MovePlan::Row &row : rows) {
+        if (row.found || row.blocked)
+            continue;
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&](const DeviceDetails &device) { return device.Id() == row.device; });
+        if (found != devices.end())
+            row.found = *found;
+    }
+    const AddressFacts facts = manager.GetAddressFacts();
+    const MovePlan first(rows, devices, facts, {}, force);
+
+    // What to ask each link: the new addresses, and free ones to pass cycles through.
+    std::map<std::string, std::vector<Ipv4Bytes>> asked;
+    std::map<std::string, std::vector<Ipv4Bytes>> moving;
+    for (const MovePlan::Row &row : first.Rows()) {
+        if (!row.blocked && !row.alreadyThere) {
+            asked[row.device.link].push_back(row.to);
+            moving[row.device.link].push_back(row.found->address);
+        }
+    }
+    const std::map<std::string, std::vector<Ipv4Bytes>> candidates = TemporaryCandidates(first, devices, facts);
+    for (const auto &[link, found] : candidates)
+        asked[link].insert(asked[link].end(), found.begin(), found.end());
     HostMap hosts;
     for (const auto &[link, addresses] : asked) {
         for (const auto &[address, hardware] : manager.FindHosts(link, addresses, moving[link]))

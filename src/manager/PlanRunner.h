@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velqor {
@@ -32,6 +34,15 @@ struct RowResult {
     /// It moved, and went back when its cycle failed.
     bool movedBack = false;
 };
+
+/// Free addresses of each link that the plan's cycles may pass through, a
+/// few more than they need (one may turn out to be another host's).
+std::map<std::string, std::vector<Ipv4Bytes>>
+TemporaryCandidates(const MovePlan &plan, const std::vector<DeviceDetails> &devices, const AddressFacts &facts);
+/// The plan checked and ordered against what a search found, without asking
+/// the links which addresses other hosts answer for: a preview; sends nothing.
+MovePlan PreviewPlan(const std::vector<MovePlan::Row> &rows, const std::vector<DeviceDetails> &devices,
+                     const AddressFacts &facts, bool force);
 
 /// Carries out a plan of address changes through the manager: step after
 /// step in the plan's order, each layer's changes sent one after the other

@@ -11,12 +11,6 @@
 
 namespace {
 
-constexpr int kSerialColumn = 0;
-constexpr int kAddressColumn = 1;
-// More separate runs of rows than this that come or go are announced as one
-// layout change: each run costs the views a pass over their rows.
-constexpr std::size_t kMaxRuns = 8;
-
 // Identity order: by serial, then by link.
 int compareIds(const velqor::DeviceDetails &a, const velqor::DeviceDetails &b)
 {
@@ -81,7 +75,7 @@ QModelIndex DeviceTableProxy::mapToSource(const QModelIndex &proxyIndex) const
 {
     if (!proxyIndex.isValid() || proxyIndex.row() >= rowCount())
         return QModelIndex();
-    const int column = proxyIndex.column() == NetworkColumn ? kSerialColumn : proxyIndex.column();
+    const int column = proxyIndex.column() == NetworkColumn ? OrvaneModel::SerialColumn : proxyIndex.column();
     return devices->index(table[static_cast<std::size_t>(proxyIndex.row())], column);
 }
 
@@ -109,15 +103,16 @@ QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const QModelIndex serialCell = devices->index(table[static_cast<std::size_t>(index.row())], kSerialColumn);
+    const QModelIndex serialCell =
+        devices->index(table[static_cast<std::size_t>(index.row())], OrvaneModel::SerialColumn);
     const bool stale = serialCell.data(OrvaneModel::StaleRole).toBool();
     if (role == Qt::ForegroundRole && stale)
         return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
-    if (role == Qt::ToolTipRole && stale && index.column() != kAddressColumn)
+    if (role == Qt::ToolTipRole && stale && index.column() != OrvaneModel::AddressColumn)
         return tr("not heard in the last search");
     if (index.column() == NetworkColumn)
         return role == Qt::DisplayRole ? serialCell.data(OrvaneModel::NetworkRole) : QVariant();
-    if (index.column() == kAddressColumn) {
+    if (index.column() == OrvaneModel::AddressColumn) {
         const QStringList warnings = serialCell.data(OrvaneModel::WarningsRole).toStringList();
         if (role == Qt::DecorationRole && !warnings.isEmpty())
             return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
@@ -177,7 +172,7 @@ bool DeviceTableProxy::before(int sourceA, int sourceB) const
     const velqor::DeviceDetails &a = devices->detailsAt(ascending ? sourceA : sourceB);
     const velqor::DeviceDetails &b = devices->detailsAt(ascending ? sourceB : sourceA);
     switch (sortColumn) {
-    case kAddressColumn:
+    case OrvaneModel::AddressColumn:
         if (a.address != b.address)
             return a.address < b.address;
         break;
@@ -267,7 +262,7 @@ void DeviceTableProxy::onRowsInserted(const QModelIndex &, int first, int last)
     std::size_t runs = 1;
     for (std::size_t i = 1; i < at.size(); ++i)
         runs += at[i] != at[i - 1] ? 1 : 0;
-    if (runs > kMaxRuns) {
+    if (runs > OrvaneModel::MaxRuns) {
         beginLayout();
         place(std::move(added));
         endLayout();
@@ -300,7 +295,7 @@ void DeviceTableProxy::onRowsAboutToBeRemoved(const QModelIndex &, int first, in
     std::size_t runs = gone.empty() ? 0 : 1;
     for (std::size_t i = 1; i < gone.size(); ++i)
         runs += gone[i] != gone[i - 1] + 1 ? 1 : 0;
-    if (runs > kMaxRuns) {
+    if (runs > OrvaneModel::MaxRuns) {
         // Finished once the rows are gone from the device model.
         removingAsLayout = true;
         beginLayout();

@@ -9,6 +9,8 @@
 #include "Diagnostic.h"
 #include "OrvaneLogger.h"
 #include "OrvaneModel.h"
+#include "PlanDialog.h"
+#include "PlanFile.h"
 #include "ui_MainWindow.h"
 
 #include <QClipboard>
@@ -18,7 +20,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListView>
@@ -29,21 +33,25 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QStyle>
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 
 namespace {
 
-constexpr int kMessageMs = 5000;
-constexpr int kSerialColumn = 0;
-constexpr int kAddressColumn = 1;
 // The chooser is sized for this many characters, never for its longest serial.
 constexpr int kChooserCharacters = 24;
 // Room for the window frame and the task bar around the first size.
 constexpr int kFrameMargin = 48;
+// The table's rows: never fewer shown, and as many in a first window with room.
+constexpr int kLeastRows = 3;
+constexpr int kRoomyRows = 12;
+constexpr int kCompactMargin = 4;
 
 // The text is already safe on a terminal: serials come in their display form.
 void writeLine(const QString &text)
@@ -81,7 +89,7 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     table->setModel(tableProxy);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setItemDelegateForColumn(kAddressColumn, new AddressDelegate(table));
+    table->setItemDelegateForColumn(OrvaneModel::AddressColumn, new AddressDelegate(table));
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     // Unsorted (the devices' own order) until a header is clicked.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -142,13 +150,8 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     }
 
     QSettings settings;
-    if (!restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray())) {
-        // The form's size, unless the screen is smaller (a large scale factor).
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QSize room = screen->availableGeometry().size() - QSize(kFrameMargin, 2 * kFrameMargin);
-            resize(size().boundedTo(room));
-        }
-    }
+    fitFirstWindow();
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
     // A session that ends (logout, SIGTERM) quits the application without
     // closing the window: keep what the user arranged all the same.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::saveSettings);
@@ -215,6 +218,8 @@ void MainWindow::endSession()
     model->session()->abandon();
     if (assignDialog)
         assignDialog->abandon();
+    if (planDialog)
+        planDialog->abandon();
     // Quits every event loop, an open dialog's too; the session's worker
     // ends first, in the window's teardown.
     if (!model->isBusy()) {
@@ -260,6 +265,60 @@ int MainWindow::updateDeviceList()
     return found;
 }
 
+void MainWindow::fitFirstWindow()
+{
+    ensurePolished(); // the style's sizes, as the window will show them
+    QTableView *table = ui->orvanesTableView;
+    const int rowHeight = table->verticalHeader()->defaultSectionSize();
+    const int tableFrame = 2 * table->frameWidth();
+    const auto tableHeight = [&](int rows) {
+        return table->horizontalHeader()->sizeHint().height() + rows * rowHeight + tableFrame;
+    };
+    table->setMinimumHeight(tableHeight(kLeastRows));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize room = screen->availableGeometry().size() - QSize(kFrameMargin, 2 * kFrameMargin);
+    layout()->activate();
+    if (minimumSizeHint().height() > room.height()) {
+        compactLayout();
+        layout()->activate();
+    }
+
+    // Each of the three equal columns holds the longest of what it usually shows.
+    const QFontMetrics metrics = table->fontMetrics();
+    const int padding = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 8;
+    int column = 0;
+    for (const QString &sample : {QStringLiteral("ORV00000000000"), QStringLiteral("255.255.255.255"),
+                                  QStringLiteral("enp0s31f6 192.168.100.100/24")})
+        column = std::max(column, metrics.horizontalAdvance(sample) + padding);
+    column += table->iconSize().width() > 0 ? table->iconSize().width() : 16; // the warning sign
+    const int scrollBar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+    const QMargins outer = centralWidget()->layout()->contentsMargins();
+    const QMargins inner = ui->groupBox->layout()->contentsMargins();
+    const int groupFrame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, ui->groupBox);
+    const QSize least = minimumSizeHint();
+    const QSize wanted(outer.left() + outer.right() + inner.left() + inner.right() + groupFrame + 3 * column +
+                           tableFrame + scrollBar,
+                       least.height() - table->minimumHeight() + tableHeight(kRoomyRows));
+    resize(wanted.expandedTo(least).boundedTo(room.expandedTo(least)));
+}
+
+void MainWindow::compactLayout()
+{
+    const QList<QLayout *> layouts = {centralWidget()->layout(), ui->groupBox->layout(), ui->groupBox_2->layout()};
+    for (QLayout *layout : layouts) {
+        layout->setContentsMargins(kCompactMargin, kCompactMargin, kCompactMargin, kCompactMargin);
+        layout->setSpacing(kCompactMargin / 2);
+    }
+    // The layouts that hold them take in their new sizes now, not when shown.
+    ui->groupBox->updateGeometry();
+    ui->groupBox_2->updateGeometry();
+    centralWidget()->updateGeometry();
+    // It has no actions: its room goes to the table.
+    ui->mainToolBar->hide();
+}
+
 void MainWindow::showSearchMessage(int found)
 {
     if (model->searchFailed())
@@ -272,17 +331,20 @@ void MainWindow::showSearchMessage(int found)
         message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
     if (model->droppedCount() > 0)
         message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
+    const int notHeard = model->deviceCount() - found;
+    if (notHeard > 0)
+        message += tr("; %1 not heard (kept, greyed)").arg(notHeard);
     if (model->lostCount() > 0)
-        message += tr("; %1 answers lost (rows not heard are kept, greyed: search again)").arg(model->lostCount());
+        message += tr("; %1 answers lost: search again").arg(model->lostCount());
     const auto &warnings = model->workstationDiagnostics();
     if (!warnings.empty() && !workstationWarned) {
         // Said once: it does not change from one search to the next.
         workstationWarned = true;
         message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
             QString::fromStdString(warnings.front().fix);
-        ui->statusBar->showMessage(message, 4 * kMessageMs);
+        ui->statusBar->showMessage(message, 4 * OrvaneModel::MessageMs);
     } else {
-        ui->statusBar->showMessage(message, kMessageMs);
+        ui->statusBar->showMessage(message, OrvaneModel::MessageMs);
     }
 }
 
@@ -318,7 +380,7 @@ void MainWindow::showBatchSummary(const DeviceSession::Result &result)
     QStringList parts;
     for (const QString &what : order)
         parts << QStringLiteral("%1 %2").arg(ended[what]).arg(what);
-    ui->statusBar->showMessage(parts.join(QStringLiteral(", ")), kMessageMs);
+    ui->statusBar->showMessage(parts.join(QStringLiteral(", ")), OrvaneModel::MessageMs);
 }
 
 void MainWindow::setBusy(bool busy)
@@ -326,6 +388,7 @@ void MainWindow::setBusy(bool busy)
     // Edits stay open: one committed meanwhile is queued behind the operation.
     ui->searchOrvanesPushButton->setEnabled(!busy);
     ui->assignPushButton->setEnabled(!busy);
+    ui->importPlanPushButton->setEnabled(!busy);
     progress->setRange(0, 0); // until the search says how far it is
     progress->setVisible(busy);
 }
@@ -411,7 +474,7 @@ void MainWindow::editCurrentAddress()
 {
     const QModelIndex current = ui->orvanesTableView->currentIndex();
     if (current.isValid())
-        ui->orvanesTableView->edit(current.siblingAtColumn(kAddressColumn));
+        ui->orvanesTableView->edit(current.siblingAtColumn(OrvaneModel::AddressColumn));
 }
 
 void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &address,
@@ -443,7 +506,8 @@ void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &addr
         model->requestMove(device, address, true);
     else
         ui->statusBar->showMessage(
-            tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(outcome))), kMessageMs);
+            tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(outcome))),
+            OrvaneModel::MessageMs);
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()
@@ -484,7 +548,7 @@ void MainWindow::on_assignPushButton_clicked()
 {
     const QList<int> rows = selectedRows();
     if (rows.isEmpty() || model->isBusy()) {
-        ui->statusBar->showMessage(tr("Select the devices to address first"), kMessageMs);
+        ui->statusBar->showMessage(tr("Select the devices to address first"), OrvaneModel::MessageMs);
         return;
     }
     AssignDialog dialog(model, rows, this);
@@ -499,9 +563,41 @@ void MainWindow::on_exportPushButton_clicked()
     if (path.isEmpty())
         return;
     if (exportTo(path))
-        ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(tableProxy->rowCount()).arg(path), kMessageMs);
+        ui->statusBar->showMessage(tr("Exported %1 devices to %2").arg(tableProxy->rowCount()).arg(path),
+                                   OrvaneModel::MessageMs);
     else
-        ui->statusBar->showMessage(tr("Could not write %1").arg(path), kMessageMs);
+        ui->statusBar->showMessage(tr("Could not write %1").arg(path), OrvaneModel::MessageMs);
+}
+
+void MainWindow::on_importPlanPushButton_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Import an address plan"), QString(),
+                                                      tr("CSV files (*.csv);;All files (*)"));
+    if (!path.isEmpty())
+        importPlan(path);
+}
+
+void MainWindow::importPlan(const QString &path)
+{
+    if (model->isBusy()) {
+        ui->statusBar->showMessage(tr("Wait until the operation under way is over"), OrvaneModel::MessageMs);
+        return;
+    }
+    std::ifstream file(std::filesystem::u8path(path.toStdString()), std::ios::binary);
+    const velqor::PlanFile plan = file ? velqor::PlanFile::Read(file) : velqor::PlanFile::Parse({});
+    if (!file || !plan.Ok()) {
+        QMessageBox problem(QMessageBox::Warning, tr("Address plan"),
+                            tr("%1 is no address plan: %2")
+                                .arg(QDir::toNativeSeparators(path),
+                                     file ? QString::fromStdString(plan.Error()) : tr("it cannot be read")),
+                            QMessageBox::Ok, this);
+        problem.setTextFormat(Qt::PlainText);
+        problem.exec();
+        return;
+    }
+    PlanDialog dialog(model, plan, this);
+    planDialog = &dialog;
+    dialog.exec();
 }
 
 bool MainWindow::exportTo(const QString &path)
@@ -528,7 +624,7 @@ void MainWindow::on_LaunchPushButton_clicked()
         ui->statusBar->showMessage(tr("Did not start %1: %2 did not answer the last search; choose a device that is "
                                       "listed")
                                        .arg(application, QString::fromStdString(chosen->Text())),
-                                   kMessageMs);
+                                   OrvaneModel::MessageMs);
         return;
     }
 
@@ -539,7 +635,7 @@ void MainWindow::on_LaunchPushButton_clicked()
     if (!address.isEmpty())
         arguments << address;
     if (!QProcess::startDetached(program, arguments)) {
-        ui->statusBar->showMessage(tr("Could not start %1").arg(application), kMessageMs);
+        ui->statusBar->showMessage(tr("Could not start %1").arg(application), OrvaneModel::MessageMs);
         return;
     }
     const velqor::DeviceDetails &device = model->detailsAt(row);
@@ -548,7 +644,8 @@ void MainWindow::on_LaunchPushButton_clicked()
     });
     if (!address.isEmpty() && wrongSubnet)
         ui->statusBar->showMessage(
-            tr("Started %1; %2 is on a wrong subnet: it may not reach it").arg(application, address), kMessageMs);
+            tr("Started %1; %2 is on a wrong subnet: it may not reach it").arg(application, address),
+            OrvaneModel::MessageMs);
 }
 
 void MainWindow::fillApplicationList()

@@ -11,6 +11,7 @@
 #include <optional>
 
 class AssignDialog;
+class PlanDialog;
 class DeviceChooserModel;
 class QLabel;
 class DeviceTableProxy;
@@ -40,6 +41,9 @@ public:
     // Writes the rows the table shows as CSV; false when the file cannot be
     // written.
     bool exportTo(const QString &path);
+    // Reads a plan and shows it in a dialog that runs it; a plan that does
+    // not read is said, with its line, and nothing is shown.
+    void importPlan(const QString &path);
 
 public slots:
     // The session ends the program (SIGTERM, SIGHUP): changes that wait are
@@ -56,6 +60,7 @@ private slots:
     void on_LaunchPushButton_clicked();
     void on_assignPushButton_clicked();
     void on_exportPushButton_clicked();
+    void on_importPlanPushButton_clicked();
     void on_orvanesTableView_customContextMenuRequested(const QPoint &position);
 
 private:
@@ -70,6 +75,11 @@ private:
     // "12 moved, 1 refused, 1 not confirmed"
     void showBatchSummary(const DeviceSession::Result &result);
     void saveSettings();
+    // The first window (no saved size): the three columns unwrapped and
+    // twelve rows where the screen has room; never larger than the screen.
+    void fitFirstWindow();
+    // Narrower margins and spacing, for a screen the form is taller than.
+    void compactLayout();
     // The user chose the device in this row (the chooser, a click, the keyboard).
     void choose(int row);
     // Makes the table's current row the chooser's device.
@@ -94,6 +104,7 @@ private:
     QProgressBar *progress;
     QLabel *waitingLabel;
     QPointer<AssignDialog> assignDialog;
+    QPointer<PlanDialog> planDialog;
     bool ending = false;
     // The device the launcher starts programs for, by identity.
     std::optional<velqor::DeviceId> chosen;

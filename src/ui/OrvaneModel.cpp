@@ -8,12 +8,6 @@
 namespace {
 
 constexpr int kColumnCount = 2;
-constexpr int kSerialColumn = 0;
-constexpr int kAddressColumn = 1;
-constexpr int kMessageMs = 5000;
-// More separate runs of new or vanished rows than this are announced as one
-// layout change: every run costs the views and proxies a pass over the list.
-constexpr std::size_t kMaxRuns = 8;
 
 QString addressText(const velqor::Ipv4Bytes &address)
 {
@@ -99,11 +93,11 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         // A serial's spaces at either end are escaped: they would not show.
-        return index.column() == kSerialColumn ? QString::fromStdString(device.serial.Column())
-                                               : addressText(device.address);
+        return index.column() == OrvaneModel::SerialColumn ? QString::fromStdString(device.serial.Column())
+                                                           : addressText(device.address);
     case Qt::ToolTipRole:
         // A long serial is cut short in a narrow column.
-        if (index.column() == kSerialColumn)
+        if (index.column() == OrvaneModel::SerialColumn)
             return QString::fromStdString(device.serial.Column() + "\nhex:" + device.serial.Hex());
         return QVariant();
     case StaleRole:
@@ -131,8 +125,8 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
 
 bool OrvaneModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if ((role != Qt::EditRole && role != RequestRole) || index.column() != kAddressColumn || index.row() < 0 ||
-        index.row() >= count())
+    if ((role != Qt::EditRole && role != RequestRole) || index.column() != OrvaneModel::AddressColumn ||
+        index.row() < 0 || index.row() >= count())
         return true;
     const QString address = value.toString();
     if (address.isEmpty())
@@ -149,9 +143,9 @@ QVariant OrvaneModel::headerData(int section, Qt::Orientation orientation, int r
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QVariant();
     switch (section) {
-    case kSerialColumn:
+    case OrvaneModel::SerialColumn:
         return tr("Serial");
-    case kAddressColumn:
+    case OrvaneModel::AddressColumn:
         return tr("IP");
     default:
         return QVariant();
@@ -162,7 +156,7 @@ Qt::ItemFlags OrvaneModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags; // the root: Qt's model contract
-    if (index.column() == kAddressColumn)
+    if (index.column() == OrvaneModel::AddressColumn)
         return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
 }
@@ -171,7 +165,7 @@ int OrvaneModel::refresh()
 {
     if (deviceSession->search())
         deviceSession->wait();
-    return deviceCount();
+    return heardCount();
 }
 
 bool OrvaneModel::startRefresh()
@@ -276,7 +270,7 @@ void OrvaneModel::insertRows(const std::vector<const velqor::DeviceDetails *> &a
     for (std::size_t i = 1; i < positions.size(); ++i)
         runs += positions[i] != positions[i - 1] ? 1 : 0;
 
-    if (runs <= kMaxRuns) {
+    if (runs <= OrvaneModel::MaxRuns) {
         // From the bottom up, so that the positions above stay right.
         for (std::size_t last = added.size(); last > 0;) {
             std::size_t first = last - 1;
@@ -360,7 +354,7 @@ void OrvaneModel::removeRowsNotIn(const std::vector<velqor::DeviceDetails> &hear
     if (runs == 0)
         return;
 
-    if (runs <= kMaxRuns) {
+    if (runs <= OrvaneModel::MaxRuns) {
         for (int row = count() - 1; row >= 0;) {
             if (keep[static_cast<std::size_t>(row)]) {
                 --row;
@@ -422,7 +416,7 @@ void OrvaneModel::applyResult(const DeviceSession::Result &result)
     idleTexts->start();
     emit refreshed(deviceCount());
     if (result.operation == DeviceSession::Operation::Search)
-        emit listRefreshed(deviceCount());
+        emit listRefreshed(heardCount());
     if (result.operation == DeviceSession::Operation::Change && !result.requests.empty())
         reportChange(result);
     emit operationFinished(result);
@@ -490,7 +484,7 @@ void OrvaneModel::reportChange(const DeviceSession::Result &result)
         }
         break;
     }
-    emit showMessage(text, kMessageMs);
+    emit showMessage(text, OrvaneModel::MessageMs);
     emit editCompleted(address);
 }
 
@@ -645,11 +639,11 @@ int OrvaneModel::heardCount() const
 {
     std::size_t heard = 0;
     for (const RowPtr &row : rows)
-        heard += row->device.heard ? row->device.DeviceCount() : 0;
+        heard += row->stale ? 0 : row->device.DeviceCount();
     return static_cast<int>(heard);
 }
 
 void OrvaneModel::reportLinkError(const QString &error)
 {
-    emit showMessage(tr("Device link error: ") + error, kMessageMs);
+    emit showMessage(tr("Device link error: ") + error, OrvaneModel::MessageMs);
 }

@@ -29,6 +29,15 @@ class OrvaneModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    static constexpr int SerialColumn = 0;
+    static constexpr int AddressColumn = 1;
+    // How long a status message shows.
+    static constexpr int MessageMs = 5000;
+    // More separate runs of rows than this that come or go are announced as
+    // one layout change: every run costs the views and proxies a pass over
+    // the list.
+    static constexpr std::size_t MaxRuns = 8;
+
     // What the presentation layer reads beside the two columns' texts.
     enum Role {
         StaleRole = Qt::UserRole + 1, // bool: listed before, not heard in this search yet
@@ -60,9 +69,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // Searches for 1500 ms and returns the number of devices once the search
-    // is over (a row whose serial answered from several addresses counts
-    // each of them).
+    // Searches for 1500 ms and returns the number of devices that answered
+    // once the search is over (a row whose serial answered from several
+    // addresses counts each of them; greyed rows kept from an earlier search
+    // do not count).
     int refresh();
     // Starts a search and returns at once; false while another operation runs.
     bool startRefresh();
@@ -138,7 +148,8 @@ signals:
     void staleChanged();
     // A search is over and the rows show its result (also after a change).
     void refreshed(int count);
-    // The same, for a search of its own (Refresh), not one after a change.
+    // A search of its own (Refresh), not one after a change, is over: count
+    // devices answered it.
     void listRefreshed(int count);
     // The device was not moved onto address for a reason that force
     // overrides (another device answers from it: force swaps the two;

@@ -13,12 +13,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <unistd.h>
 #include <vector>
 
@@ -422,6 +424,76 @@ TEST(CommandLineTest, WatchEndsWithAPausedDeviceThereAndEndsAtOnce)
             last = line;
     }
     EXPECT_TRUE(last.startsWith("appeared,")) << output.constData();
+}
+
+// 250 devices and one that refuses (FAIL), in a virtual LAN of their own
+// whose simulator records what it receives.
+TEST(CommandLineTest, ApplyCarriesOutAPlanWithCyclesAndAFailingChain)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto device = [](int number) { return QStringLiteral("ORV%1").arg(number, 6, 10, QLatin1Char('0')); };
+    const auto at = [](int number) { return QStringLiteral("10.100.%1.%2").arg(number / 254).arg(number % 254 + 1); };
+    std::map<QString, QString> planned; // serial to where it ends
+    QString plan = QStringLiteral("serial,address,note\r\n");
+    const auto row = [&](const QString &serial, const QString &to, const QString &end) {
+        plan += serial + "," + to + ",\"a, note\"\r\n";
+        planned[serial] = end;
+    };
+    // A cycle of three, a swap, devices that stay, and a chain whose first
+    // move is refused: FAIL to a free address, 5 to FAIL's, 6 to 5's.
+    row(device(0), at(1), at(1));
+    row(device(1), at(2), at(2));
+    row(device(2), at(0), at(0));
+    row(device(3), at(4), at(4));
+    row(device(4), at(3), at(3));
+    row(QStringLiteral("FAIL"), QStringLiteral("10.100.3.2"), QStringLiteral("10.100.3.1"));
+    row(device(5), QStringLiteral("10.100.3.1"), at(5));
+    row(device(6), at(5), at(6));
+    for (int number = 7; number < 250; ++number) {
+        const QString to = number < 10 ? at(number) : QStringLiteral("10.100.9.%1").arg(number);
+        row(device(number), to, to);
+    }
+    QFile file(folder.filePath(QStringLiteral("plan.csv")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(plan.toUtf8());
+    file.close();
+
+    const auto sentChanges = [] {
+        QFile record(qEnvironmentVariable("ORVANE_VLAN_RECORD"));
+        return record.open(QIODevice::ReadOnly) ? record.readAll().count("515653495043") : -1; // QVSIPC
+    };
+    const int sentBefore = sentChanges(); // the record grows from run to run
+    ASSERT_GE(sentBefore, 0);
+    const Outcome dry = Cli({"apply", "--dry-run", "--format", "json", file.fileName()});
+    EXPECT_EQ(dry.status, 0) << dry.err.constData();
+    const QJsonArray rows = QJsonDocument::fromJson(dry.out).array();
+    ASSERT_EQ(rows.size(), 251);
+    EXPECT_EQ(rows[0]["status"].toString(), "will-move");
+    EXPECT_EQ(rows[0]["line"].toInt(), 2);
+    EXPECT_EQ(rows[9]["status"].toString(), "already-there");
+    EXPECT_EQ(sentChanges(), sentBefore) << "a dry run sends no change";
+
+    const Outcome applied = Cli({"apply", "--format", "csv", file.fileName()});
+    EXPECT_EQ(applied.status, 10) << applied.err.constData();
+    const QList<QByteArray> report = applied.out.split('\n');
+    ASSERT_GE(report.size(), 252) << applied.out.constData();
+    EXPECT_EQ(report[0], "line,serial,interface,from,to,status,detail,serial_hex\r");
+    EXPECT_TRUE(report[6].startsWith("7,FAIL,h0,10.100.3.1,10.100.3.2,refused,refused with code -7,"))
+        << report[6].constData();
+    EXPECT_TRUE(report[7].startsWith(
+        "8,ORV000005,h0,10.100.0.6,10.100.3.1,not-run,\"waited for FAIL (line 7), which did not move\","))
+        << report[7].constData();
+    EXPECT_TRUE(report[8].contains(",not-run,\"waited for ORV000005 (line 8),")) << report[8].constData();
+    EXPECT_EQ(applied.out.count(",moved,"), 245);
+    EXPECT_EQ(applied.out.count(",already-there,"), 3);
+    EXPECT_GE(sentChanges(), sentBefore + 246) << "the record sees the changes";
+
+    std::map<QString, QString> found;
+    for (const QJsonValue &listed : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array())
+        found[listed["serial"].toString()] = listed["address"].toString();
+    EXPECT_EQ(found, planned);
 }
 
 int main(int argc, char **argv)

@@ -8,10 +8,10 @@ using namespace velqor;
 
 namespace {
 
-const NetworkInterface kEth0 {"eth0", 2, {10, 0, 0, 1}, 24};
-const NetworkInterface kEth1 {"eth1", 3, {10, 0, 0, 1}, 24}; // a second cell, one address plan
+const NetworkInterface kCellLink {"eth0", 2, {10, 0, 0, 1}, 24};
+const NetworkInterface kSecondCellLink {"eth1", 3, {10, 0, 0, 1}, 24}; // a second cell, one address plan
 
-DeviceDetails Device(const std::string &serial, unsigned char last, const NetworkInterface &via = kEth0)
+DeviceDetails Device(const std::string &serial, unsigned char last, const NetworkInterface &via = kCellLink)
 {
     DeviceDetails device;
     device.serial = Serial(serial);
@@ -37,7 +37,7 @@ Outcome Plan(const std::vector<DeviceDetails> &devices, const std::vector<Planne
              HostMap hosts = {}, std::vector<Ipv4Bytes> free = {{10, 0, 0, 200}, {10, 0, 0, 201}})
 {
     AddressFacts facts;
-    facts.own = {kEth0, kEth1};
+    facts.own = {kCellLink, kSecondCellLink};
     facts.gateways["eth0"] = {{10, 0, 0, 254}};
     std::vector<MovePlan::Row> rows;
     for (const Planned &move : moves) {
@@ -93,8 +93,8 @@ TEST(MovePlanTest, ChainsRunFromTheirFreeEndAndCyclesPassThroughAFreeAddress)
 
 TEST(MovePlanTest, EveryRowIsCheckedBeforeAnythingIsSent)
 {
-    std::vector<DeviceDetails> devices {Device("A", 21), Device("B", 22), Device("C", 23), Device("CELL", 27, kEth1),
-                                        Device("TWIN", 28)};
+    std::vector<DeviceDetails> devices {Device("A", 21), Device("B", 22), Device("C", 23),
+                                        Device("CELL", 27, kSecondCellLink), Device("TWIN", 28)};
     devices.back().alsoAt = {{10, 0, 0, 29}};
     const HostMap hosts {{{"eth0", {10, 0, 0, 50}}, "02:00:00:00:00:05"}};
     using R = NotSentReason;

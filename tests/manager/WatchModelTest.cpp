@@ -19,7 +19,7 @@ namespace {
 
 using Clock = DeviceRegistry::Clock;
 
-const NetworkInterface kEth0 {"eth0", 2, {10, 0, 0, 1}, 16};
+const NetworkInterface kWatchedLink {"eth0", 2, {10, 0, 0, 1}, 16};
 // As the manager and orvane-cli run them.
 constexpr auto kTick = 1000ms;
 constexpr auto kPoll = 100ms;
@@ -90,7 +90,7 @@ public:
                     ++answer;
                     continue;
                 }
-                registry.Record(answer->serial, answer->from, kEth0, now);
+                registry.Record(answer->serial, answer->from, kWatchedLink, now);
                 answer = answers.erase(answer);
             }
             if (now >= nextPoll) {
@@ -197,7 +197,7 @@ TEST(WatchModelTest, OnlyAnAddressThatChangesIsAMove)
     DeviceDetails device;
     device.serial = Serial("S");
     device.address = {10, 0, 1, 1};
-    device.via = kEth0;
+    device.via = kWatchedLink;
     ASSERT_EQ(events.Take({}, {device}).size(), 1u);
     device.via.address = {10, 0, 0, 2}; // another address of its interface hears it
     device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, "", ""});

@@ -127,9 +127,11 @@ private slots:
             lossy.search.devices.back().heard = row == 0;
         }
         lossy.search.lost = 5;
+        QSignalSpy found(&model, &OrvaneModel::listRefreshed);
         emit model.session()->busyChanged(true); // rows turn stale as a search starts
         emit model.session()->finished(lossy);
         QCOMPARE(model.count(), 6);
+        QCOMPARE(found.takeFirst().at(0).toInt(), 1); // found are those that answered
         QCOMPARE(model.lostCount(), 5u);
         QCOMPARE(model.index(0, 0).data(OrvaneModel::StaleRole), QVariant(false));
         QCOMPARE(model.index(1, 0).data(OrvaneModel::StaleRole), QVariant(true));

@@ -6,6 +6,7 @@
 #include "DeviceTableProxy.h"
 #include "MainWindow.h"
 #include "OrvaneModel.h"
+#include "PlanDialog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -147,6 +148,39 @@ private slots:
             model->session()->wait();
             QCOMPARE(commandSent(simulator), answer.startsWith(QStringLiteral("&Send")));
         }
+    }
+
+    // An imported plan is checked before anything is sent, runs as a batch
+    // and its report is saved as apply writes it.
+    void aPlanIsPreviewedRunAndReported()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *model = window.findChild<OrvaneModel *>();
+        QCOMPARE(model->count(), 2);
+        const velqor::PlanFile plan =
+            velqor::PlanFile::Parse("serial,address\nLOOP-1,10.0.0.9\nLOOP-2,127.0.0.3\nNOPE,10.0.0.10\n");
+        PlanDialog dialog(model, plan, &window);
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("will-move"));
+        QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
+        QVERIFY(dialog.statusOf(2).startsWith(QStringLiteral("not-sent: no device with that serial")));
+        QVERIFY(!commandSent(simulator));
+
+        dialog.run();
+        QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
+        // It cannot answer from there on loopback: no answer, and no search finds it.
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("no-answer: no answer, and not found at 10.0.0.9"));
+        QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("report.csv"));
+        QVERIFY(dialog.saveReport(path));
+        QFile report(path);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = report.readAll().split('\n');
+        QCOMPARE(lines.value(0), QByteArray("line,serial,interface,from,to,status,detail,serial_hex\r"));
+        QVERIFY2(lines.value(1).startsWith("2,LOOP-1,"), lines.value(1).constData());
+        QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,no-answer,"), lines.value(1).constData());
+        QVERIFY2(lines.value(3).startsWith("4,NOPE,,,10.0.0.10,not-sent,"), lines.value(3).constData());
     }
 
     void aSessionsEndKeepsTheWindowsLayout();

@@ -5,11 +5,13 @@
 #include "Network.h"
 #include "OrvaneModel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -53,14 +55,13 @@ private slots:
     {
         MainWindow window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Velqor - Orvane Manager"));
-        QCOMPARE(window.size(), QSize(363, 538));
         QVERIFY(window.windowIcon().availableSizes().contains(QSize(84, 84)));
         QCOMPARE(child<QGroupBox>(window, "groupBox")->title(), QStringLiteral("Detected Orvanes"));
         QCOMPARE(child<QGroupBox>(window, "groupBox_2")->title(), QStringLiteral("Application Launcher"));
         QCOMPARE(child<QPushButton>(window, "searchOrvanesPushButton")->text(), QStringLiteral("&Refresh")); // Alt+R
         QCOMPARE(child<QPushButton>(window, "LaunchPushButton")->text(), QStringLiteral("&Launch"));
-        QCOMPARE(child<QLabel>(window, "label")->text(), QStringLiteral("Orvane: "));
-        QCOMPARE(child<QLabel>(window, "label_2")->text(), QStringLiteral("Application: "));
+        QCOMPARE(child<QLabel>(window, "label")->text(), QStringLiteral("&Orvane: ")); // Alt+O
+        QCOMPARE(child<QLabel>(window, "label_2")->text(), QStringLiteral("A&pplication: ")); // Alt+P
         QVERIFY(child<QToolBar>(window, "mainToolBar")->actions().isEmpty());
         QVERIFY(!child<QComboBox>(window, "applicationComboBox")->isEditable());
 
@@ -138,6 +139,28 @@ private slots:
         QTest::keyClick(table, Qt::Key_Down);
         QCOMPARE(table->currentIndex().row(), 2);
         QCOMPARE(child<QComboBox>(window, "orvanesComboBox")->currentIndex(), 2);
+    }
+
+    void tabLeavesTheTableForTheButtonsAndTheLists()
+    {
+        MainWindow window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *filter = child<QLineEdit>(window, "filterLineEdit");
+        filter->setFocus();
+        QStringList visited;
+        for (int step = 0; step < 8; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited,
+                 QStringList({"orvanesTableView", "searchOrvanesPushButton", "assignPushButton", "exportPushButton",
+                              "importPlanPushButton", "orvanesComboBox", "applicationComboBox", "LaunchPushButton"}));
+        QTest::keyClick(&window, Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), child<QComboBox>(window, "orvanesComboBox"));
+        QTest::keyClick(&window, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), child<QComboBox>(window, "applicationComboBox"));
     }
 
     void ctrlQQuits()

@@ -1,0 +1,44 @@
+#ifndef VELQOR_PLANREPORT_H
+#define VELQOR_PLANREPORT_H
+
+#include "MovePlan.h"
+#include "PlanFile.h"
+#include "PlanRunner.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace velqor {
+
+/// One row of a plan as it would run or as it ran: what the command line
+/// prints, and the window shows and saves.
+struct PlanReportRow {
+    std::size_t line = 0; ///< of the plan file
+    Serial serial;
+    std::string link;
+    std::string from; ///< where the search found it; empty when it did not
+    std::string to;
+    /// will-move, already-there or not-sent before a run; after it moved,
+    /// already-there, refused, no-answer, not-moved (acknowledged, still at
+    /// its old address), not-confirmed (acknowledged, found nowhere),
+    /// not-run or not-sent.
+    std::string status;
+    std::string detail; ///< what stopped it, in words; empty when nothing did
+    bool reached = false; ///< the device is (or would be) at its planned address
+};
+
+/// The report of a plan's rows checked (results null: a dry run) or run
+/// (one result per row), entries[i] being the line of rows[i].
+std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entries,
+                                      const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results);
+
+/// The report's columns: line, serial, interface, from, to, status,
+/// detail, serial_hex.
+std::vector<std::string> PlanReportHeader();
+/// As CSV cells: the serial in its cell form.
+std::vector<std::string> PlanReportFields(const PlanReportRow &row);
+
+} // namespace velqor
+
+#endif // VELQOR_PLANREPORT_H
