@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -118,12 +119,29 @@ int writeOutput(const QByteArray &bytes)
     return 0;
 }
 
+// Whether a failed write to standard output means its reader has gone:
+// EPIPE; on Windows a closed pipe fails a write with EINVAL.
+bool readerGoneError(int error)
+{
+#if defined(_WIN32)
+    return error == EPIPE || error == EINVAL;
+#else
+    return error == EPIPE;
+#endif
+}
+
 // Whether the reader of standard output has gone (a closed pipe), seen
-// without writing to it.
+// without writing anything to it.
 bool readerGone()
 {
 #if defined(_WIN32)
-    return false; // Windows says so only when a write fails
+    // A write of nothing to a pipe whose reader has gone fails; to any other
+    // output it does nothing.
+    DWORD written = 0;
+    if (WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "", 0, &written, nullptr))
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
 #else
     pollfd output {STDOUT_FILENO, 0, 0};
     return ::poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP)) != 0;
@@ -162,7 +180,7 @@ int CommandLine::print(const QByteArray &bytes)
     const int error = writeOutput(bytes);
     if (error == 0)
         return Ok;
-    if (error == EPIPE)
+    if (readerGoneError(error))
         return ReaderGone;
     return fail(
         OutputError,
@@ -175,6 +193,9 @@ void CommandLine::guardStandardStreams()
     // Everything is written as UTF-8; the console shows it so, whatever its
     // code page was (serials such as "Müller").
     SetConsoleOutputCP(CP_UTF8);
+    // The bytes as written, the same as on Linux: CSV ends its lines in
+    // CRLF itself, and text mode would add a CR to each.
+    _setmode(_fileno(stdout), _O_BINARY);
 #else
     std::signal(SIGPIPE, SIG_IGN);
     for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
@@ -271,7 +292,9 @@ int CommandLine::run(const QStringList &arguments)
     // no console, and a script reads nothing.
     if (!parser.parse(arguments))
         return fail(UsageError, parser.errorText());
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+    // /? asks for help, as Windows programs take it.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+        parser.positionalArguments() == QStringList {QStringLiteral("/?")}) {
         return std::max<int>(Ok, print(parser.helpText().toUtf8()));
     }
     if (parser.isSet(QStringLiteral("version"))) {

@@ -35,7 +35,9 @@ bool IsLogLevel(const std::string &level)
 bool LogFolderExists(const std::string &filePath)
 {
     std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(filePath).parent_path();
+    // UTF-8, as every path here is: Windows opens it by its wide form, not
+    // in the ANSI code page.
+    const std::filesystem::path folder = std::filesystem::u8path(filePath).parent_path();
     return folder.empty() || std::filesystem::is_directory(folder, error);
 }
 
@@ -53,7 +55,7 @@ bool SetUpLogging(const std::string &level, const std::string &filePath)
     } else {
         // Opened here rather than by Boost.Log's file sink, which takes % in
         // a name as a pattern.
-        auto stream = boost::make_shared<std::ofstream>(filePath, std::ios::app);
+        auto stream = boost::make_shared<std::ofstream>(std::filesystem::u8path(filePath), std::ios::app);
         if (!*stream)
             return false;
         auto backend = boost::make_shared<boost::log::sinks::text_ostream_backend>();

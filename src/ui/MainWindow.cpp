@@ -61,6 +61,15 @@ void writeLine(const QString &text)
     std::cout.clear();
 }
 
+// What lies beside the program and is no companion: the program itself, the
+// command line, the uninstaller and the installer.
+bool isCompanion(const QString &name, const QString &self)
+{
+    const QString base = QFileInfo(name).completeBaseName().toLower();
+    return name != self && base != QLatin1String("orvane-cli") && !base.startsWith(QLatin1String("uninst")) &&
+        !base.startsWith(QLatin1String("orvane-manager"));
+}
+
 void ignoreBrokenPipes()
 {
 #ifdef SIGPIPE
@@ -628,13 +637,14 @@ void MainWindow::on_LaunchPushButton_clicked()
         return;
     }
 
-    const QString program = QDir::toNativeSeparators(QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() +
-                                                     QLatin1Char('/') + application);
+    const QString folder = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
+    const QString program = QDir::toNativeSeparators(folder + QLatin1Char('/') + application);
     QStringList arguments;
     const QString address = model->addressAt(row);
     if (!address.isEmpty())
         arguments << address;
-    if (!QProcess::startDetached(program, arguments)) {
+    // In its own folder, where it finds its files, whatever folder this program started in.
+    if (!QProcess::startDetached(program, arguments, folder)) {
         ui->statusBar->showMessage(tr("Could not start %1").arg(application), OrvaneModel::MessageMs);
         return;
     }
@@ -654,9 +664,7 @@ void MainWindow::fillApplicationList()
     const QDir folder(QCoreApplication::applicationDirPath());
     const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     for (const QString &name : folder.entryList(QDir::Files | QDir::Executable, QDir::NoSort)) {
-        // On Windows the command line lies beside the window, and is no
-        // companion program.
-        if (name != self && QFileInfo(name).completeBaseName() != QLatin1String("orvane-cli"))
+        if (isCompanion(name, self))
             ui->applicationComboBox->addItem(name);
     }
 }

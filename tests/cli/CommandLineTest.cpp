@@ -345,6 +345,9 @@ TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
         {"list", "--timeout", "0"},
         {"list", "extra"},
         {"--bogus"},
+        {"apply", "--interface", "h0", "plan.csv"},
+        {"list", "--dry-run"},
+        {"apply", "/nonexistent-folder/plan.csv"},
     };
     for (const QStringList &arguments : table) {
         const Outcome outcome = Cli(arguments);
@@ -360,6 +363,11 @@ TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
     fromEnvironment.start(QStringLiteral(ORVANE_CLI), {"list"});
     ASSERT_TRUE(fromEnvironment.waitForFinished(5000));
     EXPECT_EQ(fromEnvironment.exitCode(), 1);
+    // As Windows programs take it: help, not a usage error.
+    const Outcome help = Cli({"/?"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage:")) << help.out.constData();
+    EXPECT_TRUE(help.out.contains("apply PLAN"));
 }
 
 TEST(CommandLineTest, AnOutputThatCannotBeWrittenIsAnErrorAndEndsWatch)

@@ -59,6 +59,9 @@ private slots:
         makeFile("alpha", true);
         makeFile("Zeta", true);
         makeFile("beta.txt", false);
+        // What an installer leaves beside the program.
+        makeFile("Uninstall", true);
+        makeFile("orvane-manager-1.0.0-win64", true);
         QVERIFY(folder.mkpath("gamma.d"));
         QFile::remove(folder.filePath("self-copy"));
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), folder.filePath("self-copy")));
@@ -66,7 +69,8 @@ private slots:
 
     void cleanupTestCase()
     {
-        for (const char *name : {"alpha", "Zeta", "beta.txt", "self-copy", "late", "record-args.out", "broken"})
+        for (const char *name : {"alpha", "Zeta", "beta.txt", "self-copy", "late", "record-args.out", "record-args.cwd",
+                                 "broken", "Uninstall", "orvane-manager-1.0.0-win64"})
             QFile::remove(folder.filePath(name));
         folder.rmdir("gamma.d");
     }
@@ -112,6 +116,10 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList received = QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(received, arguments);
+        // Started in its own folder, not in the one the window started in.
+        QFile cwd(folder.filePath("record-args.cwd"));
+        QVERIFY(cwd.open(QIODevice::ReadOnly));
+        QCOMPARE(QDir(QString::fromLocal8Bit(cwd.readAll()).trimmed()), folder);
     }
 
     // The chosen device stops answering: the chooser says so and Launch
