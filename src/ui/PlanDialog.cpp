@@ -26,7 +26,7 @@ PlanDialog::PlanDialog(OrvaneModel *model, velqor::PlanFile file, QWidget *paren
     rows = velqor::PlanReport(plan.Entries(), preview.Rows(), nullptr);
     ui->planTableWidget->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t row = 0; row < rows.size(); ++row)
-        show(row);
+        showRow(row);
     ui->planTableWidget->horizontalHeader()->resizeSections(QHeaderView::ResizeToContents);
     showSummary();
     ui->runPushButton->setEnabled(std::any_of(
@@ -49,7 +49,7 @@ PlanDialog::~PlanDialog()
     delete ui;
 }
 
-void PlanDialog::show(std::size_t row)
+void PlanDialog::showRow(std::size_t row)
 {
     const velqor::PlanReportRow &shown = rows[row];
     const QStringList cells {QString::number(shown.line),        QString::fromStdString(shown.serial.Column()),
@@ -138,7 +138,7 @@ void PlanDialog::finish(const DeviceSession::Result &result)
         }
     }
     for (std::size_t row = 0; row < rows.size(); ++row)
-        show(row);
+        showRow(row);
     showSummary();
     ui->closePushButton->setEnabled(true);
     if (closeWhenDone)

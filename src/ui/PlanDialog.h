@@ -50,7 +50,7 @@ private slots:
     void on_closePushButton_clicked();
 
 private:
-    void show(std::size_t row);
+    void showRow(std::size_t row);
     void showSummary();
     void finish(const DeviceSession::Result &result);
     void reject() override;
