@@ -3,6 +3,10 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -32,6 +36,16 @@ bool LoopbackSourcesKept()
         return sender.address().to_string() == "127.0.0.7";
     }();
     return kept;
+}
+
+bool UnderWine()
+{
+#if defined(_WIN32)
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
 }
 
 bool InVirtualLan()

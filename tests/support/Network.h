@@ -13,6 +13,9 @@ void SendDatagram(const std::string &bytes, const std::string &toAddress, unsign
 /// every loopback datagram from 127.0.0.1, whatever the socket is bound to.
 bool LoopbackSourcesKept();
 
+/// Whether this is a Windows build running under Wine.
+bool UnderWine();
+
 /// True inside scripts/vlan. Tests that send to the broadcast address or to
 /// the device port skip themselves everywhere else.
 bool InVirtualLan();
@@ -36,7 +39,7 @@ bool SetLink(const std::string &name, bool up);
 #define ORVANE_REQUIRE_LOOPBACK_SOURCES()                                                                              \
     do {                                                                                                               \
         if (!::velqor::test::LoopbackSourcesKept())                                                                    \
-            GTEST_SKIP() << "every loopback datagram arrives from 127.0.0.1 here (Wine)";                             \
+            GTEST_SKIP() << "every loopback datagram arrives from 127.0.0.1 here (Wine)";                              \
     } while (false)
 
 #endif // VELQOR_TEST_NETWORK_H
