@@ -272,7 +272,8 @@ int CommandLine::run(const QStringList &arguments)
                        "each move verified); move it even onto an address another host answers for, or outside the "
                        "networks of its interface."));
     const QCommandLineOption dryRun(
-        QStringLiteral("dry-run"), QStringLiteral("apply: check the plan and print it as it would run; send nothing."));
+        QStringLiteral("dry-run"),
+        QStringLiteral("apply: check the plan and print it as it would run; send no change."));
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
                                       QStringLiteral("level"));
