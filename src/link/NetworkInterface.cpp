@@ -145,6 +145,58 @@ bool DumpNetlink(unsigned short type, const Body &body, const std::function<void
     return done;
 }
 
+// One route lookup, as `ip route get` asks it: a request with these
+// attributes (type and bytes); the kernel's one reply, or none when it gave
+// none.
+std::optional<std::vector<char>> GetRoute(const std::vector<std::pair<unsigned short, std::string>> &attributes)
+{
+    struct {
+        nlmsghdr header;
+        rtmsg route;
+        char attributes[64];
+    } request {};
+    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.route.rtm_family = AF_INET;
+    for (const auto &[type, data] : attributes) {
+        if (type == RTA_DST)
+            request.route.rtm_dst_len = 32;
+        if (type == RTA_SRC)
+            request.route.rtm_src_len = 32;
+        auto *attribute =
+            reinterpret_cast<rtattr *>(reinterpret_cast<char *>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
+        attribute->rta_type = type;
+        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(data.size()));
+        std::memcpy(RTA_DATA(attribute), data.data(), data.size());
+        request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
+    }
+    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (handle < 0)
+        return std::nullopt;
+    const timeval patience {1, 0};
+    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    std::optional<std::vector<char>> reply;
+    std::vector<char> received(4096); // allocated, so aligned for any header
+    if (sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
+               sizeof kernel) >= 0) {
+        const ssize_t length = recv(handle, received.data(), received.size(), 0);
+        if (length >= static_cast<ssize_t>(NLMSG_LENGTH(0))) {
+            received.resize(static_cast<std::size_t>(length));
+            reply = std::move(received);
+        }
+    }
+    close(handle);
+    return reply;
+}
+
+std::string Bytes(const void *data, std::size_t size)
+{
+    return std::string(static_cast<const char *>(data), size);
+}
+
 // The attributes of an rtnetlink message after its fixed part.
 void EachAttribute(const nlmsghdr &header, std::size_t fixed, const std::function<void(const rtattr &)> &each)
 {
@@ -310,51 +362,21 @@ std::optional<bool> ReversePathAccepts(const NetworkInterface &via, const Ipv4By
 #if defined(__linux__)
     // What `ip route get ADDRESS from SOURCE iif NAME` asks: the route lookup
     // of an arriving datagram, reverse-path filter included.
-    struct {
-        nlmsghdr header;
-        rtmsg route;
-        char attributes[64];
-    } request {};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = 32;
-    request.route.rtm_src_len = 32;
-    auto add = [&request](unsigned short type, const void *data, unsigned length) {
-        auto *attribute =
-            reinterpret_cast<rtattr *>(reinterpret_cast<char *>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
-        attribute->rta_type = type;
-        attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(length));
-        std::memcpy(RTA_DATA(attribute), data, length);
-        request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
-    };
     const int index = static_cast<int>(via.index);
-    add(RTA_DST, via.address.data(), 4);
-    add(RTA_SRC, source.data(), 4);
-    add(RTA_IIF, &index, sizeof index);
-
-    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (handle < 0)
-        return std::nullopt;
-    const timeval patience {1, 0};
-    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-    sockaddr_nl kernel {};
-    kernel.nl_family = AF_NETLINK;
+    const auto reply = GetRoute({{RTA_DST, Bytes(via.address.data(), 4)},
+                                 {RTA_SRC, Bytes(source.data(), 4)},
+                                 {RTA_IIF, Bytes(&index, sizeof index)}});
     std::optional<bool> accepted;
-    alignas(nlmsghdr) char reply[4096];
-    if (sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
-               sizeof kernel) >= 0) {
-        const ssize_t length = recv(handle, reply, sizeof reply, 0);
-        const auto *header = reinterpret_cast<const nlmsghdr *>(reply);
-        if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && header->nlmsg_type == NLMSG_ERROR) {
-            if (IsReversePathRefusal(static_cast<const nlmsgerr *>(NLMSG_DATA(header))->error))
-                accepted = false;
-        } else if (length >= static_cast<ssize_t>(NLMSG_LENGTH(0)) && header->nlmsg_type == RTM_NEWROUTE) {
-            accepted = true;
-        }
+    if (!reply)
+        return accepted;
+    const auto *header = reinterpret_cast<const nlmsghdr *>(reply->data());
+    const auto length = static_cast<ssize_t>(reply->size());
+    if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && header->nlmsg_type == NLMSG_ERROR) {
+        if (IsReversePathRefusal(static_cast<const nlmsgerr *>(NLMSG_DATA(header))->error))
+            accepted = false;
+    } else if (header->nlmsg_type == RTM_NEWROUTE) {
+        accepted = true;
     }
-    close(handle);
     return accepted;
 #else
     // Windows and macOS filter no reverse paths by default and say nothing.
@@ -483,49 +505,23 @@ std::optional<unsigned> DirectRouteInterface(const Ipv4Bytes &destination)
 #if defined(__linux__)
     // What `ip route get ADDRESS` says: the interface, and whether a gateway
     // is in between.
-    struct {
-        nlmsghdr header;
-        rtmsg route;
-        char attributes[16];
-    } request {};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = 32;
-    auto *attribute =
-        reinterpret_cast<rtattr *>(reinterpret_cast<char *>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
-    attribute->rta_type = RTA_DST;
-    attribute->rta_len = static_cast<unsigned short>(RTA_LENGTH(4));
-    std::memcpy(RTA_DATA(attribute), destination.data(), 4);
-    request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(attribute->rta_len);
-    const int handle = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (handle < 0)
-        return std::nullopt;
-    const timeval patience {1, 0};
-    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-    sockaddr_nl kernel {};
-    kernel.nl_family = AF_NETLINK;
+    const auto reply = GetRoute({{RTA_DST, Bytes(destination.data(), 4)}});
     std::optional<unsigned> direct;
-    std::vector<char> reply(4096);
-    if (sendto(handle, &request, request.header.nlmsg_len, 0, reinterpret_cast<const sockaddr *>(&kernel),
-               sizeof kernel) >= 0) {
-        const ssize_t length = recv(handle, reply.data(), reply.size(), 0);
-        const auto *header = reinterpret_cast<const nlmsghdr *>(reply.data());
-        if (length >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(rtmsg))) && header->nlmsg_type == RTM_NEWROUTE) {
-            int through = 0;
-            bool gateway = false;
-            EachAttribute(*header, sizeof(rtmsg), [&](const rtattr &found) {
-                if (found.rta_type == RTA_OIF && RTA_PAYLOAD(&found) == sizeof(int))
-                    std::memcpy(&through, RTA_DATA(&found), sizeof(int));
-                else if (found.rta_type == RTA_GATEWAY)
-                    gateway = true;
-            });
-            if (through > 0 && !gateway)
-                direct = static_cast<unsigned>(through);
-        }
+    if (!reply)
+        return direct;
+    const auto *header = reinterpret_cast<const nlmsghdr *>(reply->data());
+    if (reply->size() >= NLMSG_LENGTH(sizeof(rtmsg)) && header->nlmsg_type == RTM_NEWROUTE) {
+        int through = 0;
+        bool gateway = false;
+        EachAttribute(*header, sizeof(rtmsg), [&](const rtattr &found) {
+            if (found.rta_type == RTA_OIF && RTA_PAYLOAD(&found) == sizeof(int))
+                std::memcpy(&through, RTA_DATA(&found), sizeof(int));
+            else if (found.rta_type == RTA_GATEWAY)
+                gateway = true;
+        });
+        if (through > 0 && !gateway)
+            direct = static_cast<unsigned>(through);
     }
-    close(handle);
     return direct;
 #elif defined(_WIN32)
     SOCKADDR_INET to {};

@@ -641,7 +641,7 @@ std::shared_future<OrvaneManagerPrivate::Ending> OrvaneManagerPrivate::Begin(Sta
     return ended;
 }
 
-void OrvaneManagerPrivate::FinishWithError(std::exception_ptr error)
+void OrvaneManagerPrivate::EndRun()
 {
     state = State::Idle;
     listener = nullptr;
@@ -649,6 +649,11 @@ void OrvaneManagerPrivate::FinishWithError(std::exception_ptr error)
     tickTimer.cancel();
     roundTimer.cancel();
     verifyTimer.cancel();
+}
+
+void OrvaneManagerPrivate::FinishWithError(std::exception_ptr error)
+{
+    EndRun();
     ending.set_exception(std::move(error));
 }
 
@@ -659,12 +664,7 @@ void OrvaneManagerPrivate::Finish(int code)
             << "OrvaneManager: registry full at " << DeviceRegistry::kMaxDevices << " devices; dropped "
             << registry.Dropped() << " answers with new serials";
     }
-    state = State::Idle;
-    listener = nullptr;
-    deadlineTimer.cancel();
-    tickTimer.cancel();
-    roundTimer.cancel();
-    verifyTimer.cancel();
+    EndRun();
     ending.set_value(Ending {code, changeOutcome, std::move(verified)});
     verified.clear();
 }

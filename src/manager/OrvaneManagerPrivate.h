@@ -166,6 +166,8 @@ private:
     void Finish(int code);
     /// Ends it with a failure, which its waiters get.
     void FinishWithError(std::exception_ptr error);
+    /// Back to idle: no listener, no timer.
+    void EndRun();
     /// The query left through no interface, twice.
     struct QueryNeverLeft : boost::system::system_error {
         using boost::system::system_error::system_error;
