@@ -482,6 +482,15 @@ TEST(CommandLineTest, ApplyCarriesOutAPlanWithCyclesAndAFailingChain)
     EXPECT_EQ(rows[0]["line"].toInt(), 2);
     EXPECT_EQ(rows[9]["status"].toString(), "already-there");
     EXPECT_EQ(sentChanges(), sentBefore) << "a dry run sends no change";
+    // A row that cannot run makes the dry run fail, and still sends nothing.
+    QFile unrunnable(folder.filePath(QStringLiteral("unrunnable.csv")));
+    ASSERT_TRUE(unrunnable.open(QIODevice::WriteOnly));
+    unrunnable.write("serial,address\nORV000001,10.100.9.1\nNOSUCH,10.100.9.2\n");
+    unrunnable.close();
+    const Outcome stopped = Cli({"apply", "--dry-run", unrunnable.fileName()});
+    EXPECT_EQ(stopped.status, 10);
+    EXPECT_TRUE(stopped.out.contains("not-sent")) << stopped.out.constData();
+    EXPECT_EQ(sentChanges(), sentBefore);
 
     const Outcome applied = Cli({"apply", "--format", "csv", file.fileName()});
     EXPECT_EQ(applied.status, 10) << applied.err.constData();

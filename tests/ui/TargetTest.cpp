@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -148,6 +149,26 @@ private slots:
             model->session()->wait();
             QCOMPARE(commandSent(simulator), answer.startsWith(QStringLiteral("&Send")));
         }
+    }
+
+    // The count says who answered; rows kept greyed are said apart.
+    void theStatusBarCountsWhoAnsweredAndTheGreyedApart()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *model = window.findChild<OrvaneModel *>();
+        QCOMPARE(model->count(), 2);
+        DeviceSession::Result lossy;
+        lossy.operation = DeviceSession::Operation::Search;
+        for (int row = 0; row < model->count(); ++row) {
+            lossy.search.devices.push_back(model->detailsAt(row));
+            lossy.search.devices.back().heard = row == 0;
+        }
+        lossy.search.lost = 7;
+        emit model->session()->busyChanged(true);
+        emit model->session()->finished(lossy);
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("1 Orvane found; 1 not heard (kept, greyed); 7 answers lost: search again"));
     }
 
     // An imported plan is checked before anything is sent, runs as a batch
