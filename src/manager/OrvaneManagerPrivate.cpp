@@ -296,20 +296,21 @@ std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::stri
     if (sockets.empty())
         return hosts;
     // The devices' hardware addresses are learnt by asking for some of them:
-    // the address entries a moved device leaves behind are no host's.
-    asked.insert(asked.end(), addresses.begin(), addresses.end());
-    std::sort(asked.begin(), asked.end());
-    asked.erase(std::unique(asked.begin(), asked.end()), asked.end());
+    // the address entries a moved device leaves behind are no host's. The
+    // addresses in question go first: should the system's neighbour table
+    // fill up, a device's entry is what goes missing.
+    const std::set<Ipv4Bytes> inQuestion(addresses.begin(), addresses.end());
+    std::vector<Ipv4Bytes> ordered(addresses.begin(), addresses.end());
+    ordered.insert(ordered.end(), asked.begin(), asked.end());
     // Each address from the address of the link whose subnet holds it: the
     // system resolves it on the wire only there.
-    std::vector<Ipv4Bytes> probed;
+    std::set<Ipv4Bytes> probed;
     for (const NetworkInterface &network : sockets) {
         std::vector<Ipv4Bytes> here;
-        for (const Ipv4Bytes &address : asked) {
-            if (network.Contains(address) && std::find(probed.begin(), probed.end(), address) == probed.end())
+        for (const Ipv4Bytes &address : ordered) {
+            if (network.Contains(address) && probed.insert(address).second)
                 here.push_back(address);
         }
-        probed.insert(probed.end(), here.begin(), here.end());
         Probe(network, here);
     }
     const auto until = std::chrono::steady_clock::now() + kResolveWithin;
@@ -323,10 +324,8 @@ std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::stri
         hosts.clear();
         std::size_t resolved = 0;
         for (const Neighbour &neighbour : neighbours) {
-            if (std::find(probed.begin(), probed.end(), neighbour.address) != probed.end())
-                ++resolved;
-            if (std::find(addresses.begin(), addresses.end(), neighbour.address) != addresses.end() &&
-                deviceHardware.count(neighbour.hardware) == 0)
+            resolved += probed.count(neighbour.address);
+            if (inQuestion.count(neighbour.address) != 0 && deviceHardware.count(neighbour.hardware) == 0)
                 hosts[neighbour.address] = neighbour.hardware;
         }
         if (resolved >= probed.size() || std::chrono::steady_clock::now() >= until)

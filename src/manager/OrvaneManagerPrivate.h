@@ -126,8 +126,8 @@ public:
     /// Which of the addresses another host of the link answers for, with its
     /// hardware address: each is asked once, and the link is given a moment
     /// to answer. Devices of the link do not count: their address entries
-    /// linger after they move. devicesToAsk (the devices that move) and a
-    /// few others are asked too, to learn their hardware addresses.
+    /// linger after they move. devicesToAsk and a few others are asked too,
+    /// after the addresses, to learn the devices' hardware addresses.
     std::map<Ipv4Bytes, std::string> FindHosts(const std::string &link, const std::vector<Ipv4Bytes> &addresses,
                                                const std::vector<Ipv4Bytes> &devicesToAsk = {});
 

@@ -98,20 +98,20 @@ MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
     const MovePlan first(rows, devices, facts, {}, force);
 
     // What to ask each link: the new addresses, and free ones to pass cycles through.
+    // A device's own address is asked only where another row moves there:
+    // one entry each in the system's neighbour table, which holds about a
+    // thousand by default and, full, drops the changes sent next.
     std::map<std::string, std::vector<Ipv4Bytes>> asked;
-    std::map<std::string, std::vector<Ipv4Bytes>> moving;
     for (const MovePlan::Row &row : first.Rows()) {
-        if (!row.blocked && !row.alreadyThere) {
+        if (!row.blocked && !row.alreadyThere)
             asked[row.device.link].push_back(row.to);
-            moving[row.device.link].push_back(row.found->address);
-        }
     }
     const std::map<std::string, std::vector<Ipv4Bytes>> candidates = TemporaryCandidates(first, devices, facts);
     for (const auto &[link, found] : candidates)
         asked[link].insert(asked[link].end(), found.begin(), found.end());
     HostMap hosts;
     for (const auto &[link, addresses] : asked) {
-        for (const auto &[address, hardware] : manager.FindHosts(link, addresses, moving[link]))
+        for (const auto &[address, hardware] : manager.FindHosts(link, addresses))
             hosts[{link, address}] = hardware;
     }
 
