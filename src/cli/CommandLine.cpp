@@ -193,9 +193,11 @@ void CommandLine::guardStandardStreams()
     // Everything is written as UTF-8; the console shows it so, whatever its
     // code page was (serials such as "Müller").
     SetConsoleOutputCP(CP_UTF8);
-    // The bytes as written, the same as on Linux: CSV ends its lines in
-    // CRLF itself, and text mode would add a CR to each.
-    _setmode(_fileno(stdout), _O_BINARY);
+    // The bytes as written and read, the same as on Linux: CSV ends its
+    // lines in CRLF itself, and text mode would add a CR to each line out
+    // and take a plan's CRs and Ctrl+Z in.
+    for (FILE *stream : {stdin, stdout, stderr})
+        _setmode(_fileno(stream), _O_BINARY);
 #else
     std::signal(SIGPIPE, SIG_IGN);
     for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
