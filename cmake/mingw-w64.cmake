@@ -22,8 +22,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under Wine, so ctest works unchanged.
-find_program(ORVANE_WINE NAMES wine wine64 PATHS /usr/lib/wine)
+# Test programs run under Wine, so ctest works unchanged: under the 64-bit
+# loader (with 32-bit Wine installed, "wine" is the 32-bit one).
+find_program(ORVANE_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(ORVANE_WINE NAMES wine64 wine)
 if(ORVANE_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVANE_WINE})
 endif()
