@@ -411,16 +411,20 @@ TEST(CommandLineTest, AReaderThatGoesAwayEndsTheRunQuietly)
     ORVANE_REQUIRE_VIRTUAL_LAN();
     // watch notices while nothing changes (one device, one line); list ends
     // alike in every format. Under Wine the pipe is a POSIX one, whose
-    // hang-up a Windows program sees only by writing: there watch lists all
-    // devices, and its second line finds the reader gone.
-    const QString watched = NativeProgram() ? QStringLiteral("--target 10.100.0.50") : QString();
-    const QString script = QStringLiteral("'%1' watch %2 | head -n 1 >/dev/null; s=${PIPESTATUS[0]};"
-                                          "for f in table json csv; do '%1' list --format $f | head -c 1 >/dev/null;"
-                                          " s=\"$s ${PIPESTATUS[0]}\"; done; echo $s")
-                               .arg(CliPath(), watched);
+    // hang-up a Windows program sees only by writing: there a device moves
+    // once the reader has gone, and watch's next line finds it so.
+    const QString watch = NativeProgram()
+        ? QStringLiteral("'%1' watch --target 10.100.0.50 | head -n 1 >/dev/null; s=${PIPESTATUS[0]};")
+        : QStringLiteral("t=$(mktemp); { '%1' watch | head -n 1 >/dev/null;"
+                         " echo ${PIPESTATUS[0]}; } >$t & w=$!; sleep 4;"
+                         " '%1' set-ip hex:00ff41 10.100.7.50 >/dev/null 2>&1; wait $w; s=$(cat $t); rm -f $t;");
+    const QString script = (watch +
+                            QStringLiteral("for f in table json csv; do '%1' list --format $f | head -c 1 >/dev/null;"
+                                           " s=\"$s ${PIPESTATUS[0]}\"; done; echo $s"))
+                               .arg(CliPath());
     QProcess shell;
     shell.start(QStringLiteral("bash"), {"-c", script});
-    ASSERT_TRUE(shell.waitForFinished(20000)) << "a writer outlived its reader";
+    ASSERT_TRUE(shell.waitForFinished(40000)) << "a writer outlived its reader";
     EXPECT_EQ(shell.readAllStandardOutput(), "0 0 0 0\n");
     EXPECT_EQ(shell.readAllStandardError(), "");
 }
