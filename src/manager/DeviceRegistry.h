@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -99,6 +100,9 @@ public:
     /// Every address that another device of the link answers from, also
     /// devices kept from an earlier search.
     std::set<Ipv4Bytes> AddressesBesides(const DeviceId &id) const;
+    /// The address of every device by the interface it answers on, in no
+    /// particular order: cheaper than Details where order does not matter.
+    std::map<std::string, std::vector<Ipv4Bytes>> AddressesByLink() const;
     bool AnsweredFromSeveralAddresses(const DeviceId &id) const;
     /// The addresses the device answered from in the round now running.
     std::vector<Ipv4Bytes> HeardInRound(const DeviceId &id) const;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <numeric>
 #include <set>
+#include <tuple>
 
 namespace velqor {
 
@@ -39,11 +41,19 @@ std::string Diagnostic::Id() const
 void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInterface> &own,
               const DirectRouteCheck &direct)
 {
-    // Addresses are per link: two cells on two cards may use one plan.
-    std::map<std::pair<std::string, Ipv4Bytes>, int> serialsAt;
-    for (const DeviceDetails &device : devices)
-        ++serialsAt[{device.via.name, device.address}];
-    for (DeviceDetails &device : devices) {
+    // Addresses are per link: two cells on two cards may use one plan. The
+    // devices in address order find those that share one in a walk.
+    std::vector<std::size_t> byAddress(devices.size());
+    std::iota(byAddress.begin(), byAddress.end(), 0);
+    const auto place = [&](std::size_t i) { return std::tie(devices[i].address, devices[i].via.name); };
+    std::sort(byAddress.begin(), byAddress.end(), [&](std::size_t a, std::size_t b) { return place(a) < place(b); });
+    std::vector<bool> shared(devices.size());
+    for (std::size_t i = 1; i < byAddress.size(); ++i) {
+        if (place(byAddress[i - 1]) == place(byAddress[i]))
+            shared[byAddress[i - 1]] = shared[byAddress[i]] = true;
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        DeviceDetails &device = devices[i];
         device.warnings.clear();
         const Ipv4Bytes &address = device.address;
         if (!device.alsoAt.empty()) {
@@ -71,7 +81,7 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
                                            "; it can be re-addressed, companion programs cannot reach it",
                                        {}});
         }
-        if (serialsAt[{device.via.name, device.address}] > 1) {
+        if (shared[i]) {
             device.warnings.push_back(
                 {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
         }

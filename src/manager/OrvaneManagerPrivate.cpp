@@ -178,8 +178,7 @@ std::vector<Diagnostic> OrvaneManagerPrivate::GetWorkstationDiagnostics()
     std::vector<NetworkInterface> own;
     Call([&] {
         own = Interfaces();
-        for (const DeviceDetails &device : registry.Details())
-            heard[device.via.name].push_back(device.address);
+        heard = registry.AddressesByLink();
     });
     return DiagnoseWorkstation(own, heard);
 }

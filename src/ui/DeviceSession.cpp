@@ -4,6 +4,7 @@
 
 #include <boost/system/system_error.hpp>
 
+#include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <chrono>
@@ -118,6 +119,17 @@ std::deque<DeviceSession::Request> DeviceSession::discardWaiting()
 void DeviceSession::wait()
 {
     while (isBusy()) {
+        // What the worker pushes is taken in while it runs, as the event
+        // loop would take it: the wait ends with the list nearly whole, not
+        // with every device still to be added at once.
+        for (;;) {
+            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+            std::unique_lock<std::mutex> lock(workerMutex);
+            workerSignal.wait(lock, [this] { return workerNews; });
+            workerNews = false;
+            if (workerDone)
+                break;
+        }
         watcher.waitForFinished();
         deliver();
     }
@@ -128,8 +140,18 @@ void DeviceSession::start(Operation operation, std::function<Result()> work)
     ++generation;
     current = operation;
     cancelled = abandoned.load();
-    watcher.setFuture(
-        QtConcurrent::run([work = std::move(work)] { return std::shared_ptr<const Result>(new Result(work())); }));
+    {
+        const std::lock_guard<std::mutex> lock(workerMutex);
+        workerDone = false;
+    }
+    watcher.setFuture(QtConcurrent::run([this, work = std::move(work)] {
+        // wait() wakes when the work ends, however it ends.
+        struct Done {
+            DeviceSession *session;
+            ~Done() { session->tellWaiter(true); }
+        } done {this};
+        return std::shared_ptr<const Result>(new Result(work()));
+    }));
     if (!announcedBusy) {
         announcedBusy = true;
         emit busyChanged(true);
@@ -174,6 +196,17 @@ void DeviceSession::post(quint64 run, std::function<void()> fn)
                 fn();
         },
         Qt::QueuedConnection);
+    tellWaiter(false);
+}
+
+void DeviceSession::tellWaiter(bool done)
+{
+    {
+        const std::lock_guard<std::mutex> lock(workerMutex);
+        workerNews = true;
+        workerDone = workerDone || done;
+    }
+    workerSignal.notify_one();
 }
 
 DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, quint64 run)

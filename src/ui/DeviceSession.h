@@ -14,9 +14,11 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -121,6 +123,9 @@ private:
     SearchResult runSearch(quint64 generation);
     // Runs fn on this object's thread unless the operation has ended since.
     void post(quint64 generation, std::function<void()> fn);
+    // On the worker thread: wakes wait() for what was posted, or because the
+    // work is done.
+    void tellWaiter(bool done);
 
     velqor::LinkTarget target;
     std::unique_ptr<velqor::OrvaneManager> manager; // used by the running operation only
@@ -135,6 +140,11 @@ private:
     std::atomic<bool> abandoned {false};
     // busyChanged(true) was sent: a queued change that follows at once keeps it.
     bool announcedBusy = false;
+    // What wait() sleeps on: the worker posted something, or is done.
+    std::mutex workerMutex;
+    std::condition_variable workerSignal;
+    bool workerNews = false;
+    bool workerDone = false;
 };
 
 #endif // DEVICESESSION_H

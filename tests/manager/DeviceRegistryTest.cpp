@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace std::chrono_literals;
 using velqor::DeviceId;
 using velqor::DeviceRegistry;
@@ -118,6 +121,33 @@ TEST(DeviceRegistryTest, ASerialIsADeviceOnEachLink)
     devices = registry.Details();
     velqor::Diagnose(devices, {cell1, cell2});
     EXPECT_EQ(devices[0].warnings[0].Id(), "address-conflict") << "on one link it is one";
+}
+
+TEST(DeviceRegistryTest, ListsComeInIdentityOrderWhateverTheBytes)
+{
+    // Serials alike for their first sixteen bytes and more, the lowest and
+    // highest bytes, one serial the start of another; on two links.
+    std::mt19937 random(7);
+    const std::string bytes("\x00\x01"
+                            "A\x7f\x80\xff",
+                            6);
+    const NetworkInterface cell2 {"cell2", 4, {10, 0, 0, 1}, 24};
+    DeviceRegistry registry;
+    registry.BeginSearch();
+    for (int i = 0; i < 3000; ++i) {
+        std::string serial = i % 2 == 0 ? "ORV-PLANT-000000" : "";
+        for (std::size_t length = random() % 20 + 1; length > 0; --length)
+            serial += bytes[random() % bytes.size()];
+        registry.Record(serial, {10, 0, 1, 1}, i % 3 == 0 ? cell2 : kEth0, At(0ms));
+    }
+    const auto inOrder = [](const std::vector<velqor::DeviceDetails> &devices) {
+        return std::adjacent_find(devices.begin(), devices.end(),
+                                  [](const auto &a, const auto &b) { return !(a.Id() < b.Id()); }) == devices.end();
+    };
+    const std::vector<velqor::DeviceDetails> all = registry.Details();
+    EXPECT_EQ(all.size(), registry.Size());
+    EXPECT_TRUE(inOrder(all));
+    EXPECT_TRUE(inOrder(registry.TakeChanged(At(0ms))));
 }
 
 TEST(DeviceRegistryTest, TwoCardsOnOneSegmentHearOneDevice)

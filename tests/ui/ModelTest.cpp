@@ -101,6 +101,18 @@ private slots:
         QCOMPARE(int(model.flags(model.index(1, 1))), 35);
     }
 
+    // The first window waits for its search: the rows come in as the devices
+    // answer, not all at once when it ends.
+    void aWaitedForSearchTakesRowsInWhileItRuns()
+    {
+        OrvaneModel model;
+        int whileRunning = 0;
+        connect(&model, &OrvaneModel::rowsInserted, this, [&] { whileRunning += model.session()->isBusy(); });
+        QCOMPARE(model.refresh(), 6);
+        QVERIFY(whileRunning > 0);
+        QCOMPARE(model.count(), 6);
+    }
+
     void listedDevicesStayVisibleUntilTheSearchEnds()
     {
         OrvaneModel model;
