@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <sstream>
+#include <stdexcept>
 
 #if defined(_WIN32)
 #include <iphlpapi.h>
@@ -575,6 +577,52 @@ std::optional<std::uint64_t> TransmittedPackets(const NetworkInterface &via)
     (void)via;
     return std::nullopt;
 #endif
+}
+
+std::optional<std::uint64_t> UdpSendsDropped()
+{
+#if defined(__linux__)
+    std::ifstream file("/proc/net/snmp");
+    std::ostringstream text;
+    if (!(text << file.rdbuf()))
+        return std::nullopt;
+    return UdpSendsDroppedIn(text.str());
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<std::uint64_t> UdpSendsDroppedIn(const std::string &snmp)
+{
+    // A line of names, then one of values; kernels differ in which fields
+    // they have, so the field is found by its name.
+    std::istringstream lines(snmp);
+    std::string names;
+    std::string values;
+    while (std::getline(lines, names)) {
+        if (names.rfind("Udp: ", 0) != 0)
+            continue;
+        if (!std::getline(lines, values))
+            return std::nullopt;
+        std::istringstream nameWords(names);
+        std::istringstream valueWords(values);
+        std::string name;
+        std::string value;
+        while (nameWords >> name && valueWords >> value) {
+            if (name != "SndbufErrors")
+                continue;
+            // Digits that fit 64 bits, or the text is not what it seems.
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
+                return std::nullopt;
+            try {
+                return std::stoull(value);
+            } catch (const std::out_of_range &) {
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void RequestReceiveBuffer(boost::asio::ip::udp::socket &socket, int bytes)

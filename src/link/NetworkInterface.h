@@ -104,6 +104,14 @@ bool BindToInterface(boost::asio::ip::udp::socket &socket, const NetworkInterfac
 /// before the wire (a full neighbour table, a full queue) leaves it unchanged.
 std::optional<std::uint64_t> TransmittedPackets(const NetworkInterface &via);
 
+/// How many UDP datagrams the system has dropped before the wire, although
+/// sendto took them (no neighbour entry to be had, a full queue), since it
+/// started, in this network namespace; none where the system does not say
+/// (Linux counts them in /proc/net/snmp, Windows and macOS do not).
+std::optional<std::uint64_t> UdpSendsDropped();
+/// The same from the text of /proc/net/snmp.
+std::optional<std::uint64_t> UdpSendsDroppedIn(const std::string &snmp);
+
 /// Asks for a receive buffer of this many bytes. Linux grants a process with
 /// CAP_NET_ADMIN what it asks (SO_RCVBUFFORCE), anyone else at most
 /// net.core.rmem_max; other systems have limits of their own. A smaller

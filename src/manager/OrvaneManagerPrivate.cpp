@@ -678,25 +678,32 @@ bool OrvaneManagerPrivate::SendQuery(bool check)
         for (const NetworkInterface &network : Interfaces())
             sent.emplace_back(network, TransmittedPackets(network));
     }
+    const std::optional<std::uint64_t> droppedBefore = check ? UdpSendsDropped() : std::nullopt;
     Send(QueryCommand());
+    const std::optional<std::uint64_t> droppedAfter = check ? UdpSendsDropped() : std::nullopt;
     roundSent = std::chrono::steady_clock::now();
     if (state != State::Verifying)
         ArmRound();
     // sendto succeeds even when the system drops the datagram before the
     // wire (a neighbour table filled by ICMP to thousands of devices): a
-    // search that could hear nothing must not read as "none found".
+    // search that could hear nothing must not read as "none found". An
+    // interface's count also moves with what else the host sends (its
+    // address resolution, those very ICMP errors): where the system counts
+    // the datagrams it dropped, as many drops as queries say it surely.
+    const bool allDropped =
+        droppedBefore && droppedAfter && !sent.empty() && *droppedAfter - *droppedBefore >= sent.size();
     std::string silent;
     const auto until = std::chrono::steady_clock::now() + kLeaveWithin;
     for (;;) {
         silent.clear();
         for (const auto &[network, before] : sent) {
             const std::optional<std::uint64_t> now = TransmittedPackets(network);
-            if (!before || !now || *now != *before)
+            if (!allDropped && (!before || !now || *now != *before))
                 return true; // one left, or the system does not say
             if (silent.find(network.name) == std::string::npos)
                 silent += (silent.empty() ? "" : ", ") + network.name;
         }
-        if (silent.empty() || std::chrono::steady_clock::now() >= until)
+        if (silent.empty() || allDropped || std::chrono::steady_clock::now() >= until)
             break;
         std::this_thread::sleep_for(kLeaveWithin / 10);
     }

@@ -283,6 +283,29 @@ TEST_F(OrvaneBaseTest, NoHandlerRunsAfterDestruction)
     EXPECT_EQ(*handled, atDestruction);
 }
 
+// The count that tells a query dropped before the wire, read by the name of
+// its field: kernels list different fields, and the UdpLite line comes after.
+TEST(UdpSendsDroppedTest, ReadsTheFieldByName)
+{
+    const std::string older = "Ip: Forwarding DefaultTTL\nIp: 2 64\n"
+                              "Udp: InDatagrams NoPorts InErrors OutDatagrams RcvbufErrors SndbufErrors\n"
+                              "Udp: 10 2 0 12 0 7\n"
+                              "UdpLite: InDatagrams NoPorts InErrors OutDatagrams RcvbufErrors SndbufErrors\n"
+                              "UdpLite: 0 0 0 0 0 99\n";
+    EXPECT_EQ(velqor::UdpSendsDroppedIn(older), std::optional<std::uint64_t>(7));
+    const std::string newer = "Udp: InDatagrams NoPorts InErrors OutDatagrams RcvbufErrors SndbufErrors "
+                              "InCsumErrors IgnoredMulti MemErrors\n"
+                              "Udp: 5 77773 0 9 3 18446744073709551615 0 4 0\n";
+    EXPECT_EQ(velqor::UdpSendsDroppedIn(newer), std::optional<std::uint64_t>(18446744073709551615ULL));
+    for (const char *unreadable : {"", "Udp: InDatagrams SndbufErrors\n", "Udp: InDatagrams SndbufErrors\nUdp: 1 x\n",
+                                   "Udp: InDatagrams SndbufErrors\nUdp: 1 -3\n", "Udp: InDatagrams NoPorts\nUdp: 1 2\n",
+                                   "Udp: SndbufErrors\nUdp: 18446744073709551616\n"})
+        EXPECT_EQ(velqor::UdpSendsDroppedIn(unreadable), std::nullopt) << unreadable;
+#if defined(__linux__)
+    EXPECT_TRUE(velqor::UdpSendsDropped().has_value()) << "Linux counts them";
+#endif
+}
+
 int main(int argc, char **argv)
 {
     // Trace records are part of what these tests check.
