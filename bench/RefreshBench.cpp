@@ -163,11 +163,12 @@ int main(int argc, char **argv)
     }
     table->sortByColumn(1, Qt::AscendingOrder);
     const double allListed = MeasureRefresh(window, model).longestMs;
+    listed = model->count(); // what the sort and the filter below work on
     const double sortMs = TimedMs([&] { table->sortByColumn(0, Qt::DescendingOrder); });
     const double filterMs =
         TimedMs([&] { window.findChild<QLineEdit *>(QStringLiteral("filterLineEdit"))->setText("7"); });
 
-    std::printf("  longest stall, all listed by IP  %8.1f ms\n", allListed);
+    std::printf("  longest stall, all listed by IP  %8.1f ms (listed %d)\n", allListed, listed);
     std::printf("  sort by a column                 %8.1f ms\n", sortMs);
     std::printf("  type one filter character        %8.1f ms\n", filterMs);
     std::printf("  resident memory                  %8ld MiB\n", ResidentKiB() / 1024);
