@@ -3,10 +3,13 @@
 #include "Network.h"
 #include "OrvaneManager.h"
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/udp.hpp>
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -61,18 +64,47 @@ TEST(ManagerVirtualLanTest, AddressChangesAreAnsweredAsTheDevicesDecide)
 TEST(ManagerVirtualLanTest, AQueryThatNeverLeftIsAnErrorNotAnEmptyList)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
-    OrvaneManager manager;
-    // A queue that takes nothing: sendto succeeds, nothing reaches the wire,
-    // as with a full neighbour table.
-    ASSERT_EQ(std::system("tc qdisc replace dev h0 root pfifo limit 0"), 0);
-    try {
-        manager.Search(1500, true, nullptr);
-        ADD_FAILURE() << "a search that sent nothing ended normally";
-    } catch (const boost::system::system_error &e) {
-        EXPECT_NE(std::string(e.what()).find("query never left h0"), std::string::npos) << e.what();
+    // Queues that take no query: sendto succeeds, nothing reaches the wire,
+    // as with a full neighbour table. In the second the host sends other
+    // packets meanwhile (as it answers address resolution), so the
+    // interface's count moves all the same.
+    const struct {
+        const char *queue;
+        bool otherTraffic;
+    } cases[] = {
+        {"tc qdisc replace dev h0 root pfifo limit 0", false},
+        {"tc qdisc replace dev h0 root handle 1: htb default 2 && "
+         "tc class add dev h0 parent 1: classid 1:1 htb rate 1gbit quantum 1514 && "
+         "tc class add dev h0 parent 1: classid 1:2 htb rate 1gbit quantum 1514 && "
+         "tc qdisc add dev h0 parent 1:1 pfifo limit 0 && "
+         "tc filter add dev h0 parent 1: protocol ip u32 match ip dport 4365 0xffff flowid 1:1",
+         true},
+    };
+    for (const auto &c : cases) {
+        OrvaneManager manager;
+        ASSERT_EQ(std::system(c.queue), 0);
+        std::atomic<bool> searching {true};
+        std::thread other([&] {
+            boost::asio::io_context io;
+            boost::asio::ip::udp::socket socket(io, boost::asio::ip::udp::v4());
+            const boost::asio::ip::udp::endpoint discard(boost::asio::ip::make_address_v4("10.100.0.1"), 9);
+            boost::system::error_code ignored;
+            while (c.otherTraffic && searching) {
+                socket.send_to(boost::asio::buffer("x", 1), discard, 0, ignored);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        try {
+            manager.Search(1500, true, nullptr);
+            ADD_FAILURE() << "a search that sent nothing ended normally: " << c.queue;
+        } catch (const boost::system::system_error &e) {
+            EXPECT_NE(std::string(e.what()).find("query never left h0"), std::string::npos) << e.what();
+        }
+        searching = false;
+        other.join();
+        ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
+        EXPECT_EQ(Refresh(manager).size(), 8u);
     }
-    ASSERT_EQ(std::system("tc qdisc del dev h0 root"), 0);
-    EXPECT_EQ(Refresh(manager).size(), 8u);
 }
 
 // Beside the devices a host acknowledges every change from the address the
