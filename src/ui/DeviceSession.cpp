@@ -124,6 +124,8 @@ void DeviceSession::wait()
         // with every device still to be added at once.
         for (;;) {
             QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+            if (!isBusy())
+                return; // what was taken in waited for the operation itself
             std::unique_lock<std::mutex> lock(workerMutex);
             workerSignal.wait(lock, [this] { return workerNews; });
             workerNews = false;
