@@ -691,7 +691,7 @@ bool OrvaneManagerPrivate::SendQuery(bool check)
     // address resolution, those very ICMP errors): where the system counts
     // the datagrams it dropped, as many drops as queries say it surely.
     const bool allDropped =
-        droppedBefore && droppedAfter && !sent.empty() && *droppedAfter - *droppedBefore >= sent.size();
+        droppedBefore && droppedAfter && !sent.empty() && *droppedAfter >= *droppedBefore + sent.size();
     std::string silent;
     const auto until = std::chrono::steady_clock::now() + kLeaveWithin;
     for (;;) {
