@@ -612,7 +612,7 @@ std::optional<std::uint64_t> UdpSendsDroppedIn(const std::string &snmp)
             if (name != "SndbufErrors")
                 continue;
             // Digits that fit 64 bits, or the text is not what it seems.
-            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
+            if (value.find_first_not_of("0123456789") != std::string::npos)
                 return std::nullopt;
             try {
                 return std::stoull(value);
