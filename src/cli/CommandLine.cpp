@@ -4,6 +4,7 @@
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceEvents.h"
+#include "LinkLock.h"
 #include "LogSetup.h"
 #include "MovePlan.h"
 #include "OrvaneManager.h"
@@ -65,6 +66,22 @@ void requestStop(int)
     stopRequested = 1;
 }
 
+// set-ip and apply: a signal ends the run in an orderly way, with every
+// device it touched said where it is, instead of where it stands.
+void catchEndSignals()
+{
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, requestStop);
+#endif
+}
+
+QString dotted(const velqor::Ipv4Bytes &address)
+{
+    return QString::fromStdString(velqor::FormatAddress(address));
+}
+
 const char *const kStatuses = R"(
 Exit status:
   0  success (set-ip: the change was acknowledged or verified)
@@ -87,6 +104,14 @@ Exit status:
   9  set-ip: the device acknowledged, but still answers at its old address
  10  apply: a row did not reach its address (the report says which and
      why); with --dry-run: a row could not run
+ 11  set-ip, apply: another program is changing addresses on an interface
+     the change needs (it is named); nothing was sent
+ 12  set-ip, apply: a device was left neither at its old nor at its new
+     address (on a swap's temporary address, say); the output says where,
+     and apply --resume takes it on
+ 13  set-ip, apply: interrupted (SIGINT, SIGTERM, SIGHUP); the change under
+     way was finished, what a swap had parked went back where that was safe,
+     and the output says where each device it touched is
 An option that does not apply to the command is a usage error, and so is
 a plan that cannot be read (its line is named); nothing is sent then.
 watch ends with 0 on SIGINT, SIGTERM and SIGHUP.)";
@@ -257,7 +282,12 @@ int CommandLine::run(const QStringList &arguments)
                        "(the rules of set-ip; no two rows onto one address) before it sends\n"
                        "anything, then moves the devices in an order that works (chains, and\n"
                        "swaps and cycles through a free address), each move verified, and\n"
-                       "reports every row. A row waiting for one that failed is not run.\n") +
+                       "reports every row. A row waiting for one that failed is not run.\n\n"
+                       "A swap parks a device on a free address; where it goes is written to a\n"
+                       "journal first, and apply --resume takes what an interrupted run left\n"
+                       "there where the journal says. One program at a time changes addresses\n"
+                       "on an interface: another that needs it is refused (status 11). A run\n"
+                       "ends with a search that finds every device it touched.\n") +
         QString::fromLatin1(kStatuses));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -273,6 +303,10 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("set-ip, apply: onto another device's address, swap the two (through a free address, "
                        "each move verified); move it even onto an address another host answers for, or outside the "
                        "networks of its interface."));
+    const QCommandLineOption resumeOption(
+        QStringLiteral("resume"),
+        QStringLiteral("apply: instead of a plan, take the devices an interrupted run left on a temporary address "
+                       "where the journal says (or back home, where that is taken)."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("apply: check the plan and print it as it would run; send no change."));
@@ -289,7 +323,8 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("interface"),
         QStringLiteral("set-ip: the device on this interface, where its serial answers on several."),
         QStringLiteral("name"));
-    parser.addOptions({timeout, format, noVerify, force, dryRun, logLevel, logFile, targetOption, interfaceOption});
+    parser.addOptions(
+        {timeout, format, noVerify, force, dryRun, resumeOption, logLevel, logFile, targetOption, interfaceOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip, watch or apply"));
     // Not process(): on Windows it shows help in a message box when it finds
     // no console, and a script reads nothing.
@@ -315,16 +350,16 @@ int CommandLine::run(const QStringList &arguments)
     const bool arityOk = (command == QLatin1String("list") && positional.size() == 1) ||
         (command == QLatin1String("set-ip") && positional.size() == 3) ||
         (command == QLatin1String("watch") && positional.size() == 1) ||
-        (command == QLatin1String("apply") && positional.size() == 2);
+        (command == QLatin1String("apply") && positional.size() == (parser.isSet(resumeOption) ? 1 : 2));
     if (!arityOk)
         return fail(UsageError,
                     QStringLiteral("unknown command or wrong arguments: %1 (see --help)").arg(positional.join(' ')));
     // An option that does not apply would be ignored, and a script would not
     // get what it asked for.
     const std::map<QString, std::vector<const QCommandLineOption *>> notFor {
-        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption, &dryRun}},
-        {QStringLiteral("set-ip"), {&format, &dryRun}},
-        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption, &dryRun}},
+        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption, &dryRun, &resumeOption}},
+        {QStringLiteral("set-ip"), {&format, &dryRun, &resumeOption}},
+        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption, &dryRun, &resumeOption}},
         // A plan names each row's interface itself, and every move is verified.
         {QStringLiteral("apply"), {&noVerify, &interfaceOption}},
     };
@@ -357,8 +392,17 @@ int CommandLine::run(const QStringList &arguments)
     if (!velqor::SetUpLogging(level.toStdString(), logPath.toStdString()))
         return fail(UsageError, QStringLiteral("cannot write %1").arg(logPath));
 
+    if (command == QLatin1String("apply") && parser.isSet(resumeOption) &&
+        (parser.isSet(dryRun) || parser.isSet(force)))
+        return fail(UsageError, QStringLiteral("--resume takes no --dry-run nor --force"));
+    commandText = QStringLiteral("pid %1: orvane-cli %2")
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(positional.mid(0, 2).join(QLatin1Char(' ')));
+
     int status = UsageError;
-    if (command == QLatin1String("list"))
+    if (command == QLatin1String("apply") && parser.isSet(resumeOption))
+        status = resume(timeoutMs, chosenFormat);
+    else if (command == QLatin1String("list"))
         status = list(timeoutMs, chosenFormat);
     else if (command == QLatin1String("set-ip"))
         status = setIp(positional[1], positional[2], parser.value(interfaceOption), timeoutMs, !parser.isSet(noVerify),
@@ -383,10 +427,29 @@ bool CommandLine::open()
 {
     try {
         manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
+        warnAboutJournal();
         return true;
     } catch (const boost::system::system_error &error) {
         linkFailure(error);
         return false;
+    }
+}
+
+velqor::ChangeTransaction::Safeguards CommandLine::safeguards()
+{
+    return {&journal, velqor::LinkLock::DefaultFolder(), commandText.toStdString()};
+}
+
+void CommandLine::warnAboutJournal() const
+{
+    for (const velqor::Journal::Entry &entry : journal.Entries()) {
+        // A program that runs on its interface now is moving it still.
+        if (!velqor::LinkLock::TryAcquire(velqor::LinkLock::DefaultFolder(), {entry.device.link}, commandText.toStdString()))
+            continue;
+        std::cerr << "orvane-cli: warning: " << entry.device.Text() << " may be stranded at "
+                  << velqor::FormatAddress(entry.temporary) << ": a run that moved it from "
+                  << velqor::FormatAddress(entry.original) << " to " << velqor::FormatAddress(entry.planned)
+                  << " did not end; orvane-cli apply --resume takes it there" << std::endl;
     }
 }
 
@@ -470,13 +533,26 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
         const velqor::DeviceId device = found.front();
         const bool swap = force && manager->AddressesBesides(device).count(*address) != 0;
         if (!verifyChange && !swap) {
+            std::string busy;
+            const auto lock = velqor::LinkLock::TryAcquire(velqor::LinkLock::DefaultFolder(), {device.link},
+                                                           commandText.toStdString(), &busy);
+            if (!lock)
+                return report(name, *address, oldAddress(device),
+                              velqor::ChangeOutcome::NotSent(velqor::NotSentReason::LinkInUse, busy), false);
             const velqor::ChangeOutcome sent = manager->ChangeAddress(device, *address, force, false);
             return report(name, *address, oldAddress(device), sent, false);
         }
-        velqor::PlanRunner runner(*manager);
+        catchEndSignals();
+        velqor::PlanRunner runner(*manager, safeguards());
         const velqor::MovePlan plan = runner.Prepare(runner.MoveRows(device, *address, swap), force);
-        const std::vector<velqor::RowResult> results = runner.Run(plan);
+        if (stopRequested)
+            return fail(Interrupted, QStringLiteral("interrupted before anything was sent"));
+        velqor::PlanRunner::Control control;
+        control.interrupted = [] { return stopRequested != 0; };
+        const std::vector<velqor::RowResult> results = runner.Run(plan, control);
         int status = Ok;
+        bool stranded = false;
+        bool inUse = false;
         for (std::size_t row = 0; row < results.size(); ++row) {
             const velqor::MovePlan::Row &planned = plan.Rows()[row];
             const velqor::RowResult &result = results[row];
@@ -487,28 +563,48 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
             case velqor::RowResult::Kind::Moved:
             case velqor::RowResult::Kind::Failed:
             case velqor::RowResult::Kind::NotSent:
-                said = report(who, planned.to, from, result.outcome, true);
+                inUse = inUse || result.outcome.reason == velqor::NotSentReason::LinkInUse;
+                // The address it was sent to: a swap's temporary one too.
+                said = report(who, result.tried.value_or(planned.to), from, result.outcome, true, force);
+                if (result.movedBack)
+                    fail(Ok, QStringLiteral("%1 moved back to %2").arg(who, dotted(from)));
                 break;
             case velqor::RowResult::Kind::AlreadyThere:
-                said = std::max<int>(Ok,
-                                     print(QStringLiteral("%1 is at %2 already\n")
-                                               .arg(who, QString::fromStdString(velqor::FormatAddress(from)))
-                                               .toUtf8()));
+                said = std::max<int>(Ok, print(QStringLiteral("%1 is at %2 already\n").arg(who, dotted(from)).toUtf8()));
                 break;
             case velqor::RowResult::Kind::NotRun: {
                 const QString other = result.waitedFor ? display(plan.Rows()[*result.waitedFor].device.serial)
-                                                       : QStringLiteral("the run");
-                fail(Ok,
-                     result.movedBack ? QStringLiteral("%1 moved back to %2, since %3 did not move")
-                                            .arg(who, QString::fromStdString(velqor::FormatAddress(from)), other)
-                                      : QStringLiteral("%1 was not moved, since %2 did not move").arg(who, other));
+                                                       : QString();
+                if (result.movedBack && result.waitedFor)
+                    fail(Ok, QStringLiteral("%1 moved back to %2, since %3 did not move").arg(who, dotted(from), other));
+                else if (result.movedBack)
+                    fail(Ok, QStringLiteral("%1 moved back to %2: the run was interrupted").arg(who, dotted(from)));
+                else if (result.waitedFor)
+                    fail(Ok, QStringLiteral("%1 was not moved, since %2 did not move").arg(who, other));
+                else
+                    fail(Ok, QStringLiteral("%1 was not moved: the run was interrupted").arg(who));
+                break;
+            }
+            case velqor::RowResult::Kind::Stranded: {
+                stranded = true;
+                const QString at = result.endedAt ? dotted(*result.endedAt) : QString();
+                QString line = result.parked
+                    ? QStringLiteral("%1 was left at %2, the temporary address of the swap").arg(who, at)
+                    : QStringLiteral("%1 is at %2").arg(who, at);
+                if (!result.heldBy.empty())
+                    line += QStringLiteral(": %1 may be held by %2").arg(dotted(from), display(velqor::Serial(result.heldBy)));
+                said = fail(Stranded, line + QStringLiteral("; orvane-cli apply --resume takes it on"));
                 break;
             }
             }
             if (status == Ok)
                 status = said;
         }
-        return status;
+        if (inUse)
+            return LinkInUse;
+        if (stranded)
+            return Stranded;
+        return stopRequested ? Interrupted : status;
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
@@ -530,6 +626,8 @@ int CommandLine::apply(const QString &path, std::uint32_t timeoutMs, DeviceForma
         return fail(UsageError, QStringLiteral("%1: %2").arg(path, QString::fromStdString(plan.Error())));
     if (!open())
         return LinkError;
+    if (!dryRun)
+        catchEndSignals();
     try {
         manager->Search(timeoutMs, true, nullptr);
         if (const std::uint64_t lost = manager->GetLostCount())
@@ -537,23 +635,77 @@ int CommandLine::apply(const QString &path, std::uint32_t timeoutMs, DeviceForma
                       << " answers lost in the system's receive buffer; the plan's devices may not all be found: "
                          "search again"
                       << std::endl;
-        velqor::PlanRunner runner(*manager);
-        const velqor::MovePlan checked = runner.Prepare(plan.Rows(manager->GetDeviceDetails()), force);
-        std::vector<velqor::RowResult> results;
-        if (!dryRun)
-            results = runner.Run(checked);
-        const std::vector<velqor::PlanReportRow> report =
-            velqor::PlanReport(plan.Entries(), checked.Rows(), dryRun ? nullptr : &results);
-        const int printed = print(DeviceFormatter::planReport(report, format));
-        if (printed != Ok)
-            return std::max<int>(Ok, printed);
-        const bool reached = dryRun
-            ? checked.Runnable()
-            : std::all_of(report.begin(), report.end(), [](const velqor::PlanReportRow &row) { return row.reached; });
-        return reached ? Ok : PlanNotReached;
+        return runPlan(plan.Entries(), plan.Rows(manager->GetDeviceDetails()), format, dryRun, force);
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
+}
+
+int CommandLine::resume(std::uint32_t timeoutMs, DeviceFormatter::Format format)
+{
+    if (!open())
+        return LinkError;
+    catchEndSignals();
+    try {
+        manager->Search(timeoutMs, true, nullptr);
+        std::vector<velqor::PlanFile::Entry> entries;
+        std::vector<velqor::MovePlan::Row> rows;
+        for (const velqor::Journal::Entry &kept : journal.Entries()) {
+            const std::optional<velqor::DeviceDetails> found = manager->FindDevice(kept.device);
+            if (found && (found->address == kept.planned || found->address == kept.original)) {
+                journal.Remove(kept.device); // where it belongs: nothing to take on
+                continue;
+            }
+            // Where the plan meant it to go; back home where that is taken.
+            const bool taken = manager->AddressesBesides(kept.device).count(kept.planned) != 0;
+            velqor::MovePlan::Row row {kept.device, taken ? kept.original : kept.planned, found, std::nullopt, {},
+                                       false};
+            if (!found)
+                row.blocked = velqor::NotSentReason::NotFound;
+            entries.push_back({kept.device.serial, row.to, kept.device.link, entries.size() + 1});
+            rows.push_back(row);
+        }
+        if (rows.empty())
+            return std::max<int>(Ok, print("nothing to resume: every device the journal held is where it belongs\n"));
+        return runPlan(entries, rows, format, false, false);
+    } catch (const boost::system::system_error &error) {
+        return linkFailure(error);
+    }
+}
+
+int CommandLine::runPlan(const std::vector<velqor::PlanFile::Entry> &entries, std::vector<velqor::MovePlan::Row> rows,
+                         DeviceFormatter::Format format, bool dryRun, bool force)
+{
+    velqor::PlanRunner runner(*manager, safeguards());
+    const velqor::MovePlan checked = runner.Prepare(std::move(rows), force);
+    if (!dryRun && stopRequested)
+        return fail(Interrupted, QStringLiteral("interrupted before anything was sent"));
+    std::vector<velqor::RowResult> results;
+    if (!dryRun) {
+        velqor::PlanRunner::Control control;
+        control.interrupted = [] { return stopRequested != 0; };
+        results = runner.Run(checked, control);
+    }
+    const std::vector<velqor::PlanReportRow> report =
+        velqor::PlanReport(entries, checked.Rows(), dryRun ? nullptr : &results, force);
+    const int printed = print(DeviceFormatter::planReport(report, format));
+    if (printed != Ok)
+        return std::max<int>(Ok, printed);
+    if (dryRun)
+        return checked.Runnable() ? Ok : PlanNotReached;
+    for (const velqor::RowResult &result : results) {
+        if (result.kind == velqor::RowResult::Kind::NotSent &&
+            result.outcome.reason == velqor::NotSentReason::LinkInUse)
+            return fail(LinkInUse,
+                        QStringLiteral("nothing was sent: %1").arg(QString::fromStdString(velqor::NotSentText(result.outcome))));
+    }
+    if (std::any_of(report.begin(), report.end(), [](const velqor::PlanReportRow &row) { return row.status == "stranded"; }))
+        return Stranded;
+    if (stopRequested)
+        return Interrupted;
+    const bool reached =
+        std::all_of(report.begin(), report.end(), [](const velqor::PlanReportRow &row) { return row.reached; });
+    return reached ? Ok : PlanNotReached;
 }
 
 velqor::Ipv4Bytes CommandLine::oldAddress(const velqor::DeviceId &device) const
@@ -563,7 +715,7 @@ velqor::Ipv4Bytes CommandLine::oldAddress(const velqor::DeviceId &device) const
 }
 
 int CommandLine::report(const QString &name, const velqor::Ipv4Bytes &to, const velqor::Ipv4Bytes &from,
-                        const velqor::ChangeOutcome &outcome, bool searched)
+                        const velqor::ChangeOutcome &outcome, bool searched, bool forced)
 {
     const QString newAddress = QString::fromStdString(velqor::FormatAddress(to));
     const QString oldAddress = QString::fromStdString(velqor::FormatAddress(from));
@@ -604,10 +756,18 @@ int CommandLine::report(const QString &name, const velqor::Ipv4Bytes &to, const 
     case velqor::NotSentReason::NotFound:
         return fail(NotFound, QStringLiteral("no device %1 answered").arg(name));
     case velqor::NotSentReason::HeldByAnotherDevice:
+        if (forced) // a device that stays where it is: no swap helps
+            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (%3)").arg(name, why, newAddress));
         return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force swaps the two)").arg(name, why));
     case velqor::NotSentReason::InUseByHost:
     case velqor::NotSentReason::OutsideSubnet:
+        if (forced)
+            return fail(InvalidAddress, QStringLiteral("not sent to %1: %2").arg(name, why));
         return fail(InvalidAddress, QStringLiteral("not sent to %1: %2 (--force moves it anyway)").arg(name, why));
+    case velqor::NotSentReason::LinkDown:
+        return fail(LinkError, QStringLiteral("not sent to %1: %2").arg(name, why));
+    case velqor::NotSentReason::LinkInUse:
+        return fail(LinkInUse, QStringLiteral("not sent to %1: %2").arg(name, why));
     default:
         return fail(InvalidAddress, QStringLiteral("not sent to %1: %2").arg(name, why));
     }

@@ -4,7 +4,11 @@
 #include "ChangeOutcome.h"
 #include "DeviceFormatter.h"
 #include "DeviceId.h"
+#include "ChangeTransaction.h"
+#include "Journal.h"
 #include "LinkTarget.h"
+#include "MovePlan.h"
+#include "PlanFile.h"
 #include "Serial.h"
 
 #include <QStringList>
@@ -34,6 +38,9 @@ public:
         OutputError = 8,
         NotMoved = 9,
         PlanNotReached = 10,
+        LinkInUse = 11,
+        Stranded = 12,
+        Interrupted = 13,
     };
 
     CommandLine();
@@ -56,13 +63,24 @@ private:
               bool verify, bool force);
     int watch(DeviceFormatter::Format format);
     int apply(const QString &path, std::uint32_t timeoutMs, DeviceFormatter::Format format, bool dryRun, bool force);
+    // apply --resume: the devices the journal holds, taken where it says.
+    int resume(std::uint32_t timeoutMs, DeviceFormatter::Format format);
+    // Runs a plan's rows as one transaction (journal, interface locks, a
+    // last search) and prints its report; the exit status says how it ended.
+    int runPlan(const std::vector<velqor::PlanFile::Entry> &entries, std::vector<velqor::MovePlan::Row> rows,
+                DeviceFormatter::Format format, bool dryRun, bool force);
+    // What a transaction keeps safe beyond this process.
+    velqor::ChangeTransaction::Safeguards safeguards();
+    // Says which devices an earlier run may have left on a temporary
+    // address, where no program runs on their interface now.
+    void warnAboutJournal() const;
     // Opens the device link; false (and a line on stderr) when it cannot.
     bool open();
     // Says how one device's change ended, on stdout when it moved, else on
     // stderr; returns the exit status that says it. searched: a search
     // looked for it.
     int report(const QString &name, const velqor::Ipv4Bytes &to, const velqor::Ipv4Bytes &from,
-               const velqor::ChangeOutcome &outcome, bool searched);
+               const velqor::ChangeOutcome &outcome, bool searched, bool forced = false);
     velqor::Ipv4Bytes oldAddress(const velqor::DeviceId &device) const;
     static int fail(int status, const QString &message);
     // Writes to standard output: Ok; ReaderGone when the reader has gone
@@ -72,6 +90,10 @@ private:
     static int linkFailure(const boost::system::system_error &error);
 
     velqor::LinkTarget target;
+    // The command as given, for the message of another program that finds
+    // an interface held.
+    QString commandText;
+    velqor::Journal journal {velqor::Journal::DefaultPath()};
     std::unique_ptr<velqor::OrvaneManager> manager;
 };
 

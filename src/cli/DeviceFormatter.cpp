@@ -138,6 +138,7 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
                 {QStringLiteral("to"), QString::fromStdString(row.to)},
                 {QStringLiteral("status"), QString::fromStdString(row.status)},
                 {QStringLiteral("detail"), QString::fromStdString(row.detail)},
+                {QStringLiteral("ended_at"), QString::fromStdString(row.at)},
             });
         }
         return QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -150,15 +151,15 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
     case Format::Table:
         break;
     }
-    const QStringList header {QStringLiteral("LINE"),  QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
-                              QStringLiteral("FROM"),  QStringLiteral("TO"),     QStringLiteral("STATUS"),
-                              QStringLiteral("DETAIL")};
+    const QStringList header {QStringLiteral("LINE"), QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
+                              QStringLiteral("FROM"), QStringLiteral("TO"),     QStringLiteral("AT"),
+                              QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
     std::vector<QStringList> cells;
     for (const velqor::PlanReportRow &row : rows)
         cells.push_back({QString::number(row.line), QString::fromStdString(row.serial.Column()),
                          QString::fromStdString(row.link), QString::fromStdString(row.from),
-                         QString::fromStdString(row.to), QString::fromStdString(row.status),
-                         QString::fromStdString(row.detail)});
+                         QString::fromStdString(row.to), QString::fromStdString(row.at),
+                         QString::fromStdString(row.status), QString::fromStdString(row.detail)});
     return table(header, cells);
 }
 

@@ -138,13 +138,15 @@ void OrvaneBase::Send(std::string datagram)
 void OrvaneBase::SendVia(std::string datagram, const NetworkInterface &via)
 {
     Call([&] {
-        const auto found = std::find_if(channels.begin(), channels.end(), [&](const ChannelPtr &channel) {
-            return !via.name.empty() && channel->via == via;
-        });
-        if (found == channels.end())
+        if (via.name.empty()) {
             SendOn(channels, datagram);
-        else
-            SendOn({*found}, datagram);
+            return;
+        }
+        const auto found = std::find_if(channels.begin(), channels.end(),
+                                        [&](const ChannelPtr &channel) { return channel->via == via; });
+        if (found == channels.end())
+            throw boost::system::system_error(boost::asio::error::network_down, "send_to");
+        SendOn({*found}, datagram);
     });
 }
 

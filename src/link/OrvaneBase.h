@@ -56,8 +56,10 @@ public:
     /// from any thread, returns once it is sent. A failure on one interface is logged and skipped;
     /// throws "send_to" only when every socket failed.
     void Send(std::string datagram);
-    /// Sends on the socket of that interface address alone; on all when there
-    /// is none.
+    /// Sends on the socket of that interface address alone; on all for no
+    /// particular interface (an empty name). Throws "send_to" with
+    /// network_down when that interface has no socket (it went down): what
+    /// is meant for a device on one link never leaves by another.
     void SendVia(std::string datagram, const NetworkInterface &via);
 
     /// Sends an empty datagram to the discard port of each address from the

@@ -41,6 +41,12 @@ const char *ReasonText(NotSentReason reason)
         return "the serial answers on several interfaces; name one";
     case NotSentReason::TakenByAnotherRow:
         return "another row moves a device to the same address";
+    case NotSentReason::LinkDown:
+        return "the device's interface is down; nothing was sent";
+    case NotSentReason::LinkInUse:
+        return "another program is changing addresses on the interface";
+    case NotSentReason::JournalUnwritable:
+        return "the journal cannot be written, where the move is recorded before it is sent";
     }
     return "not sent";
 }
@@ -48,7 +54,8 @@ const char *ReasonText(NotSentReason reason)
 std::string NotSentText(const ChangeOutcome &outcome)
 {
     std::string text = ReasonText(outcome.reason);
-    if (outcome.reason == NotSentReason::InUseByHost && !outcome.host.empty())
+    if ((outcome.reason == NotSentReason::InUseByHost || outcome.reason == NotSentReason::LinkInUse) &&
+        !outcome.host.empty())
         text += " (" + outcome.host + ")";
     return text;
 }

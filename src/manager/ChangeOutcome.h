@@ -26,6 +26,9 @@ enum class NotSentReason {
     NotFound, ///< no device with that serial answered (on the interface named)
     SeveralLinks, ///< the serial answers on several interfaces, and none was named
     TakenByAnotherRow, ///< another change of the same plan moves a device there
+    LinkDown, ///< the device's interface is down or gone: it is not sent by another
+    LinkInUse, ///< another program changes addresses on the interface (host: which)
+    JournalUnwritable, ///< where the device goes could not be written down first
 };
 
 /// What an address change came to: the device's own answer and where the
@@ -47,7 +50,8 @@ struct ChangeOutcome {
     /// without a code (or with code 0, which must never read as success).
     std::optional<std::int8_t> deviceCode;
     NotSentReason reason = NotSentReason::Busy;
-    /// For InUseByHost: the hardware address of the host that answers.
+    /// For InUseByHost: the hardware address of the host that answers; for
+    /// LinkInUse: the interface and the program that holds it.
     std::string host;
     /// Where the verifying search last found the device; none when it did
     /// not (or did not search).

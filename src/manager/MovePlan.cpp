@@ -146,12 +146,18 @@ void MovePlan::Order(const std::map<std::string, std::vector<Ipv4Bytes>> &tempor
             cycleOf[row] = c;
     }
     BlockDependents();
+    spares.clear();
+    for (const auto &[link, addresses] : temporaries) {
+        const std::size_t taken = used.count(link) != 0 ? used.at(link) : 0;
+        if (taken < addresses.size())
+            spares[link].assign(addresses.begin() + static_cast<std::ptrdiff_t>(taken), addresses.end());
+    }
 
     std::vector<Step> made;
     std::map<std::size_t, std::size_t> vacates; // row -> the step that takes it from its address
     for (const auto &[row, address] : parked) {
         vacates[row] = made.size();
-        made.push_back({row, address, true, 0, std::nullopt, cycleOf.at(row)});
+        made.push_back(Step {row, address, true, 0, std::nullopt, cycleOf.at(row)});
     }
     std::map<std::size_t, std::size_t> mainStep;
     for (std::size_t row = 0; row < rows.size(); ++row) {
@@ -160,8 +166,8 @@ void MovePlan::Order(const std::map<std::string, std::vector<Ipv4Bytes>> &tempor
         mainStep[row] = made.size();
         vacates.emplace(row, made.size());
         const auto cycle = cycleOf.find(row);
-        made.push_back({row, rows[row].to, false, 0, std::nullopt,
-                        cycle == cycleOf.end() ? std::nullopt : std::optional<std::size_t>(cycle->second)});
+        made.push_back(Step {row, rows[row].to, false, 0, std::nullopt,
+                             cycle == cycleOf.end() ? std::nullopt : std::optional<std::size_t>(cycle->second)});
     }
     for (const auto &[row, step] : mainStep) {
         const std::optional<std::size_t> holder = HolderOf(row);

@@ -3,6 +3,7 @@
 
 #include "AddressRules.h"
 #include "ChangeOutcome.h"
+#include "ChangeTransaction.h"
 #include "DeviceDetails.h"
 #include "DeviceId.h"
 
@@ -39,20 +40,7 @@ public:
     };
 
     /// One change the plan sends, in order.
-    struct Step {
-        std::size_t row = 0;
-        Ipv4Bytes to {};
-        /// To the free address that a cycle passes through.
-        bool temporary = false;
-        /// Steps of one layer wait for nothing of each other: sent one after
-        /// the other, then verified together.
-        int layer = 0;
-        /// The step that must have moved its device away from to first.
-        std::optional<std::size_t> after;
-        /// The cycle it is part of: if one of its steps fails, those that
-        /// moved go back.
-        std::optional<std::size_t> cycle;
-    };
+    using Step = ChangeTransaction::Step;
 
     /// rows: the devices and where they go, with what the search found of
     /// them (and a reason given already where a device was not found);
@@ -71,6 +59,9 @@ public:
 
     const std::vector<Row> &Rows() const { return rows; }
     const std::vector<Step> &Steps() const { return steps; }
+    /// The free addresses given to Order that no cycle took, by link: for a
+    /// temporary address found taken when it is to be used.
+    const std::map<std::string, std::vector<Ipv4Bytes>> &Spares() const { return spares; }
     /// Every row can run or is there already.
     bool Runnable() const;
 
@@ -89,6 +80,7 @@ private:
     /// for every row and step of a plan that may hold a whole list.
     std::map<std::pair<std::string, Ipv4Bytes>, std::size_t> holders;
     std::vector<Step> steps;
+    std::map<std::string, std::vector<Ipv4Bytes>> spares;
 };
 
 } // namespace velqor

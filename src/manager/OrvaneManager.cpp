@@ -82,6 +82,12 @@ std::vector<ChangeOutcome> OrvaneManager::VerifyChanges(const std::vector<Pendin
     return d->VerifyChanges(changes);
 }
 
+std::vector<std::vector<Ipv4Bytes>> OrvaneManager::Locate(const std::vector<DeviceId> &devices,
+                                                           std::chrono::milliseconds atLeast)
+{
+    return d->Locate(devices, atLeast);
+}
+
 std::optional<DeviceDetails> OrvaneManager::FindDevice(const DeviceId &id)
 {
     return d->FindDevice(id);

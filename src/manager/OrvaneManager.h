@@ -66,6 +66,9 @@ public:
     /// OrvaneManagerPrivate.
     ChangeOutcome SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force = false);
     std::vector<ChangeOutcome> VerifyChanges(const std::vector<PendingChange> &changes);
+    /// Where each device answers now; see OrvaneManagerPrivate::Locate.
+    std::vector<std::vector<Ipv4Bytes>> Locate(const std::vector<DeviceId> &devices,
+                                               std::chrono::milliseconds atLeast = {});
     /// The device with its diagnostics; none when it has not answered.
     std::optional<DeviceDetails> FindDevice(const DeviceId &id);
     /// Every address another device of the link answers from.

@@ -382,12 +382,25 @@ ChangeOutcome OrvaneManagerPrivate::SendChange(const DeviceId &id, const Ipv4Byt
         if (sendOn == sockets.end())
             sendOn = std::find_if(sockets.begin(), sockets.end(),
                                   [&](const NetworkInterface &network) { return network.name == id.link; });
-        const bool onLink = !id.link.empty() && sendOn != sockets.end();
+        // A device of one link is moved through that link or not at all: on
+        // the others a device with the same serial would move instead.
+        if (!id.link.empty() && sendOn == sockets.end()) {
+            refused = ChangeOutcome::NotSent(NotSentReason::LinkDown);
+            return;
+        }
+        const bool onLink = !id.link.empty();
         answerVia = onLink ? id.link : std::string();
         answerFrom.reset();
         if (known)
             answerFrom = known->address;
-        SendVia(SetAddressCommand(id.serial.Bytes(), address), onLink ? *sendOn : NetworkInterface {});
+        try {
+            SendVia(SetAddressCommand(id.serial.Bytes(), address), onLink ? *sendOn : NetworkInterface {});
+        } catch (const boost::system::system_error &) {
+            if (!onLink)
+                throw;
+            refused = ChangeOutcome::NotSent(NotSentReason::LinkDown); // it went down just now
+            return;
+        }
         change = Begin(State::ChangingAddress);
         changeOutcome = ChangeOutcome::NoAnswer();
         changeDevice = id;
@@ -448,6 +461,38 @@ std::vector<ChangeOutcome> OrvaneManagerPrivate::VerifyChanges(const std::vector
     for (std::size_t i = 0; i < checked.size() && i < verified.size(); ++i)
         outcomes[checked[i]] = verified[i];
     return outcomes;
+}
+
+std::vector<std::vector<Ipv4Bytes>> OrvaneManagerPrivate::Locate(const std::vector<DeviceId> &devices,
+                                                                  std::chrono::milliseconds atLeast)
+{
+    if (devices.empty())
+        return {};
+    std::shared_future<Ending> run;
+    Call([&] {
+        if (state != State::Idle)
+            return;
+        run = Begin(State::Verifying);
+        locating = true;
+        locateUntil = std::chrono::steady_clock::now() + atLeast;
+        verifying.clear();
+        for (const DeviceId &device : devices) {
+            Verification entry;
+            entry.change.device = device;
+            verifying.push_back(entry);
+        }
+        try {
+            SendQuery();
+            ArmVerifyRound();
+            ArmDeadline(kVerifyForMs + static_cast<std::uint32_t>(atLeast.count()));
+        } catch (...) {
+            Finish(ResultOk);
+            throw;
+        }
+    });
+    if (!run.valid())
+        return std::vector<std::vector<Ipv4Bytes>>(devices.size());
+    return run.get().located;
 }
 
 ChangeOutcome OrvaneManagerPrivate::ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force, bool verify)
@@ -575,11 +620,16 @@ void OrvaneManagerPrivate::OnVerifyRound(const boost::system::error_code &error,
     }
     bool open = false;
     for (Verification &entry : verifying) {
-        if (entry.settled)
+        if (entry.settled && !locating)
             continue;
         const std::vector<Ipv4Bytes> heard = registry.HeardInRound(entry.change.device);
         if (!heard.empty())
             entry.lastHeard = heard;
+        if (locating) {
+            // Where it is now: each round's answers count, the last one's most.
+            open = open || heard.empty();
+            continue;
+        }
         const auto at = [&](const Ipv4Bytes &address) {
             return std::find(heard.begin(), heard.end(), address) != heard.end();
         };
@@ -591,7 +641,7 @@ void OrvaneManagerPrivate::OnVerifyRound(const boost::system::error_code &error,
             open = true;
         }
     }
-    if (!open) {
+    if (!open && (!locating || now >= locateUntil)) {
         FinishVerifying();
         return;
     }
@@ -605,6 +655,15 @@ void OrvaneManagerPrivate::OnVerifyRound(const boost::system::error_code &error,
 
 void OrvaneManagerPrivate::FinishVerifying()
 {
+    if (locating) {
+        located.clear();
+        for (const Verification &entry : verifying)
+            located.push_back(entry.lastHeard);
+        locating = false;
+        verifying.clear();
+        Finish(ResultOk);
+        return;
+    }
     std::vector<ChangeOutcome> outcomes;
     for (const Verification &entry : verifying) {
         if (entry.settled) {
@@ -663,8 +722,9 @@ void OrvaneManagerPrivate::Finish(int code)
             << registry.Dropped() << " answers with new serials";
     }
     EndRun();
-    ending.set_value(Ending {code, changeOutcome, std::move(verified)});
+    ending.set_value(Ending {code, changeOutcome, std::move(verified), std::move(located)});
     verified.clear();
+    located.clear();
 }
 
 bool OrvaneManagerPrivate::SendQuery(bool check)

@@ -107,6 +107,11 @@ public:
     /// Acknowledged where it was found nowhere). An answer from the new
     /// address decides nothing by itself.
     std::vector<ChangeOutcome> VerifyChanges(const std::vector<PendingChange> &changes);
+    /// Searches until every device has answered a round of queries (after at
+    /// least atLeast), or three seconds have passed: the addresses each
+    /// answered from in the last round it answered, empty for one not heard.
+    std::vector<std::vector<Ipv4Bytes>> Locate(const std::vector<DeviceId> &devices,
+                                               std::chrono::milliseconds atLeast = {});
     /// SendChange, then, unless verify is false, VerifyChanges.
     ChangeOutcome ChangeAddress(const DeviceId &id, const Ipv4Bytes &address, bool force = false, bool verify = true);
     /// The outcome of a set-address answer.
@@ -141,6 +146,7 @@ private:
         int result = ResultOk;
         ChangeOutcome outcome;
         std::vector<ChangeOutcome> verified;
+        std::vector<std::vector<Ipv4Bytes>> located;
     };
     /// A change being verified: what it came to so far.
     struct Verification {
@@ -228,6 +234,11 @@ private:
     /// The changes a verifying search looks at, and when its round's query left.
     std::vector<Verification> verifying;
     std::vector<ChangeOutcome> verified;
+    /// The verifying search only looks where its devices are (Locate), and
+    /// not before locateUntil.
+    bool locating = false;
+    std::chrono::steady_clock::time_point locateUntil;
+    std::vector<std::vector<Ipv4Bytes>> located;
     std::chrono::steady_clock::time_point roundSent;
     DeviceListener *listener = nullptr;
 };

@@ -6,10 +6,11 @@ namespace velqor {
 
 namespace {
 
-std::string Why(const ChangeOutcome &outcome)
+// Forced, the hint would name what was done already.
+std::string Why(const ChangeOutcome &outcome, bool forced)
 {
     std::string text = NotSentText(outcome);
-    if (Overridable(outcome.reason))
+    if (Overridable(outcome.reason) && !forced)
         text += outcome.reason == NotSentReason::HeldByAnotherDevice ? " (--force swaps the two)"
                                                                      : " (--force moves it anyway)";
     return text;
@@ -25,7 +26,8 @@ std::string WaitedFor(const std::vector<MovePlan::Row> &rows, const std::vector<
 } // namespace
 
 std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entries,
-                                      const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results)
+                                      const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results,
+                                      bool forced)
 {
     std::vector<PlanReportRow> report;
     report.reserve(rows.size());
@@ -43,7 +45,7 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
                 out.reached = true;
             } else if (row.blocked) {
                 out.status = "not-sent";
-                out.detail = Why(ChangeOutcome::NotSent(*row.blocked, row.host));
+                out.detail = Why(ChangeOutcome::NotSent(*row.blocked, row.host), forced);
             } else {
                 out.status = "will-move";
             }
@@ -51,6 +53,11 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             continue;
         }
         const RowResult &result = (*results)[index];
+        out.at = result.endedAt && (result.located || result.kind == RowResult::Kind::NotSent ||
+                                    result.kind == RowResult::Kind::AlreadyThere)
+            ? FormatAddress(*result.endedAt)
+            : std::string();
+        const std::string tried = result.tried ? FormatAddress(*result.tried) : out.to;
         switch (result.kind) {
         case RowResult::Kind::Moved:
             out.status = "moved";
@@ -62,7 +69,9 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             break;
         case RowResult::Kind::NotSent:
             out.status = "not-sent";
-            out.detail = Why(result.outcome);
+            out.detail = Why(result.outcome, forced);
+            if (!result.heldBy.empty())
+                out.detail += ": " + tried + " is held by " + result.heldBy;
             break;
         case RowResult::Kind::NotRun:
             out.status = "not-run";
@@ -70,6 +79,9 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
                 out.detail = (result.movedBack ? "moved back to " + out.from + ", since " : "waited for ") +
                     WaitedFor(rows, entries, *result.waitedFor) +
                     (result.movedBack ? " did not move" : ", which did not move");
+            else if (result.interrupted)
+                out.detail = result.movedBack ? "moved back to " + out.from + ": the run was interrupted"
+                                              : "the run was interrupted";
             else
                 out.detail = "the run was cancelled";
             break;
@@ -87,15 +99,28 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
                 break;
             case ChangeOutcome::Kind::Acknowledged:
                 out.status = "not-confirmed";
-                out.detail = "acknowledged, but not found at " + out.to;
+                out.detail = "acknowledged, but not found at " + tried;
                 break;
             default:
                 out.status = "no-answer";
-                out.detail = "no answer, and not found at " + out.to;
+                out.detail = "no answer, and not found at " + tried;
                 break;
             }
+            if (result.movedBack)
+                out.detail += "; moved back to " + out.from;
+            break;
+        case RowResult::Kind::Stranded:
+            out.status = "stranded";
+            out.detail = (result.parked ? "left at " + out.at + ", the temporary address of its swap"
+                                        : "found at " + out.at) +
+                (result.heldBy.empty() ? std::string() : ": " + out.from + " may be held by " + result.heldBy) +
+                "; orvane-cli apply --resume takes it on";
             break;
         }
+        const bool touched = result.kind != RowResult::Kind::NotSent && result.kind != RowResult::Kind::AlreadyThere &&
+            !(result.kind == RowResult::Kind::NotRun && !result.movedBack);
+        if (touched && !result.located)
+            out.detail += (out.detail.empty() ? "" : "; ") + std::string("not found by the last search");
         report.push_back(std::move(out));
     }
     return report;
@@ -103,13 +128,13 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
 
 std::vector<std::string> PlanReportHeader()
 {
-    return {"line", "serial", "interface", "from", "to", "status", "detail", "serial_hex"};
+    return {"line", "serial", "interface", "from", "to", "status", "detail", "serial_hex", "ended_at"};
 }
 
 std::vector<std::string> PlanReportFields(const PlanReportRow &row)
 {
-    return {std::to_string(row.line), row.serial.Cell(), row.link, row.from, row.to, row.status, row.detail,
-            row.serial.Hex()};
+    return {std::to_string(row.line), row.serial.Cell(), row.link,        row.from, row.to, row.status, row.detail,
+            row.serial.Hex(),         row.at};
 }
 
 } // namespace velqor

@@ -22,19 +22,25 @@ struct PlanReportRow {
     /// will-move, already-there or not-sent before a run; after it moved,
     /// already-there, refused, no-answer, not-moved (acknowledged, still at
     /// its old address), not-confirmed (acknowledged, found nowhere),
-    /// not-run or not-sent.
+    /// not-run, not-sent, or stranded (neither at its old nor at its new
+    /// address, but at `at`).
     std::string status;
     std::string detail; ///< what stopped it, in words; empty when nothing did
+    /// Where the run's last search found the device (where it was last
+    /// known, when it did not); empty before a run.
+    std::string at;
     bool reached = false; ///< the device is (or would be) at its planned address
 };
 
 /// The report of a plan's rows checked (results null: a dry run) or run
-/// (one result per row), entries[i] being the line of rows[i].
+/// (one result per row), entries[i] being the line of rows[i]; forced: with
+/// --force, whose hint it then does not give.
 std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entries,
-                                      const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results);
+                                      const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results,
+                                      bool forced = false);
 
 /// The report's columns: line, serial, interface, from, to, status,
-/// detail, serial_hex.
+/// detail, serial_hex, ended_at.
 std::vector<std::string> PlanReportHeader();
 /// As CSV cells: the serial in its cell form.
 std::vector<std::string> PlanReportFields(const PlanReportRow &row);

@@ -1,6 +1,7 @@
 #include "PlanRunner.h"
 
 #include "AddressPlan.h"
+#include "ChangeLink.h"
 #include "OrvaneManager.h"
 #include "PendingChange.h"
 
@@ -15,9 +16,41 @@ namespace {
 // Spare free addresses asked about for each cycle: one may turn out taken.
 constexpr std::size_t kSpareTemporaries = 2;
 
+// The device manager as a transaction's link.
+class ManagerLink : public ChangeLink {
+public:
+    explicit ManagerLink(OrvaneManager &manager) : manager(manager) { }
+
+    std::vector<DeviceDetails> Devices() override { return manager.GetDeviceDetails(); }
+    ChangeOutcome Send(const DeviceId &device, const Ipv4Bytes &to) override
+    {
+        return manager.SendChange(device, to, true);
+    }
+    std::vector<ChangeOutcome> Verify(const std::vector<PendingChange> &changes) override
+    {
+        return manager.VerifyChanges(changes);
+    }
+    std::vector<std::vector<Ipv4Bytes>> Locate(const std::vector<DeviceId> &devices,
+                                               std::chrono::milliseconds atLeast) override
+    {
+        return manager.Locate(devices, atLeast);
+    }
+    std::string HostAt(const std::string &link, const Ipv4Bytes &address) override
+    {
+        const std::map<Ipv4Bytes, std::string> hosts = manager.FindHosts(link, {address});
+        return hosts.empty() ? std::string() : hosts.begin()->second;
+    }
+
+private:
+    OrvaneManager &manager;
+};
+
 } // namespace
 
-PlanRunner::PlanRunner(OrvaneManager &manager) : manager(manager) { }
+PlanRunner::PlanRunner(OrvaneManager &manager, ChangeTransaction::Safeguards safeguards)
+    : manager(manager), safeguards(std::move(safeguards))
+{
+}
 
 std::vector<MovePlan::Row> PlanRunner::MoveRows(const DeviceId &device, const Ipv4Bytes &to, bool swap)
 {
@@ -129,158 +162,29 @@ MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
 
 std::vector<RowResult> PlanRunner::Run(const MovePlan &plan, const Control &control)
 {
-    const std::vector<MovePlan::Row> &rows = plan.Rows();
-    const std::vector<MovePlan::Step> &steps = plan.Steps();
-    std::vector<RowResult> results(rows.size());
-    std::vector<std::optional<Ipv4Bytes>> at(rows.size());
-    std::vector<bool> final(rows.size(), false);
-    const auto settle = [&](std::size_t row, RowResult result) {
-        result.endedAt = result.endedAt ? result.endedAt : at[row];
-        results[row] = result;
-        final[row] = true;
-        if (control.rowDone)
-            control.rowDone(row, results[row]);
-    };
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (rows[row].found)
-            at[row] = rows[row].found->address;
-        if (rows[row].blocked) {
+    std::vector<ChangeTransaction::Row> rows;
+    rows.reserve(plan.Rows().size());
+    for (const MovePlan::Row &row : plan.Rows()) {
+        ChangeTransaction::Row planned;
+        planned.device = row.device;
+        planned.to = row.to;
+        if (row.found)
+            planned.from = row.found->address;
+        if (row.blocked) {
             RowResult result;
             result.kind = RowResult::Kind::NotSent;
-            result.outcome = ChangeOutcome::NotSent(*rows[row].blocked, rows[row].host);
-            settle(row, result);
-        } else if (rows[row].alreadyThere) {
+            result.outcome = ChangeOutcome::NotSent(*row.blocked, row.host);
+            planned.settled = result;
+        } else if (row.alreadyThere) {
             RowResult result;
             result.kind = RowResult::Kind::AlreadyThere;
-            settle(row, result);
+            planned.settled = result;
         }
+        rows.push_back(std::move(planned));
     }
-
-    std::vector<bool> failed(steps.size(), false);
-    std::vector<bool> done(steps.size(), false);
-    std::vector<ChangeOutcome> verifiedAs(steps.size());
-    std::set<std::size_t> failedCycles;
-    // Which steps moved each device, in the order they did: a failed cycle
-    // moves its devices back the other way round.
-    std::vector<std::size_t> movedInCycle;
-    bool cancelled = false;
-    for (std::size_t first = 0; first < steps.size();) {
-        std::size_t end = first;
-        while (end < steps.size() && steps[end].layer == steps[first].layer)
-            ++end;
-        std::vector<PendingChange> pending;
-        std::vector<std::size_t> pendingSteps;
-        for (std::size_t s = first; s < end; ++s) {
-            const MovePlan::Step &step = steps[s];
-            const std::size_t row = step.row;
-            cancelled = cancelled || (control.cancelled && control.cancelled());
-            const bool waits = step.after && !done[*step.after];
-            if (cancelled || waits || (step.cycle && failedCycles.count(*step.cycle) != 0)) {
-                failed[s] = true;
-                if (step.cycle)
-                    failedCycles.insert(*step.cycle);
-                if (!final[row] && !(step.cycle && at[row] != rows[row].found->address)) {
-                    RowResult result;
-                    result.waitedFor =
-                        waits && !cancelled ? std::optional<std::size_t>(steps[*step.after].row) : std::nullopt;
-                    settle(row, result);
-                }
-                continue;
-            }
-            // Checked with the whole plan: sent as planned.
-            const ChangeOutcome sent = manager.SendChange(rows[row].device, step.to, true);
-            if (!sent.Checkable()) {
-                failed[s] = true;
-                if (step.cycle)
-                    failedCycles.insert(*step.cycle);
-                RowResult result;
-                result.kind =
-                    sent.kind == ChangeOutcome::Kind::NotSent ? RowResult::Kind::NotSent : RowResult::Kind::Failed;
-                result.outcome = sent;
-                settle(row, result);
-                continue;
-            }
-            pending.push_back({rows[row].device, *at[row], step.to, sent});
-            pendingSteps.push_back(s);
-        }
-        std::vector<ChangeOutcome> verified;
-        if (control.abandoned && control.abandoned()) {
-            for (const PendingChange &change : pending)
-                verified.push_back(change.sent);
-        } else {
-            verified = manager.VerifyChanges(pending);
-        }
-        for (std::size_t i = 0; i < pendingSteps.size(); ++i) {
-            const std::size_t s = pendingSteps[i];
-            const std::size_t row = steps[s].row;
-            if (verified[i].kind == ChangeOutcome::Kind::Moved) {
-                done[s] = true;
-                verifiedAs[s] = verified[i];
-                at[row] = steps[s].to;
-                if (steps[s].cycle)
-                    movedInCycle.push_back(s);
-                if (!steps[s].temporary && !steps[s].cycle) {
-                    RowResult result;
-                    result.kind = RowResult::Kind::Moved;
-                    result.outcome = verified[i];
-                    settle(row, result);
-                }
-                continue;
-            }
-            failed[s] = true;
-            if (steps[s].cycle)
-                failedCycles.insert(*steps[s].cycle);
-            RowResult result;
-            result.kind = RowResult::Kind::Failed;
-            result.outcome = verified[i];
-            if (verified[i].foundAt)
-                at[row] = verified[i].foundAt;
-            settle(row, result);
-        }
-        first = end;
-    }
-
-    // A cycle whose every step moved is done; one that failed moves back
-    // what moved, the last first, since each took the address of the one before.
-    std::reverse(movedInCycle.begin(), movedInCycle.end());
-    for (const std::size_t s : movedInCycle) {
-        const std::size_t row = steps[s].row;
-        const std::size_t cycle = *steps[s].cycle;
-        if (failedCycles.count(cycle) == 0) {
-            if (!steps[s].temporary) {
-                RowResult result;
-                result.kind = RowResult::Kind::Moved;
-                result.outcome = verifiedAs[s];
-                settle(row, result);
-            }
-            continue;
-        }
-        if (at[row] == rows[row].found->address)
-            continue; // back already
-        const Ipv4Bytes home = rows[row].found->address;
-        const ChangeOutcome back = manager.ChangeAddress(rows[row].device, home, true);
-        RowResult result;
-        std::size_t failedRow = row;
-        for (std::size_t other = 0; other < steps.size(); ++other) {
-            if (steps[other].cycle == cycle && failed[other] &&
-                results[steps[other].row].kind == RowResult::Kind::Failed)
-                failedRow = steps[other].row;
-        }
-        if (back.kind == ChangeOutcome::Kind::Moved) {
-            at[row] = home;
-            result.waitedFor = failedRow;
-            result.movedBack = true;
-        } else {
-            result.kind = RowResult::Kind::Failed;
-            result.outcome = back;
-        }
-        settle(row, result);
-    }
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (!final[row])
-            settle(row, RowResult {});
-    }
-    return results;
+    ManagerLink link(manager);
+    ChangeTransaction transaction(link, safeguards);
+    return transaction.Run(rows, plan.Steps(), plan.Spares(), control);
 }
 
 } // namespace velqor

@@ -31,6 +31,8 @@ QString AssignDialog::describe(const velqor::RowResult &result)
         return result.waitedFor ? tr("not run") : tr("cancelled");
     case velqor::RowResult::Kind::NotSent:
         return tr("not sent: %1").arg(QString::fromStdString(velqor::NotSentText(outcome)));
+    case velqor::RowResult::Kind::Stranded:
+        return tr("left at %1").arg(result.endedAt ? dotted(*result.endedAt) : QString());
     case velqor::RowResult::Kind::Failed:
         break;
     }

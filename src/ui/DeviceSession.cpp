@@ -1,5 +1,6 @@
 #include "DeviceSession.h"
 
+#include "LinkLock.h"
 #include "OrvaneManager.h"
 
 #include <boost/system/system_error.hpp>
@@ -21,7 +22,11 @@ QString linkErrorText(const std::exception &error)
 
 } // namespace
 
-DeviceSession::DeviceSession(velqor::LinkTarget target, QObject *parent) : QObject(parent), target(std::move(target))
+DeviceSession::DeviceSession(velqor::LinkTarget target, QObject *parent)
+    : QObject(parent),
+      target(std::move(target)),
+      journal(velqor::Journal::DefaultPath()),
+      holder(QStringLiteral("pid %1: orvane-manager").arg(QCoreApplication::applicationPid()))
 {
     connect(&watcher, &QFutureWatcherBase::finished, this, &DeviceSession::deliver);
     // Open the link now, so that the devices hear the greeting at once; one
@@ -95,11 +100,11 @@ void DeviceSession::cancel()
 
 void DeviceSession::abandon()
 {
+    // The change under way is verified, what a swap parked goes back, and
+    // the run's last search says where its devices are: quick, and nothing
+    // is left on a temporary address unsaid.
     cancelled = true;
     abandoned = true;
-    // A verifying search that runs ends now, with what it found so far.
-    if (manager)
-        manager->StopSearch();
 }
 
 const std::deque<DeviceSession::Request> &DeviceSession::waiting() const
@@ -217,7 +222,7 @@ DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, q
     try {
         if (!manager)
             manager = std::make_unique<velqor::OrvaneManager>(target.address, target.port);
-        velqor::PlanRunner runner(*manager);
+        velqor::PlanRunner runner(*manager, {&journal, velqor::LinkLock::DefaultFolder(), holder.toStdString()});
         // One plan for all: a change forced onto another device's address
         // brings that device in, and the two swap.
         std::vector<velqor::MovePlan::Row> rows;
@@ -235,7 +240,7 @@ DeviceSession::Result DeviceSession::runChanges(std::vector<Request> requests, q
         const velqor::MovePlan plan = runner.Prepare(rows, force);
         velqor::PlanRunner::Control control;
         control.cancelled = [this] { return cancelled.load(); };
-        control.abandoned = [this] { return abandoned.load(); };
+        control.interrupted = [this] { return abandoned.load(); };
         control.rowDone = [this, run](std::size_t row, const velqor::RowResult &done) {
             post(run, [this, row, done] { emit requestDone(static_cast<int>(row), done); });
         };

@@ -5,6 +5,7 @@
 #include "ChangeOutcome.h"
 #include "DeviceDetails.h"
 #include "DeviceId.h"
+#include "Journal.h"
 #include "LinkTarget.h"
 #include "MovePlan.h"
 #include "PlanRunner.h"
@@ -90,8 +91,8 @@ public:
     bool batch(std::vector<Request> requests);
     // A batch stops before its next device; the device under way finishes.
     void cancel();
-    // The session is ending: a batch stops before its next device, without
-    // waiting for its verifying search nor searching after it.
+    // The session is ending: a batch stops before its next device, what a
+    // swap parked goes back where that is safe, and no search follows.
     void abandon();
     // The changes that wait for the running operation, in order.
     const std::deque<Request> &waiting() const;
@@ -129,6 +130,10 @@ private:
 
     velqor::LinkTarget target;
     std::unique_ptr<velqor::OrvaneManager> manager; // used by the running operation only
+    // Where parked devices are written down, and who holds the interfaces'
+    // locks for another program's message.
+    velqor::Journal journal;
+    const QString holder;
     // The result travels as a pointer: a search's list of every device is
     // not copied on its way to the window.
     QFutureWatcher<std::shared_ptr<const Result>> watcher;

@@ -382,6 +382,9 @@ void MainWindow::showBatchSummary(const DeviceSession::Result &result)
         case velqor::RowResult::Kind::NotRun:
             what = row.waitedFor ? tr("not run") : tr("cancelled");
             break;
+        case velqor::RowResult::Kind::Stranded:
+            what = tr("left on another address");
+            break;
         }
         if (ended[what]++ == 0)
             order << what;

@@ -468,6 +468,11 @@ void OrvaneModel::reportChange(const DeviceSession::Result &result)
         if (moved.movedBack)
             text += tr("; the device is back at its old address");
         break;
+    case velqor::RowResult::Kind::Stranded:
+        // A swap that could not finish, nor safely go back.
+        text = tr("Could not change IP: the device was left at %1; orvane-cli apply --resume takes it on")
+                   .arg(moved.endedAt ? addressText(*moved.endedAt) : QString());
+        break;
     case velqor::RowResult::Kind::NotSent:
         switch (moved.outcome.reason) {
         case velqor::NotSentReason::SeveralAddresses:

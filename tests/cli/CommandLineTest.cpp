@@ -540,6 +540,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
     QStandardPaths::setTestModeEnabled(true); // never the user's settings
+    // Nor the user's journal: the programs started here keep theirs here.
+    const QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -195,8 +195,9 @@ private slots:
 
         dialog.run();
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
-        // It cannot answer from there on loopback: no answer, and no search finds it.
-        QCOMPARE(dialog.statusOf(0), QStringLiteral("no-answer: no answer, and not found at 10.0.0.9"));
+        // It acknowledged, but cannot answer from there on loopback: no search finds it.
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("not-confirmed: acknowledged, but not found at 10.0.0.9; not "
+                                                    "found by the last search"));
         QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("report.csv"));
@@ -204,9 +205,9 @@ private slots:
         QFile report(path);
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = report.readAll().split('\n');
-        QCOMPARE(lines.value(0), QByteArray("line,serial,interface,from,to,status,detail,serial_hex\r"));
+        QCOMPARE(lines.value(0), QByteArray("line,serial,interface,from,to,status,detail,serial_hex,ended_at\r"));
         QVERIFY2(lines.value(1).startsWith("2,LOOP-1,"), lines.value(1).constData());
-        QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,no-answer,"), lines.value(1).constData());
+        QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,not-confirmed,"), lines.value(1).constData());
         QVERIFY2(lines.value(3).startsWith("4,NOPE,,,10.0.0.10,not-sent,"), lines.value(3).constData());
     }
 

@@ -234,8 +234,13 @@ void DeviceSimulator::SendJunk(udp::endpoint destination, std::size_t remaining)
 void DeviceSimulator::SendFrom(const std::string &address, const std::string &datagram,
                                const udp::endpoint &destination)
 {
+    Receiver &port = SocketFor(address);
+    // A device that cannot answer from its address is silent: from the
+    // unbound socket its answer would come from an address it does not have.
     boost::system::error_code error;
-    SocketFor(address).socket.send_to(boost::asio::buffer(datagram), destination, 0, error);
+    if (!port.socket.is_open() || port.socket.local_endpoint(error).port() == 0 || error)
+        return;
+    port.socket.send_to(boost::asio::buffer(datagram), destination, 0, error);
     if (error)
         std::cerr << "orvane-device-sim: send from " << address << ": " << error.message() << std::endl;
 }
