@@ -3,6 +3,7 @@
 #include "ChangeLink.h"
 #include "Journal.h"
 #include "LinkLock.h"
+#include "OrvaneLogger.h"
 #include "PendingChange.h"
 
 #include <algorithm>
@@ -224,6 +225,9 @@ std::vector<RowResult> ChangeTransaction::Run(const std::vector<Row> &planned, c
                 settle(row, result);
                 continue;
             }
+            BOOST_LOG_SEV(my_logger::get(), boost::log::trivial::info)
+                << "ChangeTransaction: " << rows[row].device.Text() << " from " << FormatAddress(*at[row]) << " to "
+                << FormatAddress(to) << (step.temporary ? ", a temporary address" : "");
             const ChangeOutcome sent = link.Send(rows[row].device, to);
             if (!sent.Checkable()) {
                 fail(s);
@@ -341,17 +345,26 @@ std::vector<RowResult> ChangeTransaction::Run(const std::vector<Row> &planned, c
         if (!final[row]) {
             // A cycle's row: moved, unless the cycle failed.
             for (std::size_t s = 0; s < steps.size(); ++s) {
-                if (steps[s].row == row && !steps[s].temporary && done[s]) {
+                if (steps[s].row == row && !steps[s].temporary && done[s] &&
+                    failedCycles.count(steps[s].cycle.value_or(steps.size())) == 0) {
                     result.kind = RowResult::Kind::Moved;
                     result.outcome = verifiedAs[s];
                 }
             }
         }
+        result.searched = true;
         result.located = located[row];
         result.endedAt = at[row];
         result.interrupted = result.interrupted || (interrupted && result.kind == RowResult::Kind::NotRun);
         const Ipv4Bytes home = *rows[row].from;
-        if (at[row] == rows[row].to) {
+        if (!located[row]) {
+            // Not heard: what was verified last stands, and a device whose
+            // cycle did not finish is named where it was last found.
+            if (!final[row] || (at[row] != home && at[row] != rows[row].to)) {
+                result.kind = RowResult::Kind::Stranded;
+                result.heldBy = heldBy[row];
+            }
+        } else if (at[row] == rows[row].to) {
             if (result.kind != RowResult::Kind::Moved) {
                 // It got there after all (a partner back from a restart).
                 result.kind = RowResult::Kind::Moved;

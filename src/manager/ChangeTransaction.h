@@ -42,7 +42,8 @@ struct RowResult {
     /// Where the device is, as the last search found it (located), or as it
     /// was last known.
     std::optional<Ipv4Bytes> endedAt;
-    /// The last search heard it.
+    /// The last search looked for it (a change of it went out), and heard it.
+    bool searched = false;
     bool located = false;
     /// It moved, and went back when its cycle failed.
     bool movedBack = false;

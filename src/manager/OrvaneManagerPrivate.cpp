@@ -4,6 +4,7 @@
 #include "OrvaneLogger.h"
 #include "Protocol.h"
 
+#include <boost/asio/error.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
@@ -228,7 +229,12 @@ int OrvaneManagerPrivate::SetAddress(std::string serial, std::string address)
     if (found.size() > 1)
         return ResultSeveralAddresses;
     const DeviceId id = found.empty() ? DeviceId {{}, Serial(std::move(serial))} : found.front().Id();
-    return ResultCodeOf(ChangeAddress(id, *bytes, false, false));
+    const ChangeOutcome outcome = ChangeAddress(id, *bytes, false, false);
+    // Its interface is gone: as a send that failed, which callers of this
+    // form are told by the error.
+    if (outcome.kind == ChangeOutcome::Kind::NotSent && outcome.reason == NotSentReason::LinkDown)
+        throw boost::system::system_error(boost::asio::error::network_down, "send_to");
+    return ResultCodeOf(outcome);
 }
 
 std::optional<DeviceDetails> OrvaneManagerPrivate::FindDevice(const DeviceId &id)

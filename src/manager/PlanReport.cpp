@@ -53,10 +53,7 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             continue;
         }
         const RowResult &result = (*results)[index];
-        out.at = result.endedAt && (result.located || result.kind == RowResult::Kind::NotSent ||
-                                    result.kind == RowResult::Kind::AlreadyThere)
-            ? FormatAddress(*result.endedAt)
-            : std::string();
+        out.at = result.endedAt && (result.located || !result.searched) ? FormatAddress(*result.endedAt) : std::string();
         const std::string tried = result.tried ? FormatAddress(*result.tried) : out.to;
         switch (result.kind) {
         case RowResult::Kind::Moved:
@@ -111,15 +108,14 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             break;
         case RowResult::Kind::Stranded:
             out.status = "stranded";
-            out.detail = (result.parked ? "left at " + out.at + ", the temporary address of its swap"
-                                        : "found at " + out.at) +
+            out.detail = (!result.located ? "last found at " + FormatAddress(result.endedAt.value_or(Ipv4Bytes {}))
+                              : result.parked ? "left at " + out.at + ", the temporary address of its swap"
+                                              : "found at " + out.at) +
                 (result.heldBy.empty() ? std::string() : ": " + out.from + " may be held by " + result.heldBy) +
                 "; orvane-cli apply --resume takes it on";
             break;
         }
-        const bool touched = result.kind != RowResult::Kind::NotSent && result.kind != RowResult::Kind::AlreadyThere &&
-            !(result.kind == RowResult::Kind::NotRun && !result.movedBack);
-        if (touched && !result.located)
+        if (result.searched && !result.located)
             out.detail += (out.detail.empty() ? "" : "; ") + std::string("not found by the last search");
         report.push_back(std::move(out));
     }

@@ -160,7 +160,7 @@ MovePlan PlanRunner::Prepare(std::vector<MovePlan::Row> rows, bool force)
     return plan;
 }
 
-std::vector<RowResult> PlanRunner::Run(const MovePlan &plan, const Control &control)
+std::vector<ChangeTransaction::Row> TransactionRows(const MovePlan &plan)
 {
     std::vector<ChangeTransaction::Row> rows;
     rows.reserve(plan.Rows().size());
@@ -182,9 +182,14 @@ std::vector<RowResult> PlanRunner::Run(const MovePlan &plan, const Control &cont
         }
         rows.push_back(std::move(planned));
     }
+    return rows;
+}
+
+std::vector<RowResult> PlanRunner::Run(const MovePlan &plan, const Control &control)
+{
     ManagerLink link(manager);
     ChangeTransaction transaction(link, safeguards);
-    return transaction.Run(rows, plan.Steps(), plan.Spares(), control);
+    return transaction.Run(TransactionRows(plan), plan.Steps(), plan.Spares(), control);
 }
 
 } // namespace velqor

@@ -25,6 +25,10 @@ TemporaryCandidates(const MovePlan &plan, const std::vector<DeviceDetails> &devi
 MovePlan PreviewPlan(const std::vector<MovePlan::Row> &rows, const std::vector<DeviceDetails> &devices,
                      const AddressFacts &facts, bool force);
 
+/// The plan's rows as a transaction runs them: a row that the checks stopped,
+/// or whose device is there already, with its result.
+std::vector<ChangeTransaction::Row> TransactionRows(const MovePlan &plan);
+
 /// Carries out a plan of address changes through the manager as one
 /// transaction (see ChangeTransaction): step after step in the plan's
 /// order, each layer's changes sent one after the other and then verified

@@ -519,7 +519,7 @@ TEST(CommandLineTest, ApplyCarriesOutAPlanWithCyclesAndAFailingChain)
     EXPECT_EQ(applied.status, 10) << applied.err.constData();
     const QList<QByteArray> report = applied.out.split('\n');
     ASSERT_GE(report.size(), 252) << applied.out.constData();
-    EXPECT_EQ(report[0], "line,serial,interface,from,to,status,detail,serial_hex\r");
+    EXPECT_EQ(report[0], "line,serial,interface,from,to,status,detail,serial_hex,ended_at\r");
     EXPECT_TRUE(report[6].startsWith("7,FAIL,h0,10.100.3.1,10.100.3.2,refused,refused with code -7,"))
         << report[6].constData();
     EXPECT_TRUE(report[7].startsWith(

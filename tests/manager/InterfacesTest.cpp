@@ -4,6 +4,7 @@
 #include "ManagerFixture.h"
 #include "Network.h"
 
+#include <algorithm>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -123,4 +124,28 @@ TEST(InterfacesTest, SendsOnEveryInterfaceAndTagsAnswersWithTheirs)
         EXPECT_EQ(device.warnings[0].Id(), "wrong-subnet") << device.via.name;
     }
     EXPECT_EQ(heardOn, (std::set<std::string> {"narrow", "new"}));
+}
+
+// A device known on one interface that has gone since: its change is sent
+// through no other, where a device with the same serial would move instead.
+TEST(InterfacesTest, AChangeForAnInterfaceThatWentIsSentNowhere)
+{
+    sim::SimulatorOptions options;
+    options.listenAddress = "127.0.0.1";
+    options.port = 0;
+    sim::DeviceSimulator simulator({Device("TWIN", "127.0.0.5")}, options);
+    const NetworkInterface cell = Fake("cell", 2, 32);
+    const NetworkInterface other = Fake("other", 3, 32);
+    FakeInterfaces interfaces({cell, other});
+    OrvaneManagerPrivate manager("127.0.0.1", simulator.Port(), interfaces.Lister());
+    ASSERT_EQ(manager.Search(300, true, nullptr), ResultTimeout);
+    ASSERT_TRUE(manager.FindDevice({"cell", Serial("TWIN")}));
+    interfaces.Set({other}); // the cable of the cell is pulled
+    const ChangeOutcome outcome = manager.SendChange({"cell", Serial("TWIN")}, {10, 0, 0, 60}, true);
+    EXPECT_EQ(outcome.kind, ChangeOutcome::Kind::NotSent);
+    EXPECT_EQ(outcome.reason, NotSentReason::LinkDown);
+    const auto received = simulator.Received();
+    EXPECT_TRUE(std::none_of(received.begin(), received.end(),
+                             [](const sim::ReceivedDatagram &datagram) { return datagram.bytes.rfind("QVSIPC", 0) == 0; }))
+        << "sent on another interface";
 }
