@@ -157,11 +157,13 @@ std::vector<RowResult> ChangeTransaction::Run(const std::vector<Row> &planned, c
     bool interrupted = false;
     // The row whose step failed first, in each cycle that failed.
     std::map<std::size_t, std::size_t> failedRowOf;
-    const auto fail = [&](std::size_t s) {
+    // byRow: the step failed of itself, not because the run was stopped.
+    const auto fail = [&](std::size_t s, bool byRow = true) {
         failed[s] = true;
         if (steps[s].cycle) {
             failedCycles.insert(*steps[s].cycle);
-            failedRowOf.emplace(*steps[s].cycle, steps[s].row);
+            if (byRow)
+                failedRowOf.emplace(*steps[s].cycle, steps[s].row);
         }
     };
     for (std::size_t first = 0; first < steps.size();) {
@@ -177,7 +179,7 @@ std::vector<RowResult> ChangeTransaction::Run(const std::vector<Row> &planned, c
             cancelled = cancelled || interrupted || (control.cancelled && control.cancelled());
             const bool waits = step.after && !done[*step.after];
             if (cancelled || waits || (step.cycle && failedCycles.count(*step.cycle) != 0)) {
-                fail(s);
+                fail(s, !cancelled);
                 if (!final[row] && at[row] == rows[row].from) {
                     RowResult result;
                     result.waitedFor =

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -304,6 +305,97 @@ TEST(CommandLineTest, ForcedOntoAnotherDevicesAddressTheTwoSwap)
               "orvane-cli: SWAPA moved back to 10.100.0.85, since REF did not move\n"
               "orvane-cli: REF refused with code -3\n");
     EXPECT_EQ(addresses(), (QStringList {"REF 10.100.0.60", "SWAPA 10.100.0.85", "SWAPB 10.100.0.84"}));
+}
+
+// Where the last list found each of these serials.
+std::map<QString, QString> AddressesOf(const QStringList &serials)
+{
+    std::map<QString, QString> found;
+    for (const QJsonValue &device : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array()) {
+        if (serials.contains(device["serial"].toString()))
+            found[device["serial"].toString()] = device["address"].toString();
+    }
+    return found;
+}
+
+// A swap under way, started with its log on: the test acts once a device
+// has been sent to the swap's temporary address.
+struct SwapUnderWay {
+    explicit SwapUnderWay(const QStringList &arguments)
+    {
+        process.setReadChannel(QProcess::StandardError);
+        process.start(CliPath(), arguments + QStringList {"--log-level", "info"});
+        while (!log.contains("a temporary address") && process.waitForReadyRead(10000))
+            log += process.readAllStandardError();
+    }
+    bool parked() const { return log.contains("a temporary address"); }
+    QProcess process;
+    QByteArray log;
+};
+
+TEST(CommandLineTest, ASignalMidSwapEndsWithEveryDeviceNamedWhereItIs)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"SWAPA", "SWAPB"});
+    SwapUnderWay swap({"set-ip", "SWAPA", before.at("SWAPB"), "--force"});
+    ASSERT_TRUE(swap.parked()) << swap.log.constData();
+    ::kill(static_cast<pid_t>(swap.process.processId()), SIGINT);
+    ASSERT_TRUE(swap.process.waitForFinished(20000));
+    const QByteArray said = swap.log + swap.process.readAllStandardError() + swap.process.readAllStandardOutput();
+    EXPECT_EQ(swap.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(swap.process.exitCode(), 13) << said.constData();
+    EXPECT_TRUE(said.contains("SWAPA moved back to " + before.at("SWAPA").toUtf8() + ": the run was interrupted"))
+        << said.constData();
+    EXPECT_TRUE(said.contains("SWAPB was not moved: the run was interrupted")) << said.constData();
+    EXPECT_EQ(AddressesOf({"SWAPA", "SWAPB"}), before) << "each at an address of its own, the one it had";
+}
+
+TEST(CommandLineTest, ASecondProgramIsRefusedTheInterfaceASwapRunsOn)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    // LATE answers everything 1.2 s late: its swap takes seconds.
+    const std::map<QString, QString> before = AddressesOf({"LATE", "SWAPB"});
+    SwapUnderWay swap({"set-ip", "LATE", before.at("SWAPB"), "--force"});
+    ASSERT_TRUE(swap.parked()) << swap.log.constData();
+    const Outcome second = Cli({"set-ip", "REF", "10.100.9.5"});
+    EXPECT_EQ(second.status, 11) << second.err.constData();
+    EXPECT_TRUE(second.err.startsWith("orvane-cli: not sent to REF: another program is changing addresses on the "
+                                      "interface (h0 (pid "))
+        << second.err.constData();
+    EXPECT_TRUE(second.err.contains("orvane-cli set-ip LATE")) << second.err.constData();
+    ASSERT_TRUE(swap.process.waitForFinished(20000));
+    EXPECT_EQ(swap.process.exitCode(), 0) << swap.process.readAllStandardError().constData();
+    EXPECT_EQ(AddressesOf({"REF"}).at("REF"), "10.100.0.60") << "REF was not moved";
+}
+
+TEST(CommandLineTest, ASwapKilledMidWayIsSaidByTheNextRunAndResumed)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"SWAPA", "SWAPB"});
+    SwapUnderWay swap({"set-ip", "SWAPA", before.at("SWAPB"), "--force"});
+    ASSERT_TRUE(swap.parked()) << swap.log.constData();
+    QTest::qWait(300); // the device has moved: it moves on the command
+    swap.process.kill(); // SIGKILL, or a power loss: nothing of it runs on
+    ASSERT_TRUE(swap.process.waitForFinished(5000));
+    const QString parked = AddressesOf({"SWAPA"}).at("SWAPA");
+    ASSERT_NE(parked, before.at("SWAPA"));
+
+    const Outcome next = Cli({"list"});
+    EXPECT_TRUE(next.err.contains(("SWAPA on h0 may be stranded at " + parked + ": a run that moved it from " +
+                                   before.at("SWAPA") + " to " + before.at("SWAPB") + " did not end")
+                                      .toUtf8()))
+        << next.err.constData();
+    // SWAPA goes where the swap meant, or, where SWAPB never left, back home.
+    const Outcome resumed = Cli({"apply", "--resume", "--format", "csv"});
+    EXPECT_EQ(resumed.status, 0) << resumed.out.constData() << resumed.err.constData();
+    EXPECT_TRUE(resumed.out.contains(",SWAPA,h0," + parked.toUtf8() + ",")) << resumed.out.constData();
+    EXPECT_TRUE(resumed.out.contains(",moved,")) << resumed.out.constData();
+    const std::map<QString, QString> swapped {{"SWAPA", before.at("SWAPB")}, {"SWAPB", before.at("SWAPA")}};
+    const std::map<QString, QString> after = AddressesOf({"SWAPA", "SWAPB"});
+    EXPECT_TRUE(after == before || after == swapped) << after.at("SWAPA").toStdString() << " "
+                                                     << after.at("SWAPB").toStdString();
+    EXPECT_FALSE(Cli({"list"}).err.contains("may be stranded"));
+    EXPECT_EQ(Cli({"apply", "--resume"}).out, "nothing to resume: every device the journal held is where it belongs\n");
 }
 
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
