@@ -130,8 +130,13 @@ bool DeviceRegistry::Record(const std::string &serial, const Ipv4Bytes &address,
         return true;
     }
     if (entries.size() >= capacity) {
+        // Room for the newcomer: a flood of invented serials must not keep a
+        // device that starts answering out of the list. The one heard least
+        // recently goes, and is said gone.
         ++dropped;
-        return false;
+        if (byAge.empty())
+            return false;
+        Forget(entries.find(byAge.front()));
     }
     const DeviceId id {via.name, Serial(serial)};
     auto added = entries.emplace(id, Entry {}).first;
@@ -209,6 +214,15 @@ void DeviceRegistry::Heard(Entries::value_type &item, const Ipv4Bytes &address, 
     entry.lastSeen = now;
     if (changedNow)
         MarkChanged(&item, now);
+}
+
+void DeviceRegistry::Forget(Entries::iterator entry)
+{
+    superseded.push_back(DetailsOf(*entry));
+    if (entry->second.pending)
+        changed.erase(std::find(changed.begin(), changed.end(), &*entry));
+    byAge.erase(entry->second.age);
+    entries.erase(entry);
 }
 
 void DeviceRegistry::MarkChanged(EntryPtr entry, Clock::time_point now)

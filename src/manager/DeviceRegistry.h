@@ -60,8 +60,9 @@ public:
     /// a device it did not hear was silent.
     void CompleteRound(Clock::time_point sentAt);
 
-    /// Records an answer that arrived on via. False when it is a new device
-    /// and the registry is full: the answer is dropped and counted. Two
+    /// Records an answer that arrived on via. A new device in a full registry
+    /// takes the place of the one heard least recently, which is counted
+    /// (Dropped) and said gone by the next Expire. Two
     /// network cards on one segment (different addresses in one subnet) both
     /// hear every device: an answer from the same address on the second is
     /// the device the first one hears.
@@ -106,7 +107,8 @@ public:
     bool AnsweredFromSeveralAddresses(const DeviceId &id) const;
     /// The addresses the device answered from in the round now running.
     std::vector<Ipv4Bytes> HeardInRound(const DeviceId &id) const;
-    /// Answers of new devices dropped since the search began (or Clear).
+    /// Devices the full registry let go for new ones since the search began
+    /// (or Clear).
     std::size_t Dropped() const;
     std::size_t Size() const { return entries.size(); }
 
@@ -146,6 +148,8 @@ private:
     void Heard(Entries::value_type &entry, const Ipv4Bytes &address, const NetworkInterface &via,
                Clock::time_point now);
     void MarkChanged(EntryPtr entry, Clock::time_point now);
+    /// Forgets the entry, for the next Expire to say.
+    void Forget(Entries::iterator entry);
     DeviceDetails DetailsOf(const Entries::value_type &entry) const;
     /// Every entry in identity order.
     std::vector<const Entries::value_type *> Sorted() const;
@@ -160,7 +164,8 @@ private:
     /// The names of the links heard so far: few, and a serial is looked up
     /// on each only when it is new on one.
     std::vector<std::string> links;
-    /// Devices that moved to another card of their segment since Expire.
+    /// Devices that moved to another card of their segment, or made room
+    /// for new ones, since Expire.
     std::vector<DeviceDetails> superseded;
     /// When the last complete rounds' queries went out, oldest first.
     std::deque<Clock::time_point> completeRounds;

@@ -1,6 +1,7 @@
 // The checks and the order of a plan of address changes: no network.
 
 #include "MovePlan.h"
+#include "PlanRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -127,4 +128,22 @@ TEST(MovePlanTest, EveryRowIsCheckedBeforeAnythingIsSent)
     EXPECT_EQ(stuck.blocked,
               (std::vector<std::optional<NotSentReason>> {R::NoFreeAddress, R::NoFreeAddress, std::nullopt}));
     EXPECT_EQ(stuck.steps, "C>41");
+}
+
+// A swap passes through a free address of the subnet, never the gateway of
+// a route: the workstation would lose its way out while the device sits there.
+TEST(MovePlanTest, ASwapsTemporaryAddressIsNeverAGateway)
+{
+    const NetworkInterface small {"eth0", 2, {10, 0, 0, 1}, 29}; // hosts .1 to .6
+    std::vector<DeviceDetails> devices {Device("A", 2, small), Device("B", 3, small), Device("C", 5, small)};
+    AddressFacts facts;
+    facts.own = {small};
+    facts.gateways["eth0"] = {{10, 0, 0, 4}};
+    const std::vector<MovePlan::Row> rows {{devices[0].Id(), {10, 0, 0, 3}, devices[0], std::nullopt, {}, false},
+                                           {devices[1].Id(), {10, 0, 0, 2}, devices[1], std::nullopt, {}, false}};
+    const MovePlan plan = PreviewPlan(rows, devices, facts, false);
+    ASSERT_TRUE(plan.Runnable());
+    ASSERT_FALSE(plan.Steps().empty());
+    EXPECT_TRUE(plan.Steps().front().temporary);
+    EXPECT_EQ(plan.Steps().front().to, (Ipv4Bytes {10, 0, 0, 6})) << "the only free address but the gateway";
 }
