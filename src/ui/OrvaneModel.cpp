@@ -431,6 +431,11 @@ void OrvaneModel::reportChange(const DeviceSession::Result &result)
         return;
     }
     const velqor::RowResult &moved = result.results.front();
+    if (linkFailed && moved.kind == velqor::RowResult::Kind::NotSent &&
+        moved.outcome.reason == velqor::NotSentReason::LinkDown) {
+        emit editCompleted(address); // the link's error says why
+        return;
+    }
     if (moved.kind == velqor::RowResult::Kind::NotSent && velqor::Overridable(moved.outcome.reason) && !request.force) {
         emit confirmationNeeded(request.device, address, moved.outcome);
         return;
