@@ -7,6 +7,8 @@
 #include "DeviceChooserModel.h"
 #include "DeviceTableProxy.h"
 #include "Diagnostic.h"
+#include "Journal.h"
+#include "LinkLock.h"
 #include "OrvaneLogger.h"
 #include "OrvaneModel.h"
 #include "PlanDialog.h"
@@ -179,8 +181,51 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     connect(model, &OrvaneModel::confirmationNeeded, this, &MainWindow::confirmMove, Qt::QueuedConnection);
     auto *quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quitKey, &QShortcut::activated, this, &QWidget::close);
+    // The program ends: where a run it cut short left a device is said.
+    connect(model, &OrvaneModel::operationFinished, this, [this](const DeviceSession::Result &result) {
+        if (ending)
+            sayWhereLeft(result);
+    });
     updateDeviceList();
     fillApplicationList();
+    showJournal();
+}
+
+void MainWindow::sayWhereLeft(const DeviceSession::Result &result)
+{
+    for (std::size_t row = 0; row < result.results.size() && row < result.rows.size(); ++row) {
+        const velqor::RowResult &ended = result.results[row];
+        if (ended.kind != velqor::RowResult::Kind::Stranded)
+            continue;
+        const std::string line = result.rows[row].device.Text() + " was left at " +
+            (ended.endedAt ? velqor::FormatAddress(*ended.endedAt) : std::string("an address not found")) +
+            "; orvane-cli apply --resume takes it on";
+        std::cerr << "orvane-manager: " << line << std::endl;
+        BOOST_LOG_SEV(velqor::my_logger::get(), boost::log::trivial::warning) << "MainWindow: " << line;
+    }
+}
+
+void MainWindow::showJournal()
+{
+    // What an earlier run left on a temporary address, unless a program
+    // moves it now.
+    QStringList stranded;
+    const velqor::Journal journal(velqor::Journal::DefaultPath());
+    for (const velqor::Journal::Entry &entry : journal.Entries()) {
+        if (!velqor::LinkLock::TryAcquire(velqor::LinkLock::DefaultFolder(), {entry.device.link}, "orvane-manager"))
+            continue;
+        stranded << tr("%1 may be stranded at %2 (it was on its way from %3 to %4)")
+                        .arg(QString::fromStdString(entry.device.Text()),
+                             QString::fromStdString(velqor::FormatAddress(entry.temporary)),
+                             QString::fromStdString(velqor::FormatAddress(entry.original)),
+                             QString::fromStdString(velqor::FormatAddress(entry.planned)));
+    }
+    if (stranded.isEmpty())
+        return;
+    const QString text = tr("An earlier run did not end: %1; orvane-cli apply --resume takes them where they belong")
+                             .arg(stranded.join(QStringLiteral("; ")));
+    std::cerr << "orvane-manager: " << text.toStdString() << std::endl;
+    ui->statusBar->showMessage(text);
 }
 
 MainWindow::~MainWindow()
@@ -210,6 +255,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
+    }
+    if (model->isBusy() && model->session()->running() != DeviceSession::Operation::Search) {
+        // Ctrl+Q mid-swap: the change under way finishes, what was parked
+        // goes back where that is safe, and where each device is is said.
+        ending = true;
+        model->session()->cancel();
+        model->session()->wait();
     }
     saveSettings();
     QMainWindow::closeEvent(event);

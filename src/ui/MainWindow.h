@@ -65,6 +65,12 @@ private slots:
 
 private:
     void fillApplicationList();
+    // Says on stderr and in the log which devices a run left neither at
+    // their old nor at their new address.
+    void sayWhereLeft(const DeviceSession::Result &result);
+    // Says which devices an earlier run that did not end left on a
+    // temporary address (the journal holds them).
+    void showJournal();
     // Asks before moving a device where it may be meant to go, but no
     // change goes by itself: onto another device's address (the two swap),
     // one another host answers for, or one outside its networks.

@@ -4,6 +4,7 @@
 
 #include "DeviceSimulator.h"
 #include "DeviceTableProxy.h"
+#include "Journal.h"
 #include "MainWindow.h"
 #include "OrvaneModel.h"
 #include "PlanDialog.h"
@@ -175,6 +176,22 @@ private slots:
         emit model->session()->finished(lossy);
         QCOMPARE(window.statusBar()->currentMessage(),
                  QStringLiteral("1 Orvane found; 1 not heard (kept, greyed); 7 answers lost: search again"));
+    }
+
+    // A run that was killed mid-swap left its device to the journal: the
+    // next window says where it may be.
+    void anEarlierRunThatDidNotEndIsSaidAtStart()
+    {
+        velqor::Journal journal(velqor::Journal::DefaultPath());
+        const velqor::DeviceId parked {"", velqor::Serial("LOOP-9")};
+        QVERIFY(journal.Add({parked, {127, 0, 0, 9}, {10, 0, 0, 77}, {127, 0, 0, 8}}));
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        const QString said = window.statusBar()->currentMessage();
+        QVERIFY(journal.Remove(parked));
+        QVERIFY2(said.contains(QStringLiteral("LOOP-9 may be stranded at 10.0.0.77 (it was on its way from "
+                                              "127.0.0.9 to 127.0.0.8)")),
+                 qPrintable(said));
     }
 
     // An imported plan is checked before anything is sent, runs as a batch
