@@ -398,6 +398,23 @@ TEST(CommandLineTest, ASwapKilledMidWayIsSaidByTheNextRunAndResumed)
     EXPECT_EQ(Cli({"apply", "--resume"}).out, "nothing to resume: every device the journal held is where it belongs\n");
 }
 
+TEST(CommandLineTest, SwapMessagesNameTheAddressTriedAndNoHintForWhatWasAsked)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    // SIL never answers: its first step, to the swap's temporary address, fails there.
+    const std::map<QString, QString> before = AddressesOf({"SIL", "SWAPB"});
+    const Outcome silent = Cli({"set-ip", "SIL", before.at("SWAPB"), "--force"});
+    EXPECT_EQ(silent.status, 7) << silent.err.constData();
+    EXPECT_TRUE(silent.err.startsWith("orvane-cli: SIL did not answer and was not found at 10.100.0."))
+        << silent.err.constData();
+    EXPECT_FALSE(silent.err.contains("not found at " + before.at("SWAPB").toUtf8())) << silent.err.constData();
+    EXPECT_EQ(AddressesOf({"SIL", "SWAPB"}), before);
+    // TWIN cannot move, so nothing swaps with it: forced already, no hint to force.
+    const Outcome twin = Cli({"set-ip", "SWAPB", "10.100.0.72", "--force"});
+    EXPECT_EQ(twin.status, 5);
+    EXPECT_FALSE(twin.err.contains("--force")) << twin.err.constData();
+}
+
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
