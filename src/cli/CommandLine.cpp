@@ -444,7 +444,8 @@ void CommandLine::warnAboutJournal() const
 {
     for (const velqor::Journal::Entry &entry : journal.Entries()) {
         // A program that runs on its interface now is moving it still.
-        if (!velqor::LinkLock::TryAcquire(velqor::LinkLock::DefaultFolder(), {entry.device.link}, commandText.toStdString()))
+        if (!velqor::LinkLock::TryAcquire(velqor::LinkLock::DefaultFolder(), {entry.device.link},
+                                          commandText.toStdString()))
             continue;
         std::cerr << "orvane-cli: warning: " << entry.device.Text() << " may be stranded at "
                   << velqor::FormatAddress(entry.temporary) << ": a run that moved it from "
@@ -570,13 +571,15 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
                     fail(Ok, QStringLiteral("%1 moved back to %2").arg(who, dotted(from)));
                 break;
             case velqor::RowResult::Kind::AlreadyThere:
-                said = std::max<int>(Ok, print(QStringLiteral("%1 is at %2 already\n").arg(who, dotted(from)).toUtf8()));
+                said =
+                    std::max<int>(Ok, print(QStringLiteral("%1 is at %2 already\n").arg(who, dotted(from)).toUtf8()));
                 break;
             case velqor::RowResult::Kind::NotRun: {
-                const QString other = result.waitedFor ? display(plan.Rows()[*result.waitedFor].device.serial)
-                                                       : QString();
+                const QString other =
+                    result.waitedFor ? display(plan.Rows()[*result.waitedFor].device.serial) : QString();
                 if (result.movedBack && result.waitedFor)
-                    fail(Ok, QStringLiteral("%1 moved back to %2, since %3 did not move").arg(who, dotted(from), other));
+                    fail(Ok,
+                         QStringLiteral("%1 moved back to %2, since %3 did not move").arg(who, dotted(from), other));
                 else if (result.movedBack)
                     fail(Ok, QStringLiteral("%1 moved back to %2: the run was interrupted").arg(who, dotted(from)));
                 else if (result.waitedFor)
@@ -592,7 +595,8 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
                     ? QStringLiteral("%1 was left at %2, the temporary address of the swap").arg(who, at)
                     : QStringLiteral("%1 is at %2").arg(who, at);
                 if (!result.heldBy.empty())
-                    line += QStringLiteral(": %1 may be held by %2").arg(dotted(from), display(velqor::Serial(result.heldBy)));
+                    line += QStringLiteral(": %1 may be held by %2")
+                                .arg(dotted(from), display(velqor::Serial(result.heldBy)));
                 said = fail(Stranded, line + QStringLiteral("; orvane-cli apply --resume takes it on"));
                 break;
             }
@@ -697,9 +701,11 @@ int CommandLine::runPlan(const std::vector<velqor::PlanFile::Entry> &entries, st
         if (result.kind == velqor::RowResult::Kind::NotSent &&
             result.outcome.reason == velqor::NotSentReason::LinkInUse)
             return fail(LinkInUse,
-                        QStringLiteral("nothing was sent: %1").arg(QString::fromStdString(velqor::NotSentText(result.outcome))));
+                        QStringLiteral("nothing was sent: %1")
+                            .arg(QString::fromStdString(velqor::NotSentText(result.outcome))));
     }
-    if (std::any_of(report.begin(), report.end(), [](const velqor::PlanReportRow &row) { return row.status == "stranded"; }))
+    if (std::any_of(report.begin(), report.end(),
+                    [](const velqor::PlanReportRow &row) { return row.status == "stranded"; }))
         return Stranded;
     if (stopRequested)
         return Interrupted;

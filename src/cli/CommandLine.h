@@ -2,9 +2,9 @@
 #define COMMANDLINE_H
 
 #include "ChangeOutcome.h"
+#include "ChangeTransaction.h"
 #include "DeviceFormatter.h"
 #include "DeviceId.h"
-#include "ChangeTransaction.h"
 #include "Journal.h"
 #include "LinkTarget.h"
 #include "MovePlan.h"

@@ -151,8 +151,8 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
     case Format::Table:
         break;
     }
-    const QStringList header {QStringLiteral("LINE"), QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
-                              QStringLiteral("FROM"), QStringLiteral("TO"),     QStringLiteral("AT"),
+    const QStringList header {QStringLiteral("LINE"),   QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
+                              QStringLiteral("FROM"),   QStringLiteral("TO"),     QStringLiteral("AT"),
                               QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
     std::vector<QStringList> cells;
     for (const velqor::PlanReportRow &row : rows)

@@ -110,7 +110,8 @@ std::filesystem::path Journal::DefaultPath()
     if (state && *state == '/')
         return std::filesystem::path(state) / "orvane-manager" / "journal";
     const char *home = std::getenv("HOME");
-    const std::filesystem::path base = home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        home && *home ? std::filesystem::path(home) : std::filesystem::temp_directory_path();
     return base / ".local" / "state" / "orvane-manager" / "journal";
 #endif
 }
@@ -166,8 +167,8 @@ bool Journal::Remove(const DeviceId &device)
     if (!lock)
         return false;
     std::vector<Entry> entries = Entries();
-    const auto kept = std::remove_if(entries.begin(), entries.end(),
-                                     [&](const Entry &known) { return known.device == device; });
+    const auto kept =
+        std::remove_if(entries.begin(), entries.end(), [&](const Entry &known) { return known.device == device; });
     if (kept == entries.end())
         return true;
     entries.erase(kept, entries.end());

@@ -1,8 +1,8 @@
 #include "LinkLock.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <cerrno>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -117,8 +117,8 @@ void WriteHolder(std::intptr_t handle, const std::string &holder)
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 #else
     const int descriptor = static_cast<int>(handle);
-    if (::ftruncate(descriptor, 0) == 0)
-        [[maybe_unused]] const auto written = ::pwrite(descriptor, line.data(), line.size(), 0);
+    if (::ftruncate(descriptor, 0) == 0) [[maybe_unused]]
+        const auto written = ::pwrite(descriptor, line.data(), line.size(), 0);
 #endif
 }
 

@@ -32,8 +32,9 @@ public:
 
     /// Locks every name or none. When another process holds one, busy gets
     /// the name and what its holder wrote ("h0 (pid 412: orvane-cli apply)").
-    static std::optional<LinkLock> TryAcquire(const std::filesystem::path &folder, const std::vector<std::string> &names,
-                                              const std::string &holder, std::string *busy = nullptr);
+    static std::optional<LinkLock> TryAcquire(const std::filesystem::path &folder,
+                                              const std::vector<std::string> &names, const std::string &holder,
+                                              std::string *busy = nullptr);
     /// Waits for one name; none when its file cannot be opened.
     static std::optional<LinkLock> Acquire(const std::filesystem::path &folder, const std::string &name);
 

@@ -83,7 +83,7 @@ std::vector<ChangeOutcome> OrvaneManager::VerifyChanges(const std::vector<Pendin
 }
 
 std::vector<std::vector<Ipv4Bytes>> OrvaneManager::Locate(const std::vector<DeviceId> &devices,
-                                                           std::chrono::milliseconds atLeast)
+                                                          std::chrono::milliseconds atLeast)
 {
     return d->Locate(devices, atLeast);
 }

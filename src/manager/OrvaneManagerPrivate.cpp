@@ -470,7 +470,7 @@ std::vector<ChangeOutcome> OrvaneManagerPrivate::VerifyChanges(const std::vector
 }
 
 std::vector<std::vector<Ipv4Bytes>> OrvaneManagerPrivate::Locate(const std::vector<DeviceId> &devices,
-                                                                  std::chrono::milliseconds atLeast)
+                                                                 std::chrono::milliseconds atLeast)
 {
     if (devices.empty())
         return {};

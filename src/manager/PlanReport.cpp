@@ -53,7 +53,8 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             continue;
         }
         const RowResult &result = (*results)[index];
-        out.at = result.endedAt && (result.located || !result.searched) ? FormatAddress(*result.endedAt) : std::string();
+        out.at =
+            result.endedAt && (result.located || !result.searched) ? FormatAddress(*result.endedAt) : std::string();
         const std::string tried = result.tried ? FormatAddress(*result.tried) : out.to;
         switch (result.kind) {
         case RowResult::Kind::Moved:
@@ -108,7 +109,7 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             break;
         case RowResult::Kind::Stranded:
             out.status = "stranded";
-            out.detail = (!result.located ? "last found at " + FormatAddress(result.endedAt.value_or(Ipv4Bytes {}))
+            out.detail = (!result.located     ? "last found at " + FormatAddress(result.endedAt.value_or(Ipv4Bytes {}))
                               : result.parked ? "left at " + out.at + ", the temporary address of its swap"
                                               : "found at " + out.at) +
                 (result.heldBy.empty() ? std::string() : ": " + out.from + " may be held by " + result.heldBy) +
@@ -129,8 +130,15 @@ std::vector<std::string> PlanReportHeader()
 
 std::vector<std::string> PlanReportFields(const PlanReportRow &row)
 {
-    return {std::to_string(row.line), row.serial.Cell(), row.link,        row.from, row.to, row.status, row.detail,
-            row.serial.Hex(),         row.at};
+    return {std::to_string(row.line),
+            row.serial.Cell(),
+            row.link,
+            row.from,
+            row.to,
+            row.status,
+            row.detail,
+            row.serial.Hex(),
+            row.at};
 }
 
 } // namespace velqor

@@ -392,8 +392,8 @@ TEST(CommandLineTest, ASwapKilledMidWayIsSaidByTheNextRunAndResumed)
     EXPECT_TRUE(resumed.out.contains(",moved,")) << resumed.out.constData();
     const std::map<QString, QString> swapped {{"SWAPA", before.at("SWAPB")}, {"SWAPB", before.at("SWAPA")}};
     const std::map<QString, QString> after = AddressesOf({"SWAPA", "SWAPB"});
-    EXPECT_TRUE(after == before || after == swapped) << after.at("SWAPA").toStdString() << " "
-                                                     << after.at("SWAPB").toStdString();
+    EXPECT_TRUE(after == before || after == swapped)
+        << after.at("SWAPA").toStdString() << " " << after.at("SWAPB").toStdString();
     EXPECT_FALSE(Cli({"list"}).err.contains("may be stranded"));
     EXPECT_EQ(Cli({"apply", "--resume"}).out, "nothing to resume: every device the journal held is where it belongs\n");
 }

@@ -145,7 +145,7 @@ TEST(InterfacesTest, AChangeForAnInterfaceThatWentIsSentNowhere)
     EXPECT_EQ(outcome.kind, ChangeOutcome::Kind::NotSent);
     EXPECT_EQ(outcome.reason, NotSentReason::LinkDown);
     const auto received = simulator.Received();
-    EXPECT_TRUE(std::none_of(received.begin(), received.end(),
-                             [](const sim::ReceivedDatagram &datagram) { return datagram.bytes.rfind("QVSIPC", 0) == 0; }))
-        << "sent on another interface";
+    EXPECT_TRUE(std::none_of(received.begin(), received.end(), [](const sim::ReceivedDatagram &datagram) {
+        return datagram.bytes.rfind("QVSIPC", 0) == 0;
+    })) << "sent on another interface";
 }

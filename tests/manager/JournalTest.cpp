@@ -7,8 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace velqor;

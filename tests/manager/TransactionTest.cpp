@@ -109,8 +109,7 @@ public:
         return outcomes;
     }
 
-    std::vector<std::vector<Ipv4Bytes>> Locate(const std::vector<DeviceId> &located,
-                                               std::chrono::milliseconds) override
+    std::vector<std::vector<Ipv4Bytes>> Locate(const std::vector<DeviceId> &located, std::chrono::milliseconds) override
     {
         Tick();
         std::vector<std::vector<Ipv4Bytes>> found;
@@ -285,8 +284,8 @@ void RunSchedule(unsigned seed, const Faults &faults, Checked &checked, const st
         }
         if (result.kind == RowResult::Kind::Moved)
             ++reportedMovedTo[rows[row].to];
-        const bool journalled = std::any_of(kept.begin(), kept.end(),
-                                            [&](const Journal::Entry &entry) { return entry.device == rows[row].device; });
+        const bool journalled = std::any_of(
+            kept.begin(), kept.end(), [&](const Journal::Entry &entry) { return entry.device == rows[row].device; });
         // Parked, it is in the journal; found where it belongs, it is not.
         if (result.kind == RowResult::Kind::Stranded && result.parked) {
             EXPECT_TRUE(journalled) << what;

@@ -213,8 +213,9 @@ private slots:
         dialog.run();
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
         // It acknowledged, but cannot answer from there on loopback: no search finds it.
-        QCOMPARE(dialog.statusOf(0), QStringLiteral("not-confirmed: acknowledged, but not found at 10.0.0.9; not "
-                                                    "found by the last search"));
+        QCOMPARE(dialog.statusOf(0),
+                 QStringLiteral("not-confirmed: acknowledged, but not found at 10.0.0.9; not "
+                                "found by the last search"));
         QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("report.csv"));
