@@ -303,10 +303,12 @@ std::vector<RowResult> ChangeTransaction::Run(const std::vector<Row> &planned, c
             if (found[i].empty())
                 continue;
             heardNow[row] = true;
-            // Of several addresses (a clone answering too), the planned ones
-            // say most.
+            // Of several addresses (a clone with its serial answers too),
+            // where it was found last says most, then the planned ones.
             Ipv4Bytes where = found[i].front();
-            if (Holds(found[i], rows[row].to))
+            if (at[row] && Holds(found[i], *at[row]))
+                where = *at[row];
+            else if (Holds(found[i], rows[row].to))
                 where = rows[row].to;
             else if (rows[row].from && Holds(found[i], *rows[row].from))
                 where = *rows[row].from;

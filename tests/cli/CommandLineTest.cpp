@@ -415,6 +415,29 @@ TEST(CommandLineTest, SwapMessagesNameTheAddressTriedAndNoHintForWhatWasAsked)
     EXPECT_FALSE(twin.err.contains("--force")) << twin.err.constData();
 }
 
+// RESTART accepts a change and then answers nothing for 4 s, as a device
+// does that restarts: the swap cannot be verified, and the device parked
+// for it must not go home, where RESTART may be.
+TEST(CommandLineTest, ASwapWhosePartnerRestartsLeavesNoTwoDevicesOnOneAddress)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"SWAPA", "RESTART"});
+    const Outcome swap = Cli({"set-ip", "SWAPA", before.at("RESTART"), "--force"});
+    EXPECT_EQ(swap.status, 12) << swap.out.constData() << swap.err.constData();
+    EXPECT_TRUE(swap.err.contains("SWAPA was left at 10.100.0.")) << swap.err.constData();
+    EXPECT_TRUE(swap.err.contains(("the temporary address of the swap: " + before.at("SWAPA") +
+                                   " may be held by RESTART; orvane-cli apply --resume takes it on")
+                                      .toUtf8()))
+        << swap.err.constData();
+    QTest::qWait(4000); // RESTART is back
+    const std::map<QString, QString> during = AddressesOf({"SWAPA", "RESTART"});
+    EXPECT_NE(during.at("SWAPA"), during.at("RESTART"));
+    const Outcome resumed = Cli({"apply", "--resume"});
+    EXPECT_EQ(resumed.status, 0) << resumed.out.constData() << resumed.err.constData();
+    const std::map<QString, QString> swapped {{"SWAPA", before.at("RESTART")}, {"RESTART", before.at("SWAPA")}};
+    EXPECT_EQ(AddressesOf({"SWAPA", "RESTART"}), swapped) << "the swap done, once RESTART was back";
+}
+
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();

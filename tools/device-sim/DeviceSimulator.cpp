@@ -157,6 +157,11 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
                 std::lock_guard<std::mutex> lock(mutex);
                 device.address = newAddress;
             }
+            if (device.restart.count() > 0) {
+                device.pauseAt =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+                device.pauseFor = device.restart;
+            }
             if (device.setAddressAnswer == SimulatedDevice::Answer::Accept)
                 Answer(oldAddress, SetAddressAccepted(), delay, port.sender);
             break;

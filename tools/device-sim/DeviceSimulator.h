@@ -41,6 +41,8 @@ struct SimulatedDevice {
     /// simulator started).
     std::chrono::milliseconds pauseAt {0};
     std::chrono::milliseconds pauseFor {0};
+    /// After it accepts a change it restarts: no query is answered for this long.
+    std::chrono::milliseconds restart {0};
 };
 
 struct SimulatorOptions {

@@ -23,13 +23,14 @@ namespace {
 const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
-  --device DEVICE       one device: SERIAL@ADDRESS[/ANSWER][/delay=MS][/answer-delay=MS][/pause=AT:FOR]
+  --device DEVICE       one device: SERIAL@ADDRESS[/ANSWER][/delay=MS][/answer-delay=MS][/pause=AT:FOR][/restart=MS]
                         ANSWER: refuse=CODE, silent, move-silently, or, hostile,
                         ack-and-stay, or ack-every-change (no device: a host at ADDRESS
                         that acknowledges every change from the address it names)
                         SERIAL is text, hex:4142 for any bytes, or fill:N:C for N times C
                         delay: every answer later; answer-delay: those to changes;
-                        /pause=AT:FOR: no answer to queries for FOR ms from AT ms on
+                        /pause=AT:FOR: no answer to queries for FOR ms from AT ms on;
+                        /restart=MS: after it accepts a change, none for MS ms
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
   --serial-prefix TEXT  prefix of generated serials (default ORV)
@@ -84,6 +85,8 @@ SimulatedDevice ParseDevice(const std::string &text)
             const std::size_t colon = answer.find(':');
             device.pauseAt = std::chrono::milliseconds(std::stol(answer.substr(6, colon - 6)));
             device.pauseFor = std::chrono::milliseconds(std::stol(answer.substr(colon + 1)));
+        } else if (answer.rfind("restart=", 0) == 0) {
+            device.restart = std::chrono::milliseconds(std::stol(answer.substr(8)));
         } else if (answer == "ack-and-stay") {
             device.setAddressAnswer = SimulatedDevice::Answer::AcknowledgeAndStay;
         } else if (answer == "ack-every-change") {
