@@ -431,6 +431,55 @@ std::vector<Neighbour> ListNeighbours(const NetworkInterface &via)
     return found;
 }
 
+std::size_t NeighbourTableLimitIn(const std::string &text)
+{
+    constexpr std::size_t kKernelDefault = 1024;
+    const std::size_t digits = text.find_first_not_of("0123456789");
+    const std::string number = text.substr(0, digits);
+    if (number.empty() || number.size() > 9 ||
+        (digits != std::string::npos && text.find_first_not_of(" \n", digits) != std::string::npos))
+        return kKernelDefault;
+    const std::size_t limit = std::stoul(number);
+    return limit > 0 ? limit : kKernelDefault;
+}
+
+std::size_t NeighbourTableLimit()
+{
+    std::ifstream file("/proc/sys/net/ipv4/neigh/default/gc_thresh3");
+    std::string text;
+    std::getline(file, text);
+    return NeighbourTableLimitIn(text);
+}
+
+std::size_t NeighboursHeld(const NetworkInterface &via, const std::vector<Ipv4Bytes> &addresses)
+{
+    std::size_t held = 0;
+#if defined(__linux__)
+    std::vector<Ipv4Bytes> sorted(addresses);
+    std::sort(sorted.begin(), sorted.end());
+    ndmsg all {};
+    all.ndm_family = AF_INET;
+    DumpNetlink(RTM_GETNEIGH, all, [&](const nlmsghdr &header) {
+        const auto *entry = static_cast<const ndmsg *>(NLMSG_DATA(&header));
+        if (header.nlmsg_type != RTM_NEWNEIGH || entry->ndm_ifindex != static_cast<int>(via.index) ||
+            (entry->ndm_state & (NUD_INCOMPLETE | NUD_REACHABLE | NUD_DELAY | NUD_PROBE)) == 0)
+            return;
+        EachAttribute(header, sizeof(ndmsg), [&](const rtattr &attribute) {
+            Ipv4Bytes address {};
+            if (attribute.rta_type != NDA_DST || RTA_PAYLOAD(&attribute) != 4)
+                return;
+            std::memcpy(address.data(), RTA_DATA(&attribute), 4);
+            held += std::binary_search(sorted.begin(), sorted.end(), address) ? 1 : 0;
+        });
+    });
+#else
+    // Windows and macOS: their tables grow as needed.
+    (void)via;
+    (void)addresses;
+#endif
+    return held;
+}
+
 std::vector<Ipv4Bytes> ListGateways(const NetworkInterface &via)
 {
     std::vector<Ipv4Bytes> gateways;

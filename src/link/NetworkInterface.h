@@ -4,6 +4,7 @@
 #include <boost/asio/ip/udp.hpp>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include <functional>
@@ -88,6 +89,20 @@ struct Neighbour {
 /// GetIpNetTable2); none where the system does not say. Entries still
 /// being resolved, or that failed, are left out.
 std::vector<Neighbour> ListNeighbours(const NetworkInterface &via);
+
+/// How many entries the system's neighbour table holds at most: beyond that
+/// it drops what would need a new one, broadcasts included (Linux:
+/// net.ipv4.neigh.default.gc_thresh3, which only the first network
+/// namespace can read; its default, 1024, elsewhere).
+std::size_t NeighbourTableLimit();
+/// The same from the text of that setting; the default for text that is no number.
+std::size_t NeighbourTableLimitIn(const std::string &text);
+
+/// How many of the addresses have an entry in the system's neighbour table
+/// on the interface that it cannot let go of yet: one being resolved, or
+/// resolved lately (Linux: incomplete, reachable, delayed or probed
+/// entries); 0 where the system does not say.
+std::size_t NeighboursHeld(const NetworkInterface &via, const std::vector<Ipv4Bytes> &addresses);
 
 /// The gateways of the workstation's routes through the interface (Linux:
 /// rtnetlink; Windows: GetIpForwardTable2): addresses a device must never take.

@@ -159,10 +159,20 @@ void OrvaneBase::Probe(const NetworkInterface &via, const std::vector<Ipv4Bytes>
         });
         if (found == channels.end())
             return;
+        // A socket of its own: a datagram to an address still being resolved
+        // waits in the system, charged to its socket, and a full socket would
+        // hold up the queries on the channel's.
+        udp::socket probe(*ioService);
+        boost::system::error_code failed;
+        probe.open(udp::v4(), failed);
+        if (!failed)
+            probe.bind(udp::endpoint(boost::asio::ip::address_v4(via.address), 0), failed);
+        if (failed || !BindToInterface(probe, via))
+            return;
         for (const Ipv4Bytes &address : addresses) {
             boost::system::error_code ignored; // whoever does not answer is what is asked
-            (*found)->socket.send_to(boost::asio::buffer("", 0),
-                                     udp::endpoint(boost::asio::ip::address_v4(address), kDiscardPort), 0, ignored);
+            probe.send_to(boost::asio::buffer("", 0), udp::endpoint(boost::asio::ip::address_v4(address), kDiscardPort),
+                          0, ignored);
         }
     });
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <exception>
 #include <thread>
 #include <utility>
@@ -32,6 +33,10 @@ constexpr int kMaxExtraRounds = 3;
 constexpr std::chrono::milliseconds kLeaveWithin {50};
 /// A host on the link answers address resolution within moments.
 constexpr std::chrono::milliseconds kResolveWithin {200};
+/// How long a batch of addresses asked for waits at most for room in the
+/// neighbour table: one that nobody answers for is let go after three tries a
+/// second apart.
+constexpr std::chrono::milliseconds kNeighboursLetGo {10000};
 /// Devices asked for besides the addresses in question, to learn the
 /// devices' hardware addresses.
 constexpr std::size_t kDevicesAsked = 8;
@@ -300,43 +305,73 @@ std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::stri
     });
     if (sockets.empty())
         return hosts;
-    // The devices' hardware addresses are learnt by asking for some of them:
-    // the address entries a moved device leaves behind are no host's. The
-    // addresses in question go first: should the system's neighbour table
-    // fill up, a device's entry is what goes missing.
+    // The devices' hardware addresses are learnt by asking for some of them,
+    // first: the address entries a moved device leaves behind are no host's.
     const std::set<Ipv4Bytes> inQuestion(addresses.begin(), addresses.end());
-    std::vector<Ipv4Bytes> ordered(addresses.begin(), addresses.end());
-    ordered.insert(ordered.end(), asked.begin(), asked.end());
-    // Each address from the address of the link whose subnet holds it: the
-    // system resolves it on the wire only there.
+    std::vector<Ipv4Bytes> ordered(asked.begin(), asked.end());
+    ordered.insert(ordered.end(), addresses.begin(), addresses.end());
+    // Asked at the pace the system's neighbour table takes: each probe makes
+    // an entry there, which the table cannot let go of while it is being
+    // resolved (three seconds for an address nobody answers for) or soon
+    // after it was (15 to 45 seconds), and a full table drops what would
+    // need a new one, the broadcasts that move the devices among it.
+    // An eighth of the table is left to the rest of the workstation.
+    const std::size_t limit = NeighbourTableLimit();
+    const std::size_t room = std::max<std::size_t>(64, limit - limit / 8);
+    // A batch's datagrams wait in their socket while resolved: a few hundred fit.
+    const std::size_t batch = std::clamp<std::size_t>(limit / 4, 16, 256);
+    std::vector<Ipv4Bytes> probedList;
+    const auto waitForRoom = [&](std::size_t wanted) {
+        const auto until = std::chrono::steady_clock::now() + kNeighboursLetGo;
+        while (NeighboursHeld(sockets.front(), probedList) + wanted > room && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(kResolveWithin);
+    };
     std::set<Ipv4Bytes> probed;
-    for (const NetworkInterface &network : sockets) {
-        std::vector<Ipv4Bytes> here;
-        for (const Ipv4Bytes &address : ordered) {
-            if (network.Contains(address) && probed.insert(address).second)
-                here.push_back(address);
+    std::set<std::string> deviceHardware;
+    for (std::size_t start = 0; start < ordered.size(); start += batch) {
+        const auto end = ordered.begin() + static_cast<std::ptrdiff_t>(std::min(ordered.size(), start + batch));
+        const std::vector<Ipv4Bytes> slice(ordered.begin() + static_cast<std::ptrdiff_t>(start), end);
+        if (start > 0)
+            waitForRoom(slice.size());
+        // Each address from the address of the link whose subnet holds it:
+        // the system resolves it on the wire only there.
+        std::set<Ipv4Bytes> asking;
+        for (const NetworkInterface &network : sockets) {
+            std::vector<Ipv4Bytes> here;
+            for (const Ipv4Bytes &address : slice) {
+                if (network.Contains(address) && probed.insert(address).second) {
+                    here.push_back(address);
+                    asking.insert(address);
+                }
+            }
+            Probe(network, here);
         }
-        Probe(network, here);
+        probedList.insert(probedList.end(), asking.begin(), asking.end());
+        const auto until = std::chrono::steady_clock::now() + kResolveWithin;
+        for (;;) {
+            const std::vector<Neighbour> neighbours = ListNeighbours(sockets.front());
+            for (const Neighbour &neighbour : neighbours) {
+                if (devices.count(neighbour.address) != 0)
+                    deviceHardware.insert(neighbour.hardware);
+            }
+            std::size_t resolved = 0;
+            for (const Neighbour &neighbour : neighbours) {
+                resolved += asking.count(neighbour.address);
+                if (inQuestion.count(neighbour.address) != 0 && deviceHardware.count(neighbour.hardware) == 0)
+                    hosts[neighbour.address] = neighbour.hardware;
+                else if (deviceHardware.count(neighbour.hardware) != 0)
+                    hosts.erase(neighbour.address); // a device's, learnt from a later batch
+            }
+            if (resolved >= asking.size() || std::chrono::steady_clock::now() >= until)
+                break;
+            std::this_thread::sleep_for(kResolveWithin / 10);
+        }
     }
-    const auto until = std::chrono::steady_clock::now() + kResolveWithin;
-    for (;;) {
-        const std::vector<Neighbour> neighbours = ListNeighbours(sockets.front());
-        std::set<std::string> deviceHardware;
-        for (const Neighbour &neighbour : neighbours) {
-            if (devices.count(neighbour.address) != 0)
-                deviceHardware.insert(neighbour.hardware);
-        }
-        hosts.clear();
-        std::size_t resolved = 0;
-        for (const Neighbour &neighbour : neighbours) {
-            resolved += probed.count(neighbour.address);
-            if (inQuestion.count(neighbour.address) != 0 && deviceHardware.count(neighbour.hardware) == 0)
-                hosts[neighbour.address] = neighbour.hardware;
-        }
-        if (resolved >= probed.size() || std::chrono::steady_clock::now() >= until)
-            return hosts;
-        std::this_thread::sleep_for(kResolveWithin / 10);
-    }
+    // Room for what follows: a plan's changes go out next, and need an
+    // entry for their broadcast.
+    if (ordered.size() > batch)
+        waitForRoom(kDevicesAsked * 4);
+    return hosts;
 }
 
 ChangeOutcome OrvaneManagerPrivate::SendChange(const DeviceId &id, const Ipv4Bytes &address, bool force)

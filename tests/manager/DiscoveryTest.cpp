@@ -7,6 +7,7 @@
 #include <boost/asio/ip/udp.hpp>
 #include <boost/asio/post.hpp>
 
+#include <atomic>
 #include <future>
 
 #include <thread>
@@ -283,4 +284,39 @@ TEST(ManagerQuietTest, TheLinkStaysOpenUntilLateAnswersHaveCome)
     manager.WaitQuiet(1000ms, 3000ms);
     EXPECT_EQ(manager.GetDevices().count("LATE"), 1u) << "the late answer was taken in, not refused";
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
+}
+
+// A host floods the list with invented serials, and goes on inventing: a
+// device that starts answering is listed all the same, within three rounds.
+TEST_F(ManagerTest, ADeviceThatStartsAnsweringAfterAFloodIsListed)
+{
+    sim::SimulatedDevice real = Device("REAL", "127.0.0.2");
+    real.pauseFor = 3000ms; // silent for the first three seconds
+    Start({real});
+    ASSERT_EQ(manager->Search(0, false, nullptr), ResultOk);
+    const unsigned short port = manager->LocalPort();
+    std::atomic<bool> flooding {true};
+    std::thread flood([&] {
+        boost::asio::io_context io;
+        boost::asio::ip::udp::socket socket(
+            io, boost::asio::ip::udp::endpoint(boost::asio::ip::make_address_v4("127.0.0.77"), 0));
+        const boost::asio::ip::udp::endpoint to(boost::asio::ip::make_address_v4("127.0.0.1"), port);
+        for (int serial = 0; flooding; ++serial) {
+            boost::system::error_code ignored;
+            socket.send_to(boost::asio::buffer(QueryReply("FAKE" + std::to_string(serial))), to, 0, ignored);
+            if (serial >= 70000 && serial % 500 == 0)
+                std::this_thread::sleep_for(50ms);
+        }
+    });
+    bool listed = false;
+    const auto until = Clock::now() + 3000ms + 3500ms;
+    while (!listed && Clock::now() < until) {
+        for (const DeviceDetails &device : manager->TakeChangedDevices())
+            listed = listed || device.serial.Bytes() == "REAL";
+        std::this_thread::sleep_for(100ms);
+    }
+    flooding = false;
+    flood.join();
+    manager->StopSearch();
+    EXPECT_TRUE(listed) << "a full list kept out a device that answers";
 }
