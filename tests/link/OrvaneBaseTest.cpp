@@ -306,6 +306,19 @@ TEST(UdpSendsDroppedTest, ReadsTheFieldByName)
 #endif
 }
 
+// The neighbour table's size, as the system's setting writes it; its
+// default where the text says no size (a plan is paced to it).
+TEST(NeighbourTableTest, ItsSizeIsReadOrTheKernelsDefault)
+{
+    const struct {
+        const char *text;
+        std::size_t limit;
+    } cases[] = {{"1024\n", 1024}, {"8192", 8192}, {"", 1024}, {"0\n", 1024}, {"12x\n", 1024}, {"-5", 1024},
+                 {"99999999999999999999", 1024}};
+    for (const auto &c : cases)
+        EXPECT_EQ(velqor::NeighbourTableLimitIn(c.text), c.limit) << c.text;
+}
+
 int main(int argc, char **argv)
 {
     // Trace records are part of what these tests check.
