@@ -105,9 +105,10 @@ AddressFacts OrvaneManager::GetAddressFacts()
 
 std::map<Ipv4Bytes, std::string> OrvaneManager::FindHosts(const std::string &link,
                                                           const std::vector<Ipv4Bytes> &addresses,
-                                                          const std::vector<Ipv4Bytes> &devicesToAsk)
+                                                          const std::vector<Ipv4Bytes> &devicesToAsk,
+                                                          std::chrono::milliseconds patience)
 {
-    return d->FindHosts(link, addresses, devicesToAsk);
+    return d->FindHosts(link, addresses, devicesToAsk, patience);
 }
 
 DeviceMap OrvaneManager::GetDevices()

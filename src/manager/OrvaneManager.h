@@ -78,7 +78,8 @@ public:
     /// Which addresses another host of the link answers for; see
     /// OrvaneManagerPrivate::FindHosts.
     std::map<Ipv4Bytes, std::string> FindHosts(const std::string &link, const std::vector<Ipv4Bytes> &addresses,
-                                               const std::vector<Ipv4Bytes> &devicesToAsk = {});
+                                               const std::vector<Ipv4Bytes> &devicesToAsk = {},
+                                               std::chrono::milliseconds patience = {});
     DeviceMap GetDevices();
     /// Every device with its interface, last answer and diagnostics.
     std::vector<DeviceDetails> GetDeviceDetails();

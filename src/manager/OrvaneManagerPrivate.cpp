@@ -282,7 +282,8 @@ AddressFacts OrvaneManagerPrivate::GetAddressFacts()
 
 std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::string &link,
                                                                  const std::vector<Ipv4Bytes> &addresses,
-                                                                 const std::vector<Ipv4Bytes> &devicesToAsk)
+                                                                 const std::vector<Ipv4Bytes> &devicesToAsk,
+                                                                 std::chrono::milliseconds patience)
 {
     std::map<Ipv4Bytes, std::string> hosts;
     std::vector<NetworkInterface> sockets;
@@ -347,7 +348,7 @@ std::map<Ipv4Bytes, std::string> OrvaneManagerPrivate::FindHosts(const std::stri
             Probe(network, here);
         }
         probedList.insert(probedList.end(), asking.begin(), asking.end());
-        const auto until = std::chrono::steady_clock::now() + kResolveWithin;
+        const auto until = std::chrono::steady_clock::now() + std::max(patience, kResolveWithin);
         for (;;) {
             const std::vector<Neighbour> neighbours = ListNeighbours(sockets.front());
             for (const Neighbour &neighbour : neighbours) {

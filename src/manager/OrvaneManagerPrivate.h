@@ -132,9 +132,12 @@ public:
     /// hardware address: each is asked once, and the link is given a moment
     /// to answer. Devices of the link do not count: their address entries
     /// linger after they move. devicesToAsk and a few others are asked too,
-    /// after the addresses, to learn the devices' hardware addresses.
+    /// after the addresses, to learn the devices' hardware addresses. An
+    /// address asked for lately is still being resolved, and the system asks
+    /// again only a second later: patience, when given, waits for that.
     std::map<Ipv4Bytes, std::string> FindHosts(const std::string &link, const std::vector<Ipv4Bytes> &addresses,
-                                               const std::vector<Ipv4Bytes> &devicesToAsk = {});
+                                               const std::vector<Ipv4Bytes> &devicesToAsk = {},
+                                               std::chrono::milliseconds patience = {});
 
 protected:
     void HandleMessage(Message message) override;

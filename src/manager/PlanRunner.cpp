@@ -15,6 +15,7 @@ namespace {
 
 // Spare free addresses asked about for each cycle: one may turn out taken.
 constexpr std::size_t kSpareTemporaries = 2;
+constexpr std::chrono::milliseconds kAskedAgainWithin {1300};
 
 // The device manager as a transaction's link.
 class ManagerLink : public ChangeLink {
@@ -37,7 +38,9 @@ public:
     }
     std::string HostAt(const std::string &link, const Ipv4Bytes &address) override
     {
-        const std::map<Ipv4Bytes, std::string> hosts = manager.FindHosts(link, {address});
+        // Asked while the plan was checked, it may still be in resolution:
+        // the system's next try, a second on, is waited for.
+        const std::map<Ipv4Bytes, std::string> hosts = manager.FindHosts(link, {address}, {}, kAskedAgainWithin);
         return hosts.empty() ? std::string() : hosts.begin()->second;
     }
 

@@ -2,6 +2,7 @@
 
 #include "Network.h"
 #include "OrvaneManager.h"
+#include "PlanRunner.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/udp.hpp>
@@ -12,6 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 using namespace velqor;
@@ -153,6 +156,43 @@ TEST(ManagerVirtualLanTest, GatewaysAndHostsKeepTheirAddresses)
     EXPECT_EQ(host.host.size(), 17u) << "its hardware address: " << host.host;
     EXPECT_EQ(manager.ChangeAddress({"h0", Serial("ORV000000")}, {10, 100, 3, 9}).kind, ChangeOutcome::Kind::Moved)
         << "the devices' own addresses are no host's";
+}
+
+// A host takes the address a swap is to pass through after the plan was
+// checked (scripts/vlan --quiet-arp --host 10.101.0.9: only the host answers
+// for addresses): the address is asked once more when it is used, and the
+// swap passes through another.
+TEST(ManagerVirtualLanTest, ATemporaryAddressTakenMeanwhileIsNotUsed)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    OrvaneManager manager;
+    Refresh(manager);
+    PlanRunner runner(manager);
+    const DeviceId a {"h0", Serial("ORV000000")};
+    const DeviceId b {"h0", Serial("ORV000001")};
+    const MovePlan plan = runner.Prepare(runner.MoveRows(a, {10, 100, 0, 2}, true), false);
+    ASSERT_EQ(plan.Rows().size(), 2u);
+    ASSERT_TRUE(plan.Runnable());
+    ASSERT_TRUE(plan.Steps().front().temporary);
+    const std::string taken = FormatAddress(plan.Steps().front().to);
+    const std::string host = std::string(std::getenv("ORVANE_VLAN_ID")) + "-x0";
+    ASSERT_EQ(std::system(("ip netns exec " + host + " ip addr add " + taken + "/10 dev x0").c_str()), 0);
+    const std::vector<RowResult> results = runner.Run(plan);
+    ASSERT_EQ(std::system(("ip netns exec " + host + " ip addr del " + taken + "/10 dev x0").c_str()), 0);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].kind, RowResult::Kind::Moved);
+    EXPECT_EQ(results[1].kind, RowResult::Kind::Moved);
+    const DeviceMap devices = Refresh(manager);
+    EXPECT_EQ(devices.at("ORV000000"), "10.100.0.2");
+    EXPECT_EQ(devices.at("ORV000001"), "10.100.0.1");
+    // What the devices received: no change onto the host's address.
+    std::ifstream record(std::getenv("ORVANE_VLAN_RECORD"));
+    const std::string received((std::istreambuf_iterator<char>(record)), std::istreambuf_iterator<char>());
+    const Ipv4Bytes bytes = plan.Steps().front().to;
+    const std::string onto =
+        "515653495043" + Serial("ORV000000").Hex() + Serial(std::string(bytes.begin(), bytes.end())).Hex();
+    EXPECT_NE(received.find("515653495043"), std::string::npos) << "the record holds the changes";
+    EXPECT_EQ(received.find(onto), std::string::npos) << "sent onto " << taken << ", the host's";
 }
 
 // ifupdown labels a second address "h0:1": it is h0's, for the search, for
