@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -357,6 +358,11 @@ TEST(CommandLineTest, ASecondProgramIsRefusedTheInterfaceASwapRunsOn)
     const std::map<QString, QString> before = AddressesOf({"LATE", "SWAPB"});
     SwapUnderWay swap({"set-ip", "LATE", before.at("SWAPB"), "--force"});
     ASSERT_TRUE(swap.parked()) << swap.log.constData();
+    QTemporaryFile plan; // a dry run takes no lock
+    ASSERT_TRUE(plan.open());
+    plan.write("serial,address\nREF,10.100.9.5\n");
+    plan.close();
+    EXPECT_EQ(Cli({"apply", "--dry-run", plan.fileName()}).status, 0);
     const Outcome second = Cli({"set-ip", "REF", "10.100.9.5"});
     EXPECT_EQ(second.status, 11) << second.err.constData();
     EXPECT_TRUE(second.err.startsWith("orvane-cli: not sent to REF: another program is changing addresses on the "
