@@ -231,6 +231,18 @@ std::vector<MovePlan::Row> RandomPlan(const std::vector<DeviceDetails> &devices,
     return rows;
 }
 
+// The first two devices swap their addresses, through .200.
+MovePlan Swap(const std::vector<DeviceDetails> &devices)
+{
+    AddressFacts facts;
+    facts.own = {kLink};
+    MovePlan plan({{devices[0].Id(), devices[1].address, devices[0], std::nullopt, {}, false},
+                   {devices[1].Id(), devices[0].address, devices[1], std::nullopt, {}, false}},
+                  devices, facts, {}, false);
+    plan.Order({{"eth0", {At(200)}}});
+    return plan;
+}
+
 struct Checked {
     int runs = 0;
     int interrupted = 0;
@@ -350,18 +362,12 @@ TEST_F(TransactionTest, EveryFaultScheduleEndsWithEachDeviceNamedWhereItIs)
 // parked device must not go home onto it, and is named where it waits.
 TEST_F(TransactionTest, AMoveBackNeverGoesOntoAnAddressThatMayBeHeld)
 {
-    const std::vector<DeviceDetails> devices {Device(0, 1 + 9), Device(1, 11)};
+    const std::vector<DeviceDetails> devices {Device(0, 10), Device(1, 11)};
     Faults restart;
     restart.restarts = 0.5;
-    restart.answerLost = 0;
     for (unsigned seed = 1; seed <= 20; ++seed) {
         SimulatedLink link(devices, restart, seed);
-        AddressFacts facts;
-        facts.own = {kLink};
-        MovePlan plan({{devices[0].Id(), At(11), devices[0], std::nullopt, {}, false},
-                       {devices[1].Id(), At(10), devices[1], std::nullopt, {}, false}},
-                      devices, facts, {}, false);
-        plan.Order({{"eth0", {At(200)}}});
+        const MovePlan plan = Swap(devices);
         ChangeTransaction transaction(link);
         transaction.Run(TransactionRows(plan), plan.Steps(), plan.Spares());
         EXPECT_EQ(link.violations.str(), "") << "seed " << seed;
@@ -374,12 +380,7 @@ TEST_F(TransactionTest, ALinkThatAnotherProgramHoldsIsNotTouched)
 {
     const std::vector<DeviceDetails> devices {Device(0, 10), Device(1, 11)};
     SimulatedLink link(devices, {}, 1);
-    AddressFacts facts;
-    facts.own = {kLink};
-    MovePlan plan({{devices[0].Id(), At(11), devices[0], std::nullopt, {}, false},
-                   {devices[1].Id(), At(10), devices[1], std::nullopt, {}, false}},
-                  devices, facts, {}, false);
-    plan.Order({{"eth0", {At(200)}}});
+    const MovePlan plan = Swap(devices);
     const std::optional<LinkLock> other = LinkLock::TryAcquire(folder, {"eth0"}, "pid 1: another run");
     ASSERT_TRUE(other);
     ChangeTransaction transaction(link, {nullptr, folder, "pid 2: this run"});
