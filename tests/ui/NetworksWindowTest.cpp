@@ -3,6 +3,7 @@
 
 #include "AssignDialog.h"
 #include "ClickRefresh.h"
+#include "Journal.h"
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
@@ -203,6 +204,30 @@ private slots:
         QCOMPARE(dialog.statusOf(0), QStringLiteral("moved"));
         QCOMPARE(dialog.statusOf(1), QStringLiteral("cancelled"));
         QCOMPARE(dialog.statusOf(2), QStringLiteral("cancelled"));
+    }
+
+    // Closed (Ctrl+Q) while a swap runs: the change under way finishes, and
+    // what it parked goes back before the window goes.
+    void closingMidSwapTakesBackWhatWasParked()
+    {
+        MainWindow window;
+        auto *model = window.findChild<OrvaneModel *>();
+        const velqor::DeviceId slow {"h1", velqor::Serial("SLOW2")}; // it answers changes 1.5 s late
+        const velqor::DeviceId other {"h1", velqor::Serial("NET2-000000")};
+        const QString slowAt = model->addressAt(model->rowOf(slow));
+        const QString otherAt = model->addressAt(model->rowOf(other));
+        QVERIFY(!slowAt.isEmpty() && !otherAt.isEmpty());
+        model->requestMove(slow, otherAt, true);
+        // Its way to the swap's temporary address is in the journal before it leaves.
+        const velqor::Journal journal(velqor::Journal::DefaultPath());
+        QTRY_VERIFY_WITH_TIMEOUT(!journal.Entries().empty(), 10000);
+        window.close();
+        QVERIFY(!window.isVisible());
+        QVERIFY(!model->isBusy());
+        QVERIFY2(journal.Entries().empty(), "found back home, and crossed off");
+        QVERIFY(model->refresh() > 0);
+        QCOMPARE(model->addressAt(model->rowOf(slow)), slowAt);
+        QCOMPARE(model->addressAt(model->rowOf(other)), otherAt);
     }
 
     void remembersItsSize()
