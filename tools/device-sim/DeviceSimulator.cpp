@@ -157,6 +157,8 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
                 std::lock_guard<std::mutex> lock(mutex);
                 device.address = newAddress;
             }
+            if (device.acceptOnly > 0 && --device.acceptOnly == 0)
+                device.setAddressAnswer = SimulatedDevice::Answer::Refuse; // the next ones
             if (device.restart.count() > 0) {
                 device.pauseAt =
                     std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

@@ -43,6 +43,9 @@ struct SimulatedDevice {
     std::chrono::milliseconds pauseFor {0};
     /// After it accepts a change it restarts: no query is answered for this long.
     std::chrono::milliseconds restart {0};
+    /// It accepts this many changes, then refuses the rest with refusalCode
+    /// (0: as setAddressAnswer alone says).
+    int acceptOnly = 0;
 };
 
 struct SimulatorOptions {
