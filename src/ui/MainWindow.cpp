@@ -386,8 +386,8 @@ void MainWindow::showSearchMessage(int found)
         return; // the model has said why
     QString message;
     if (found < 1) // and what may be why
-        message = tr("No Orvanes found") + QStringLiteral(" — ") +
-            QString::fromStdString(velqor::NothingFoundHint(model->networks()));
+        message = tr("%1 — %2").arg(tr("No Orvanes found"),
+                                    QString::fromStdString(velqor::NothingFoundHint(model->networks())));
     else
         message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
     if (model->droppedCount() > 0)
@@ -401,8 +401,8 @@ void MainWindow::showSearchMessage(int found)
     if (!warnings.empty() && !workstationWarned) {
         // Said once: it does not change from one search to the next.
         workstationWarned = true;
-        message = QString::fromStdString(warnings.front().text) + tr("; fix: ") +
-            QString::fromStdString(warnings.front().fix);
+        message = tr("%1; fix: %2")
+                      .arg(QString::fromStdString(warnings.front().text), QString::fromStdString(warnings.front().fix));
         ui->statusBar->showMessage(message, 4 * OrvaneModel::MessageMs);
     } else {
         ui->statusBar->showMessage(message, OrvaneModel::MessageMs);

@@ -655,5 +655,5 @@ int OrvaneModel::heardCount() const
 
 void OrvaneModel::reportLinkError(const QString &error)
 {
-    emit showMessage(tr("Device link error: ") + error, OrvaneModel::MessageMs);
+    emit showMessage(tr("Device link error: %1").arg(error), OrvaneModel::MessageMs);
 }
