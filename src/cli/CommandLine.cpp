@@ -41,6 +41,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace {
@@ -269,16 +270,24 @@ int CommandLine::run(const QStringList &arguments)
                        "  list                   search once and list every device\n"
                        "  set-ip SERIAL ADDRESS  move a device\n"
                        "  watch                  search without end, print what changes\n"
-                       "  apply PLAN             move devices as a CSV file plans (- reads stdin)\n\n"
+                       "  apply PLAN             move devices as a plan file says (- reads stdin)\n\n"
                        "SERIAL is written as list shows it: UTF-8 text, with \\xNN for any other\n"
                        "byte, for a backslash and for characters that would not show (spaces\n"
                        "other than U+0020, invisible ones), or hex: and the bytes in hex; CSV\n"
                        "cells (\\x3dX for =X) are read alike. Put -- before a serial that\n"
                        "starts with -: set-ip -- -ORV1 10.0.0.20. A serial that answers on two\n"
                        "interfaces is two devices: name one with --interface.\n\n"
-                       "PLAN is CSV with a header row naming serial (or serial_hex), address and,\n"
-                       "optionally, interface; other columns are ignored, so a list saved with\n"
-                       "--format csv and edited is a plan. apply searches once, checks every row\n"
+                       "PLAN is a spreadsheet: .xlsx or .ods (its first sheet, or --sheet), or\n"
+                       "CSV (UTF-8, UTF-16 or Windows-1252; commas, semicolons or tabs). Its\n"
+                       "header row names serial (or serial_hex), address and, optionally,\n"
+                       "interface and from (where the device is now: a row whose device is not\n"
+                       "there is not run); case and spaces aside, IP and Serial number do too.\n"
+                       "Other columns are ignored, so a list saved with --format csv or xlsx and\n"
+                       "edited is a plan. A row names its device by serial_hex, by serial and\n"
+                       "from, or by serial alone; a lone serial that reads as a number (123,\n"
+                       "1E3: what a spreadsheet makes of 000123) is refused without --force.\n"
+                       "An empty address leaves that device as it is. apply searches once,\n"
+                       "checks every row\n"
                        "(the rules of set-ip; no two rows onto one address) before it sends\n"
                        "anything, then moves the devices in an order that works (chains, and\n"
                        "swaps and cycles through a free address), each move verified, and\n"
@@ -294,7 +303,8 @@ int CommandLine::run(const QStringList &arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("list, set-ip, apply: search for MS milliseconds."),
                                      QStringLiteral("ms"), QString::number(kSearchMs));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("list, watch, apply: table, json or csv."),
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("list, watch, apply: table, json or csv; list, apply: xlsx."),
                                     QStringLiteral("format"), QStringLiteral("table"));
     const QCommandLineOption noVerify(QStringLiteral("no-verify"),
                                       QStringLiteral("set-ip: do not search for the device at its new address."));
@@ -310,6 +320,9 @@ int CommandLine::run(const QStringList &arguments)
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("apply: check the plan and print it as it would run; send no change."));
+    const QCommandLineOption sheet(QStringLiteral("sheet"),
+                                   QStringLiteral("apply: the sheet of an .xlsx or .ods plan (else its first)."),
+                                   QStringLiteral("name"));
     const QCommandLineOption logLevel(QStringLiteral("log-level"),
                                       QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
                                       QStringLiteral("level"));
@@ -324,7 +337,8 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("set-ip: the device on this interface, where its serial answers on several."),
         QStringLiteral("name"));
     parser.addOptions(
-        {timeout, format, noVerify, force, dryRun, resumeOption, logLevel, logFile, targetOption, interfaceOption});
+        {timeout, format, noVerify, force, dryRun, resumeOption, sheet, logLevel, logFile, targetOption,
+         interfaceOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip, watch or apply"));
     // Not process(): on Windows it shows help in a message box when it finds
     // no console, and a script reads nothing.
@@ -357,9 +371,9 @@ int CommandLine::run(const QStringList &arguments)
     // An option that does not apply would be ignored, and a script would not
     // get what it asked for.
     const std::map<QString, std::vector<const QCommandLineOption *>> notFor {
-        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption, &dryRun, &resumeOption}},
-        {QStringLiteral("set-ip"), {&format, &dryRun, &resumeOption}},
-        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption, &dryRun, &resumeOption}},
+        {QStringLiteral("list"), {&noVerify, &force, &interfaceOption, &dryRun, &resumeOption, &sheet}},
+        {QStringLiteral("set-ip"), {&format, &dryRun, &resumeOption, &sheet}},
+        {QStringLiteral("watch"), {&timeout, &noVerify, &force, &interfaceOption, &dryRun, &resumeOption, &sheet}},
         // A plan names each row's interface itself, and every move is verified.
         {QStringLiteral("apply"), {&noVerify, &interfaceOption}},
     };
@@ -384,7 +398,9 @@ int CommandLine::run(const QStringList &arguments)
     }
     DeviceFormatter::Format chosenFormat = DeviceFormatter::Format::Table;
     if (!DeviceFormatter::parseFormat(parser.value(format), &chosenFormat))
-        return fail(UsageError, QStringLiteral("--format takes table, json or csv"));
+        return fail(UsageError, QStringLiteral("--format takes table, json, csv or xlsx"));
+    if (chosenFormat == DeviceFormatter::Format::Xlsx && command == QLatin1String("watch"))
+        return fail(UsageError, QStringLiteral("watch prints lines: --format xlsx is for list and apply"));
     bool timeoutOk = false;
     const std::uint32_t timeoutMs = parser.value(timeout).toUInt(&timeoutOk);
     if (!timeoutOk || timeoutMs == 0)
@@ -393,8 +409,8 @@ int CommandLine::run(const QStringList &arguments)
         return fail(UsageError, QStringLiteral("cannot write %1").arg(logPath));
 
     if (command == QLatin1String("apply") && parser.isSet(resumeOption) &&
-        (parser.isSet(dryRun) || parser.isSet(force)))
-        return fail(UsageError, QStringLiteral("--resume takes no --dry-run nor --force"));
+        (parser.isSet(dryRun) || parser.isSet(force) || parser.isSet(sheet)))
+        return fail(UsageError, QStringLiteral("--resume takes no --dry-run, --force nor --sheet"));
     commandText = QStringLiteral("pid %1: orvane-cli %2")
                       .arg(QCoreApplication::applicationPid())
                       .arg(positional.mid(0, 2).join(QLatin1Char(' ')));
@@ -408,7 +424,8 @@ int CommandLine::run(const QStringList &arguments)
         status = setIp(positional[1], positional[2], parser.value(interfaceOption), timeoutMs, !parser.isSet(noVerify),
                        parser.isSet(force));
     else if (command == QLatin1String("apply"))
-        status = apply(positional[1], timeoutMs, chosenFormat, parser.isSet(dryRun), parser.isSet(force));
+        status = apply(positional[1], parser.value(sheet), timeoutMs, chosenFormat, parser.isSet(dryRun),
+                       parser.isSet(force));
     else
         status = watch(chosenFormat);
     // What it printed is out; the sockets close once the answers have stopped.
@@ -614,17 +631,24 @@ int CommandLine::setIp(const QString &serialText, const QString &addressText, co
     }
 }
 
-int CommandLine::apply(const QString &path, std::uint32_t timeoutMs, DeviceFormatter::Format format, bool dryRun,
-                       bool force)
+int CommandLine::apply(const QString &path, const QString &sheet, std::uint32_t timeoutMs,
+                       DeviceFormatter::Format format, bool dryRun, bool force)
 {
+    velqor::PlanFile::Options options;
+    options.sheet = sheet.toStdString();
+    options.force = force;
     velqor::PlanFile plan;
     if (path == QLatin1String("-")) {
-        plan = velqor::PlanFile::Read(std::cin);
+#ifdef _WIN32
+        // A spreadsheet's bytes, not text whose line ends are changed.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        plan = velqor::PlanFile::Read(std::cin, options);
     } else {
         std::ifstream file(std::filesystem::u8path(path.toStdString()), std::ios::binary);
         if (!file)
             return fail(UsageError, QStringLiteral("cannot read %1").arg(path));
-        plan = velqor::PlanFile::Read(file);
+        plan = velqor::PlanFile::Read(file, options);
     }
     if (!plan.Ok())
         return fail(UsageError, QStringLiteral("%1: %2").arg(path, QString::fromStdString(plan.Error())));
@@ -639,7 +663,11 @@ int CommandLine::apply(const QString &path, std::uint32_t timeoutMs, DeviceForma
                       << " answers lost in the system's receive buffer; the plan's devices may not all be found: "
                          "search again"
                       << std::endl;
-        return runPlan(plan.Entries(), plan.Rows(manager->GetDeviceDetails()), format, dryRun, force);
+        std::set<std::string> links;
+        for (const velqor::NetworkInterface &network : manager->GetInterfaces())
+            links.insert(network.name);
+        return runPlan(plan.Entries(), plan.Rows(manager->GetDeviceDetails(), links), format, dryRun, force,
+                       plan.Skipped());
     } catch (const boost::system::system_error &error) {
         return linkFailure(error);
     }
@@ -666,7 +694,13 @@ int CommandLine::resume(std::uint32_t timeoutMs, DeviceFormatter::Format format)
                                        false};
             if (!found)
                 row.blocked = velqor::NotSentReason::NotFound;
-            entries.push_back({kept.device.serial, row.to, kept.device.link, entries.size() + 1});
+            velqor::PlanFile::Entry entry;
+            entry.serial = kept.device.serial;
+            entry.address = row.to;
+            entry.link = kept.device.link;
+            entry.identity = velqor::PlanFile::Identity::SerialHex; // the journal holds the exact bytes
+            entry.line = entries.size() + 1;
+            entries.push_back(entry);
             rows.push_back(row);
         }
         if (rows.empty())
@@ -678,7 +712,8 @@ int CommandLine::resume(std::uint32_t timeoutMs, DeviceFormatter::Format format)
 }
 
 int CommandLine::runPlan(const std::vector<velqor::PlanFile::Entry> &entries, std::vector<velqor::MovePlan::Row> rows,
-                         DeviceFormatter::Format format, bool dryRun, bool force)
+                         DeviceFormatter::Format format, bool dryRun, bool force,
+                         const std::vector<velqor::PlanFile::Entry> &skipped)
 {
     velqor::PlanRunner runner(*manager, safeguards());
     const velqor::MovePlan checked = runner.Prepare(std::move(rows), force);
@@ -690,8 +725,9 @@ int CommandLine::runPlan(const std::vector<velqor::PlanFile::Entry> &entries, st
         control.interrupted = [] { return stopRequested != 0; };
         results = runner.Run(checked, control);
     }
-    const std::vector<velqor::PlanReportRow> report =
+    std::vector<velqor::PlanReportRow> report =
         velqor::PlanReport(entries, checked.Rows(), dryRun ? nullptr : &results, force);
+    velqor::AddSkipped(report, skipped);
     const int printed = print(DeviceFormatter::planReport(report, format));
     if (printed != Ok)
         return std::max<int>(Ok, printed);

@@ -62,13 +62,16 @@ private:
     int setIp(const QString &serialText, const QString &addressText, const QString &link, std::uint32_t timeoutMs,
               bool verify, bool force);
     int watch(DeviceFormatter::Format format);
-    int apply(const QString &path, std::uint32_t timeoutMs, DeviceFormatter::Format format, bool dryRun, bool force);
+    int apply(const QString &path, const QString &sheet, std::uint32_t timeoutMs, DeviceFormatter::Format format,
+              bool dryRun, bool force);
     // apply --resume: the devices the journal holds, taken where it says.
     int resume(std::uint32_t timeoutMs, DeviceFormatter::Format format);
     // Runs a plan's rows as one transaction (journal, interface locks, a
-    // last search) and prints its report; the exit status says how it ended.
+    // last search) and prints its report, with the rows it skipped; the exit
+    // status says how it ended.
     int runPlan(const std::vector<velqor::PlanFile::Entry> &entries, std::vector<velqor::MovePlan::Row> rows,
-                DeviceFormatter::Format format, bool dryRun, bool force);
+                DeviceFormatter::Format format, bool dryRun, bool force,
+                const std::vector<velqor::PlanFile::Entry> &skipped = {});
     // What a transaction keeps safe beyond this process.
     velqor::ChangeTransaction::Safeguards safeguards();
     // Says which devices an earlier run may have left on a temporary

@@ -1,6 +1,7 @@
 #include "DeviceFormatter.h"
 
 #include "Csv.h"
+#include "XlsxWriter.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -34,6 +35,8 @@ bool DeviceFormatter::parseFormat(const QString &text, Format *format)
         *format = Format::Json;
     else if (text == QLatin1String("csv"))
         *format = Format::Csv;
+    else if (text == QLatin1String("xlsx"))
+        *format = Format::Xlsx;
     else
         return false;
     return true;
@@ -88,6 +91,13 @@ QByteArray DeviceFormatter::list(const std::vector<velqor::DeviceDetails> &devic
         for (const velqor::DeviceDetails &device : devices)
             out += QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvFields(device)));
         return out;
+    case Format::Xlsx: {
+        std::vector<std::vector<std::string>> rows;
+        rows.reserve(devices.size());
+        for (const velqor::DeviceDetails &device : devices)
+            rows.push_back(velqor::DeviceCsvFields(device));
+        return QByteArray::fromStdString(velqor::XlsxWriter::Write("Devices", velqor::DeviceCsvHeader(), rows));
+    }
     case Format::Table:
         break;
     }
@@ -139,6 +149,7 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
                 {QStringLiteral("status"), QString::fromStdString(row.status)},
                 {QStringLiteral("detail"), QString::fromStdString(row.detail)},
                 {QStringLiteral("ended_at"), QString::fromStdString(row.at)},
+                {QStringLiteral("identified_by"), QString::fromStdString(row.identifiedBy)},
             });
         }
         return QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -148,16 +159,24 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
         for (const velqor::PlanReportRow &row : rows)
             out += QByteArray::fromStdString(velqor::CsvRecord(velqor::PlanReportFields(row)));
         return out;
+    case Format::Xlsx: {
+        std::vector<std::vector<std::string>> cells;
+        cells.reserve(rows.size());
+        for (const velqor::PlanReportRow &row : rows)
+            cells.push_back(velqor::PlanReportFields(row));
+        return QByteArray::fromStdString(velqor::XlsxWriter::Write("Report", velqor::PlanReportHeader(), cells));
+    }
     case Format::Table:
         break;
     }
-    const QStringList header {QStringLiteral("LINE"),   QStringLiteral("SERIAL"), QStringLiteral("INTERFACE"),
-                              QStringLiteral("FROM"),   QStringLiteral("TO"),     QStringLiteral("AT"),
-                              QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
+    const QStringList header {QStringLiteral("LINE"), QStringLiteral("SERIAL"), QStringLiteral("BY"),
+                              QStringLiteral("INTERFACE"), QStringLiteral("FROM"), QStringLiteral("TO"),
+                              QStringLiteral("AT"), QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
     std::vector<QStringList> cells;
     for (const velqor::PlanReportRow &row : rows)
         cells.push_back({QString::number(row.line), QString::fromStdString(row.serial.Column()),
-                         QString::fromStdString(row.link), QString::fromStdString(row.from),
+                         QString::fromStdString(row.identifiedBy), QString::fromStdString(row.link),
+                         QString::fromStdString(row.from),
                          QString::fromStdString(row.to), QString::fromStdString(row.at),
                          QString::fromStdString(row.status), QString::fromStdString(row.detail)});
     return table(header, cells);
@@ -188,6 +207,7 @@ QByteArray DeviceFormatter::event(const QString &what, const velqor::DeviceDetai
         }
         return out + QByteArray::fromStdString(velqor::CsvRecord(fields));
     }
+    case Format::Xlsx: // a stream of lines; watch refuses it
     case Format::Table:
         break;
     }

@@ -14,7 +14,7 @@
 // scripts (CSV as the window's export).
 class DeviceFormatter {
 public:
-    enum class Format { Table, Json, Csv };
+    enum class Format { Table, Json, Csv, Xlsx };
 
     // The format a --format text names; false for an unknown one.
     static bool parseFormat(const QString &text, Format *format);

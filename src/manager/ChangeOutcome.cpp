@@ -47,6 +47,10 @@ const char *ReasonText(NotSentReason reason)
         return "another program is changing addresses on the interface";
     case NotSentReason::JournalUnwritable:
         return "the journal cannot be written, where the move is recorded before it is sent";
+    case NotSentReason::NotWherePlanned:
+        return "the device is not at the plan's from address: the plan is stale, or names another device";
+    case NotSentReason::NoSuchInterface:
+        return "this workstation has no such interface";
     }
     return "not sent";
 }
@@ -54,7 +58,8 @@ const char *ReasonText(NotSentReason reason)
 std::string NotSentText(const ChangeOutcome &outcome)
 {
     std::string text = ReasonText(outcome.reason);
-    if ((outcome.reason == NotSentReason::InUseByHost || outcome.reason == NotSentReason::LinkInUse) &&
+    if ((outcome.reason == NotSentReason::InUseByHost || outcome.reason == NotSentReason::LinkInUse ||
+         outcome.reason == NotSentReason::NotWherePlanned || outcome.reason == NotSentReason::NoSuchInterface) &&
         !outcome.host.empty())
         text += " (" + outcome.host + ")";
     return text;

@@ -29,6 +29,8 @@ enum class NotSentReason {
     LinkDown, ///< the device's interface is down or gone: it is not sent by another
     LinkInUse, ///< another program changes addresses on the interface (host: which)
     JournalUnwritable, ///< where the device goes could not be written down first
+    NotWherePlanned, ///< not at the address a plan has it at (host: that address)
+    NoSuchInterface, ///< a plan names an interface this workstation lacks (host: which, and where the serial answers)
 };
 
 /// What an address change came to: the device's own answer and where the

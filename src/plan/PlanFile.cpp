@@ -1,35 +1,76 @@
 #include "PlanFile.h"
 
+#include "CsvReader.h"
 #include "NetworkInterface.h"
+#include "OdsReader.h"
+#include "PlanTable.h"
+#include "XlsxReader.h"
+#include "ZipArchive.h"
 
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <optional>
+#include <unordered_map>
 #include <utility>
 
 namespace velqor {
 
 namespace {
 
-struct Record {
-    std::vector<std::string> fields;
-    std::size_t line = 0;
-};
-
+// A spreadsheet's padding: spaces, tabs and no-break spaces at either end.
 std::string Trimmed(const std::string &text)
 {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    const auto padding = [&](std::size_t at, bool front) {
+        if (at >= text.size())
+            return std::size_t {0};
+        if (text[at] == ' ' || text[at] == '\t')
+            return std::size_t {1};
+        const std::size_t from = front ? at : at - 1;
+        return text.compare(from, 2, "\xc2\xa0") == 0 ? std::size_t {2} : std::size_t {0};
+    };
+    while (first < last) {
+        const std::size_t width = padding(first, true);
+        if (width == 0)
+            break;
+        first += width;
+    }
+    while (last > first) {
+        const std::size_t width = text[last - 1] == ' ' || text[last - 1] == '\t' ? 1
+            : last >= first + 2 && text.compare(last - 2, 2, "\xc2\xa0") == 0 ? 2
+                                                                                : 0;
+        if (width == 0)
+            break;
+        last -= width;
+    }
+    return text.substr(first, last - first);
 }
 
-std::string Lower(std::string text)
+// A header as people type it: no case, no spaces, no underscores.
+std::string HeaderKey(const std::string &text)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+    std::string key;
+    for (const char c : Trimmed(text)) {
+        if (c != ' ' && c != '_' && c != '-')
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+enum Column { SerialColumn, HexColumn, AddressColumn, LinkColumn, FromColumn, ColumnCount };
+const char *const kColumnNames[ColumnCount] = {"serial", "serial_hex", "address", "interface", "from"};
+
+std::optional<Column> ColumnOf(const std::string &header)
+{
+    static const std::map<std::string, Column> names {
+        {"serial", SerialColumn},     {"serialnumber", SerialColumn},  {"serialhex", HexColumn},
+        {"address", AddressColumn},   {"ip", AddressColumn},           {"ipaddress", AddressColumn},
+        {"ipv4", AddressColumn},      {"ipv4address", AddressColumn},  {"interface", LinkColumn},
+        {"from", FromColumn},         {"currentaddress", FromColumn},
+    };
+    const auto found = names.find(HeaderKey(header));
+    return found == names.end() ? std::nullopt : std::optional<Column>(found->second);
 }
 
 // A cell quoted in a message: short, and in the serial's display form so
@@ -40,261 +81,309 @@ std::string Quoted(const std::string &cell)
     return "\"" + (shown.size() > 40 ? shown.substr(0, 40) + "…" : shown) + "\"";
 }
 
-// RFC 4180 records, with line ends CRLF, LF or CR; a quoted field may span
-// lines. Sets error (with its line) on text that is not CSV.
-class CsvReader {
-public:
-    CsvReader(const std::string &text, char delimiter) : text(text), delimiter(delimiter) { }
-
-    bool Next(Record &record, std::string &error, std::size_t &errorLine)
-    {
-        record.fields.clear();
-        if (at >= text.size())
-            return false;
-        record.line = line;
-        std::string field;
-        bool quoted = false; // inside quotes
-        bool wasQuoted = false; // this field was quoted, and its quotes closed
-        while (at < text.size()) {
-            const char c = text[at];
-            if (c == '\0') {
-                error = "holds a NUL byte: not a CSV file";
-                errorLine = line;
+// What a spreadsheet writes for a number: digits with at most one point
+// and an exponent, and no leading zero but that of "0" or "0.5". 000123
+// was typed as text; 123 or 1000 may be what became of 000123 or 1E3.
+bool LooksMadeByASpreadsheet(const std::string &text)
+{
+    std::size_t at = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const std::size_t start = at;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; at < text.size() && (std::isdigit(static_cast<unsigned char>(text[at])) || text[at] == '.'); ++at) {
+        if (text[at] == '.') {
+            if (point)
                 return false;
-            }
-            if (quoted) {
-                ++at;
-                if (c == '"' && at < text.size() && text[at] == '"') {
-                    field += '"';
-                    ++at;
-                } else if (c == '"') {
-                    quoted = false;
-                    wasQuoted = true;
-                } else {
-                    line += c == '\n' || (c == '\r' && (at >= text.size() || text[at] != '\n')) ? 1 : 0;
-                    field += c;
-                }
-                continue;
-            }
-            if (c == delimiter) {
-                ++at;
-                record.fields.push_back(std::move(field));
-                field.clear();
-                wasQuoted = false;
-                continue;
-            }
-            if (c == '\r' || c == '\n') {
-                at += c == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-                ++line;
-                break;
-            }
-            if (wasQuoted) {
-                error = "text after a closing quote: not a CSV file";
-                errorLine = line;
-                return false;
-            }
-            if (c == '"' && field.empty()) {
-                quoted = true;
-                ++at;
-                continue;
-            }
-            field += c;
+            point = true;
+        } else {
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return false;
+    bool exponent = false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        exponent = true;
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-'))
             ++at;
-        }
-        if (quoted) {
-            error = "a quoted cell is not closed";
-            errorLine = record.line;
+        const std::size_t exponentStart = at;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))
+            ++at;
+        if (at == exponentStart)
             return false;
-        }
-        record.fields.push_back(std::move(field));
-        return true;
     }
+    if (at != text.size())
+        return false;
+    const bool leadingZero = text.size() > start + 1 && text[start] == '0' && text[start + 1] != '.';
+    return point || exponent || !leadingZero;
+}
 
-private:
-    const std::string &text;
-    const char delimiter;
-    std::size_t at = 0;
-    std::size_t line = 1;
+// Where each serial is planned already, for "planned twice": the first row
+// without an interface, and the rows by interface. Work per row stays the
+// same however many interfaces one serial is planned on.
+struct Planned {
+    std::size_t first = 0;
+    std::size_t withoutLink = 0;
+    std::unordered_map<std::string, std::size_t> byLink;
 };
-
-bool Blank(const Record &record)
-{
-    return std::all_of(record.fields.begin(), record.fields.end(),
-                       [](const std::string &field) { return Trimmed(field).empty(); });
-}
-
-// The header's delimiter: a semicolon where it has no comma (spreadsheets
-// of locales with a decimal comma save so).
-char Delimiter(const std::string &text)
-{
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
-        const std::string header = text.substr(start, end - start);
-        if (!Trimmed(header).empty())
-            return header.find(',') == std::string::npos && header.find(';') != std::string::npos ? ';' : ',';
-        start = end + 1;
-    }
-    return ',';
-}
 
 } // namespace
 
-void PlanFile::Fail(std::size_t line, const std::string &what)
+const char *IdentityName(PlanFile::Identity identity)
 {
-    entries.clear();
-    error = line > 0 ? "line " + std::to_string(line) + ": " + what : what;
+    switch (identity) {
+    case PlanFile::Identity::SerialHex:
+        return "serial_hex";
+    case PlanFile::Identity::From:
+        return "from";
+    case PlanFile::Identity::Serial:
+        break;
+    }
+    return "serial";
 }
 
-PlanFile PlanFile::Parse(const std::string &input)
+void PlanFile::Fail(const std::string &what)
+{
+    entries.clear();
+    skipped.clear();
+    error = what;
+}
+
+PlanFile PlanFile::Parse(const std::string &bytes, const Options &options)
 {
     PlanFile plan;
-    if (input.size() > kMaxBytes) {
-        plan.Fail(0, "the plan is larger than " + std::to_string(kMaxBytes >> 20) + " MiB: not a plan");
+    if (bytes.size() > kMaxBytes) {
+        plan.Fail("the plan is larger than " + std::to_string(kMaxBytes >> 20) + " MiB: not a plan");
         return plan;
     }
-    // A byte-order mark, as some spreadsheets write.
-    const std::string text = input.rfind("\xef\xbb\xbf", 0) == 0 ? input.substr(3) : input;
-    CsvReader reader(text, Delimiter(text));
-    Record record;
-    std::string error;
-    std::size_t errorLine = 0;
+    if (bytes.rfind("\xd0\xcf\x11\xe0", 0) == 0) {
+        plan.Fail("an Excel 97-2003 workbook (.xls), which is not read: save it as .xlsx");
+        return plan;
+    }
+    if (ZipArchive::Looks(bytes)) {
+        const ZipArchive zip(bytes);
+        const std::optional<std::string> type = zip.Member("mimetype", 256);
+        if (type && type->rfind("application/vnd.oasis.opendocument.spreadsheet", 0) == 0)
+            return FromTable(OdsReader::Read(bytes, options.sheet), options);
+        if (zip.Member("xl/workbook.xml", PlanTable::kMaxPartBytes))
+            return FromTable(XlsxReader::Read(bytes, options.sheet), options);
+        plan.Fail("a zip archive, but neither an .xlsx nor an .ods spreadsheet");
+        return plan;
+    }
+    if (!options.sheet.empty()) {
+        plan.Fail("a text file has no sheets: --sheet is for .xlsx and .ods files");
+        return plan;
+    }
+    return FromTable(CsvReader::Read(bytes), options);
+}
+
+PlanFile PlanFile::Read(std::istream &in, const Options &options)
+{
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() <= kMaxBytes && in.read(buffer, sizeof buffer).gcount() > 0)
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    // Reading to the end sets failbit as well as eofbit: only badbit says
+    // that the file could not be read.
+    if (in.bad()) {
+        PlanFile plan;
+        plan.Fail("the plan cannot be read");
+        return plan;
+    }
+    return Parse(bytes, options);
+}
+
+PlanFile PlanFile::FromTable(const PlanTable &table, const Options &options)
+{
+    PlanFile plan;
+    if (!table.Ok()) {
+        plan.Fail(table.Error());
+        return plan;
+    }
+    const auto blank = [](const PlanTable::Row &row) {
+        return std::all_of(row.cells.begin(), row.cells.end(),
+                           [](const PlanTable::Cell &cell) { return Trimmed(cell.text).empty(); });
+    };
+    auto row = table.rows.begin();
+    while (row != table.rows.end() && blank(*row))
+        ++row;
+    if (row == table.rows.end()) {
+        plan.Fail("the plan is empty: a header row names serial, address");
+        return plan;
+    }
 
     // The header: the first row that is not blank.
-    std::map<std::string, std::size_t> columns;
-    while (columns.empty()) {
-        if (!reader.Next(record, error, errorLine)) {
-            plan.Fail(errorLine, error.empty() ? "the plan is empty: a header row names serial, address" : error);
+    const std::size_t headerLine = row->line;
+    std::optional<std::size_t> columns[ColumnCount];
+    for (std::size_t index = 0; index < row->cells.size(); ++index) {
+        const auto column = ColumnOf(row->cells[index].text);
+        if (!column)
+            continue;
+        if (columns[*column]) {
+            const auto named = [&](std::size_t at) {
+                return table.ColumnName(at) + " (" + Quoted(Trimmed(row->cells[at].text)) + ")";
+            };
+            plan.Fail(table.Where(headerLine) + ": " + named(*columns[*column]) + " and " + named(index) +
+                      " both give the " + kColumnNames[*column] + ": keep one of them");
             return plan;
         }
-        if (Blank(record))
-            continue;
-        for (std::size_t column = 0; column < record.fields.size(); ++column)
-            columns.emplace(Lower(Trimmed(record.fields[column])), column);
+        columns[*column] = index;
     }
-    const std::size_t headerLine = record.line;
-    const auto column = [&](const char *name) -> std::optional<std::size_t> {
-        const auto found = columns.find(name);
-        return found == columns.end() ? std::nullopt : std::optional<std::size_t>(found->second);
-    };
-    const auto serialColumn = column("serial");
-    const auto hexColumn = column("serial_hex");
-    const auto addressColumn = column("address");
-    const auto linkColumn = column("interface");
-    if ((!serialColumn && !hexColumn) || !addressColumn) {
-        plan.Fail(headerLine,
-                  std::string("no ") + (addressColumn ? "serial" : "address") +
-                      " column: the header row names serial (or serial_hex), address, and optionally interface");
+    if ((!columns[SerialColumn] && !columns[HexColumn]) || !columns[AddressColumn]) {
+        plan.Fail(table.Where(headerLine) + ": no " + (columns[AddressColumn] ? "serial" : "address") +
+                  " column: the header row names serial (or serial_hex), address, and optionally interface and "
+                  "from");
         return plan;
     }
 
-    // Where each device is planned already, by serial: its interfaces and line.
-    std::map<std::string, std::vector<std::pair<std::string, std::size_t>>> planned;
-    while (reader.Next(record, error, errorLine)) {
-        if (Blank(record))
+    std::unordered_map<std::string, Planned> planned;
+    for (++row; row != table.rows.end(); ++row) {
+        if (blank(*row))
             continue;
-        const auto cell = [&](std::optional<std::size_t> index) {
-            return index && *index < record.fields.size() ? record.fields[*index] : std::string();
-        };
-        if (plan.entries.size() == kMaxRows) {
-            plan.Fail(record.line,
-                      "more than " + std::to_string(kMaxRows) + " rows: a list holds at most that many devices");
+        const std::size_t line = row->line;
+        if (plan.entries.size() + plan.skipped.size() == kMaxRows) {
+            plan.Fail(table.Where(line) + ": more than " + std::to_string(kMaxRows) +
+                      " rows: a list holds at most that many devices");
             return plan;
         }
+        const auto cell = [&](Column column) {
+            const auto index = columns[column];
+            return index && *index < row->cells.size() ? row->cells[*index] : PlanTable::Cell {};
+        };
+        const auto fail = [&](Column column, const std::string &what) {
+            plan.Fail(table.Where(line, columns[column].value_or(PlanTable::npos)) + ": " + what);
+            return plan;
+        };
+        for (const Column column : {SerialColumn, HexColumn}) {
+            if (cell(column).number)
+                return fail(column,
+                            std::string(kColumnNames[column]) + " " + Quoted(cell(column).text) +
+                                " is a number in the sheet, which may have dropped its leading zeros or written it "
+                                "in exponent form: format the " +
+                                kColumnNames[column] + " column as Text, and type its cells again");
+        }
         Entry entry;
-        entry.line = record.line;
-        entry.link = Trimmed(cell(linkColumn));
-        const std::string hex = Trimmed(cell(hexColumn));
-        const std::string shown = cell(serialColumn);
+        entry.line = line;
+        entry.link = Trimmed(cell(LinkColumn).text);
+        const std::string hex = Trimmed(cell(HexColumn).text);
+        const std::string shown = Trimmed(cell(SerialColumn).text);
         std::optional<Serial> serial;
         if (!hex.empty()) {
             serial = Serial::FromText("hex:" + hex);
-            if (!serial) {
-                plan.Fail(record.line, "serial_hex " + Quoted(hex) + " is not pairs of hex digits");
-                return plan;
-            }
+            if (!serial)
+                return fail(HexColumn, "serial_hex " + Quoted(hex) +
+                                           (LooksMadeByASpreadsheet(hex)
+                                                ? " is a number a spreadsheet made of the hex digits: format the "
+                                                  "serial_hex column as Text, and export the list anew"
+                                                : " is not pairs of hex digits"));
             const auto alsoShown = shown.empty() ? std::nullopt : Serial::FromText(shown);
-            if (!shown.empty() && alsoShown != serial) {
-                plan.Fail(record.line,
-                          "serial " + Quoted(shown) + " and serial_hex " + Quoted(hex) + " name different devices");
-                return plan;
-            }
+            if (!shown.empty() && alsoShown != serial)
+                return fail(SerialColumn,
+                            "serial " + Quoted(shown) + " and serial_hex " + Quoted(hex) + " name different devices");
+            entry.identity = Identity::SerialHex;
         } else if (!shown.empty()) {
             serial = Serial::FromText(shown);
-            if (!serial) {
-                plan.Fail(record.line,
-                          "serial " + Quoted(shown) +
-                              " does not parse: a backslash starts \\xNN, and hex: takes pairs of hex digits");
-                return plan;
-            }
+            if (!serial)
+                return fail(SerialColumn,
+                            "serial " + Quoted(shown) +
+                                " does not parse: a backslash starts \\xNN, and hex: takes pairs of hex digits");
         }
-        if (!serial || serial->Empty()) {
-            plan.Fail(record.line, "no serial");
-            return plan;
-        }
+        if (!serial || serial->Empty())
+            return fail(SerialColumn, "no serial");
         entry.serial = *serial;
-        const std::string address = Trimmed(cell(addressColumn));
-        const auto parsed = ParseDottedAddress(address);
-        if (!parsed) {
-            plan.Fail(record.line,
-                      (address.empty() ? std::string("no address") : Quoted(address) + " is not an IPv4 address"));
-            return plan;
+        const std::string from = Trimmed(cell(FromColumn).text);
+        if (!from.empty()) {
+            entry.from = ParseDottedAddress(from);
+            if (!entry.from)
+                return fail(FromColumn, "from " + Quoted(from) + " is not an IPv4 address");
+            if (entry.identity == Identity::Serial)
+                entry.identity = Identity::From;
         }
-        entry.address = *parsed;
-        auto &links = planned[entry.serial.Bytes()];
-        for (const auto &[link, line] : links) {
-            // The same device twice, or a row that may mean the other's device.
-            if (link == entry.link || link.empty() || entry.link.empty()) {
-                plan.Fail(record.line,
-                          "serial " + entry.serial.Display() + " is planned twice (also on line " +
-                              std::to_string(line) + ")");
-                return plan;
-            }
+        const std::string address = Trimmed(cell(AddressColumn).text);
+        const bool skip = address.empty();
+        if (!skip) {
+            const auto parsed = ParseDottedAddress(address);
+            if (!parsed)
+                return fail(AddressColumn, Quoted(address) + " is not an IPv4 address");
+            entry.address = *parsed;
         }
-        links.emplace_back(entry.link, entry.line);
-        plan.entries.push_back(std::move(entry));
+        if (!skip && entry.identity == Identity::Serial && !options.force && LooksMadeByASpreadsheet(shown))
+            return fail(SerialColumn,
+                        "serial " + Quoted(shown) +
+                            " reads as a number, which a spreadsheet may have made of another serial (000123 "
+                            "becomes 123, 1E3 becomes 1000): add the serial_hex column (orvane-cli list --format "
+                            "csv writes it) or a from column with each device's address now" +
+                            (options.forceHint.empty() ? std::string()
+                                                       : ", or give " + options.forceHint + " if the serials are right"));
+
+        // The same device twice, or a row that may mean the other's device.
+        Planned &before = planned[entry.serial.Bytes()];
+        std::size_t clash = 0;
+        if (before.first != 0) {
+            if (entry.link.empty())
+                clash = before.first;
+            else if (before.withoutLink != 0)
+                clash = before.withoutLink;
+            else if (const auto same = before.byLink.find(entry.link); same != before.byLink.end())
+                clash = same->second;
+        }
+        if (clash != 0)
+            return fail(SerialColumn,
+                        "serial " + entry.serial.Display() + " is planned twice (also on " + table.Where(clash) + ")");
+        if (before.first == 0)
+            before.first = line;
+        if (entry.link.empty())
+            before.withoutLink = line;
+        else
+            before.byLink.emplace(entry.link, line);
+        (skip ? plan.skipped : plan.entries).push_back(std::move(entry));
     }
-    if (!error.empty())
-        plan.Fail(errorLine, error);
+    if (plan.entries.empty() && plan.skipped.empty())
+        plan.Fail(table.Where(headerLine) + ": the plan has no rows, only its header");
     return plan;
 }
 
-PlanFile PlanFile::Read(std::istream &in)
+std::vector<MovePlan::Row> PlanFile::Rows(const std::vector<DeviceDetails> &devices,
+                                          const std::set<std::string> &links) const
 {
-    std::string text;
-    char buffer[65536];
-    while (text.size() <= kMaxBytes && in.read(buffer, sizeof buffer).gcount() > 0)
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) {
-        PlanFile plan;
-        plan.Fail(0, "the plan cannot be read");
-        return plan;
-    }
-    return Parse(text);
-}
-
-std::vector<MovePlan::Row> PlanFile::Rows(const std::vector<DeviceDetails> &devices) const
-{
-    std::map<std::string, std::vector<const DeviceDetails *>> bySerial;
+    std::unordered_map<std::string, std::vector<const DeviceDetails *>> bySerial;
     for (const DeviceDetails &device : devices)
         bySerial[device.serial.Bytes()].push_back(&device);
     std::vector<MovePlan::Row> rows;
     rows.reserve(entries.size());
+    static const std::vector<const DeviceDetails *> none;
     for (const Entry &entry : entries) {
         MovePlan::Row row;
         row.device = {entry.link, entry.serial};
         row.to = entry.address;
-        std::vector<const DeviceDetails *> found;
         const auto known = bySerial.find(entry.serial.Bytes());
-        if (known != bySerial.end()) {
-            for (const DeviceDetails *device : known->second) {
-                if (entry.link.empty() || device->via.name == entry.link)
-                    found.push_back(device);
-            }
+        const auto &answering = known == bySerial.end() ? none : known->second;
+        if (!entry.link.empty() && !links.empty() && !links.count(entry.link)) {
+            std::string where;
+            for (const DeviceDetails *device : answering)
+                where += (where.empty() ? "" : ", ") + device->via.name;
+            row.blocked = NotSentReason::NoSuchInterface;
+            row.host = entry.link + "; the serial answers " + (where.empty() ? "on none" : "on " + where);
+            rows.push_back(std::move(row));
+            continue;
+        }
+        std::vector<const DeviceDetails *> found;
+        bool elsewhere = false; // on the interface named, but not where the plan has it
+        for (const DeviceDetails *device : answering) {
+            if (!entry.link.empty() && device->via.name != entry.link)
+                continue;
+            if (entry.from && device->address != *entry.from)
+                elsewhere = true;
+            else
+                found.push_back(device);
         }
         if (found.size() == 1) {
             row.device.link = found.front()->via.name;
             row.found = *found.front();
+        } else if (found.empty() && elsewhere) {
+            row.blocked = NotSentReason::NotWherePlanned;
+            row.host = FormatAddress(*entry.from);
         } else {
             row.blocked = found.empty() ? NotSentReason::NotFound : NotSentReason::SeveralLinks;
         }

@@ -2,6 +2,8 @@
 
 #include "NetworkInterface.h"
 
+#include <algorithm>
+
 namespace velqor {
 
 namespace {
@@ -35,6 +37,7 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
         const MovePlan::Row &row = rows[index];
         PlanReportRow out;
         out.line = index < entries.size() ? entries[index].line : 0;
+        out.identifiedBy = IdentityName(index < entries.size() ? entries[index].identity : PlanFile::Identity::Serial);
         out.serial = row.device.serial;
         out.link = row.device.link;
         out.from = row.found ? FormatAddress(row.found->address) : std::string();
@@ -123,9 +126,26 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
     return report;
 }
 
+void AddSkipped(std::vector<PlanReportRow> &report, const std::vector<PlanFile::Entry> &skipped)
+{
+    for (const PlanFile::Entry &entry : skipped) {
+        PlanReportRow out;
+        out.line = entry.line;
+        out.serial = entry.serial;
+        out.link = entry.link;
+        out.status = "skipped";
+        out.detail = "no address in the plan: left as it is";
+        out.identifiedBy = IdentityName(entry.identity);
+        out.reached = true;
+        report.push_back(std::move(out));
+    }
+    std::stable_sort(report.begin(), report.end(),
+                     [](const PlanReportRow &one, const PlanReportRow &other) { return one.line < other.line; });
+}
+
 std::vector<std::string> PlanReportHeader()
 {
-    return {"line", "serial", "interface", "from", "to", "status", "detail", "serial_hex", "ended_at"};
+    return {"line", "serial", "interface", "from", "to", "status", "detail", "serial_hex", "ended_at", "identified_by"};
 }
 
 std::vector<std::string> PlanReportFields(const PlanReportRow &row)
@@ -138,7 +158,8 @@ std::vector<std::string> PlanReportFields(const PlanReportRow &row)
             row.status,
             row.detail,
             row.serial.Hex(),
-            row.at};
+            row.at,
+            row.identifiedBy};
 }
 
 } // namespace velqor

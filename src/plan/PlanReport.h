@@ -19,7 +19,7 @@ struct PlanReportRow {
     std::string link;
     std::string from; ///< where the search found it; empty when it did not
     std::string to;
-    /// will-move, already-there or not-sent before a run; after it moved,
+    /// will-move, already-there, not-sent or skipped before a run; after it moved,
     /// already-there, refused, no-answer, not-moved (acknowledged, still at
     /// its old address), not-confirmed (acknowledged, found nowhere),
     /// not-run, not-sent, or stranded (neither at its old nor at its new
@@ -29,6 +29,8 @@ struct PlanReportRow {
     /// Where the run's last search found the device (where it was last
     /// known, when it did not); empty before a run.
     std::string at;
+    /// The plan's column that told its device: serial_hex, from or serial.
+    std::string identifiedBy;
     bool reached = false; ///< the device is (or would be) at its planned address
 };
 
@@ -39,8 +41,12 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
                                       const std::vector<MovePlan::Row> &rows, const std::vector<RowResult> *results,
                                       bool forced = false);
 
+/// The plan's rows without an address, added to a report in the order of
+/// their lines: skipped, their devices left as they are.
+void AddSkipped(std::vector<PlanReportRow> &report, const std::vector<PlanFile::Entry> &skipped);
+
 /// The report's columns: line, serial, interface, from, to, status,
-/// detail, serial_hex, ended_at.
+/// detail, serial_hex, ended_at, identified_by.
 std::vector<std::string> PlanReportHeader();
 /// As CSV cells: the serial in its cell form.
 std::vector<std::string> PlanReportFields(const PlanReportRow &row);

@@ -13,6 +13,7 @@
 #include "OrvaneModel.h"
 #include "PlanDialog.h"
 #include "PlanFile.h"
+#include "XlsxWriter.h"
 #include "ui_MainWindow.h"
 
 #include <QClipboard>
@@ -622,8 +623,9 @@ void MainWindow::on_assignPushButton_clicked()
 
 void MainWindow::on_exportPushButton_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export devices"), QStringLiteral("orvanes.csv"),
-                                                      tr("CSV files (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Export devices"), QStringLiteral("orvanes.csv"),
+                                     tr("CSV files (*.csv);;Excel workbooks, serials kept as text (*.xlsx)"));
     if (path.isEmpty())
         return;
     if (exportTo(path))
@@ -635,8 +637,10 @@ void MainWindow::on_exportPushButton_clicked()
 
 void MainWindow::on_importPlanPushButton_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Import an address plan"), QString(),
-                                                      tr("CSV files (*.csv);;All files (*)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Import an address plan"), QString(),
+        tr("Address plans (*.csv *.tsv *.txt *.xlsx *.ods);;CSV files (*.csv);;Tab-separated text (*.tsv *.txt);;"
+           "Excel workbooks (*.xlsx);;OpenDocument spreadsheets (*.ods);;All files (*)"));
     if (!path.isEmpty())
         importPlan(path);
 }
@@ -648,13 +652,19 @@ void MainWindow::importPlan(const QString &path)
         return;
     }
     std::ifstream file(std::filesystem::u8path(path.toStdString()), std::ios::binary);
-    const velqor::PlanFile plan = file ? velqor::PlanFile::Read(file) : velqor::PlanFile::Parse({});
-    if (!file || !plan.Ok()) {
+    velqor::PlanFile::Options options;
+    options.forceHint.clear(); // the command line's option: the window has none
+    // Whether it opened, asked before reading: read to its end, the stream's
+    // failbit is always set.
+    const bool opened = file.is_open();
+    const velqor::PlanFile plan = opened ? velqor::PlanFile::Read(file, options) : velqor::PlanFile {};
+    if (!opened || !plan.Ok()) {
         QMessageBox problem(QMessageBox::Warning, tr("Address plan"),
                             tr("%1 is no address plan: %2")
                                 .arg(QDir::toNativeSeparators(path),
-                                     file ? QString::fromStdString(plan.Error()) : tr("it cannot be read")),
+                                     opened ? QString::fromStdString(plan.Error()) : tr("it cannot be read")),
                             QMessageBox::Ok, this);
+        problem.setObjectName(QStringLiteral("planProblemMessageBox"));
         problem.setTextFormat(Qt::PlainText);
         problem.exec();
         return;
@@ -669,6 +679,15 @@ bool MainWindow::exportTo(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
+    if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        std::vector<std::vector<std::string>> rows;
+        for (int row : visibleRows())
+            rows.push_back(velqor::DeviceCsvFields(model->detailsAt(row)));
+        const std::string workbook = velqor::XlsxWriter::Write("Devices", velqor::DeviceCsvHeader(), rows);
+        return !workbook.empty() && file.write(workbook.data(), static_cast<qint64>(workbook.size())) ==
+            static_cast<qint64>(workbook.size()) &&
+            file.flush();
+    }
     file.write(QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvHeader())));
     for (int row : visibleRows())
         file.write(QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvFields(model->detailsAt(row)))));

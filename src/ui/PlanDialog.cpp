@@ -11,6 +11,7 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <set>
 
 PlanDialog::PlanDialog(OrvaneModel *model, velqor::PlanFile file, QWidget *parent)
     : QDialog(parent), ui(new Ui::PlanDialog), model(model), plan(std::move(file))
@@ -22,8 +23,15 @@ PlanDialog::PlanDialog(OrvaneModel *model, velqor::PlanFile file, QWidget *paren
         devices.push_back(model->detailsAt(row));
     // Checked as a dry run of orvane-cli apply checks it, but for the hosts
     // that answer for an address: the links are asked when it runs.
-    const velqor::MovePlan preview = velqor::PreviewPlan(plan.Rows(devices), devices, model->addressFacts(), false);
+    std::set<std::string> links;
+    for (const velqor::NetworkInterface &network : model->networks())
+        links.insert(network.name);
+    const velqor::MovePlan preview =
+        velqor::PreviewPlan(plan.Rows(devices, links), devices, model->addressFacts(), false);
     rows = velqor::PlanReport(plan.Entries(), preview.Rows(), nullptr);
+    velqor::AddSkipped(rows, plan.Skipped());
+    for (std::size_t entry = 0; entry < plan.Entries().size(); ++entry)
+        entryAt[plan.Entries()[entry].line] = entry;
     ui->planTableWidget->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t row = 0; row < rows.size(); ++row)
         showRow(row);
@@ -83,12 +91,13 @@ void PlanDialog::showSummary()
         std::count_if(rows.begin(), rows.end(), [](const velqor::PlanReportRow &row) { return row.reached; });
     const qsizetype total = static_cast<qsizetype>(rows.size());
     if (!ran)
-        ui->summaryLabel->setText(tr("%1 rows: %2 will move, %3 are there already, %4 cannot run. Nothing has "
-                                     "been sent.")
+        ui->summaryLabel->setText(tr("%1 rows: %2 will move, %3 are there already, %4 cannot run, %5 are left "
+                                     "as they are. Nothing has been sent.")
                                       .arg(total)
                                       .arg(count("will-move"))
                                       .arg(count("already-there"))
-                                      .arg(count("not-sent")));
+                                      .arg(count("not-sent"))
+                                      .arg(count("skipped")));
     else
         ui->summaryLabel->setText(
             tr("%1 rows: %2 reached their address, %3 did not.").arg(total).arg(reached).arg(total - reached));
@@ -101,10 +110,12 @@ bool PlanDialog::start()
     std::vector<DeviceSession::Request> requests;
     sent.clear();
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        // Rows whose device was not found, or not told apart, stay as the check left them.
-        if (rows[row].from.empty())
+        // Rows whose device was not found, or not told apart, stay as the
+        // check left them; so do those the plan leaves alone.
+        const auto entryIndex = entryAt.find(rows[row].line);
+        if (rows[row].from.empty() || entryIndex == entryAt.end())
             continue;
-        const velqor::PlanFile::Entry &entry = plan.Entries()[row];
+        const velqor::PlanFile::Entry &entry = plan.Entries()[entryIndex->second];
         requests.push_back(
             {{rows[row].link, entry.serial}, entry.address, false, QString::fromStdString(rows[row].to)});
         sent.push_back(row);
@@ -126,7 +137,7 @@ void PlanDialog::finish(const DeviceSession::Result &result)
     if (result.results.size() == result.rows.size() && result.rows.size() == sent.size()) {
         std::vector<velqor::PlanFile::Entry> entries;
         for (std::size_t row : sent)
-            entries.push_back(plan.Entries()[row]);
+            entries.push_back(plan.Entries()[entryAt.at(rows[row].line)]);
         const std::vector<velqor::PlanReportRow> done = velqor::PlanReport(entries, result.rows, &result.results);
         for (std::size_t i = 0; i < sent.size(); ++i)
             rows[sent[i]] = done[i];

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <map>
 #include <vector>
 
 class OrvaneModel;
@@ -61,6 +62,8 @@ private:
     std::vector<velqor::PlanReportRow> rows;
     // The plan's rows sent in the batch, in its order.
     std::vector<std::size_t> sent;
+    // Which of the plan's entries a report row shows, by its line.
+    std::map<std::size_t, std::size_t> entryAt;
     bool running = false;
     bool ran = false;
     bool closeWhenDone = false;

@@ -1,10 +1,18 @@
-// A commissioning plan read from CSV and checked, as apply and the window's
+// A commissioning plan read from CSV or a spreadsheet and checked, as apply and the window's
 // import do before anything is sent: no network.
 
+#include "Csv.h"
 #include "PlanFile.h"
 #include "PlanReport.h"
+#include "XlsxWriter.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
 
 using namespace velqor;
 
@@ -41,7 +49,6 @@ TEST(PlanFileTest, BadPlansAreRefusedWithTheirLine)
         {"serial,where\nA,10.0.0.2\n", "line 1: no address column"},
         {"\nname,address\nA,10.0.0.2\n", "line 2: no serial column"},
         {"serial,address\nA,10.0.0.2\nB,10.0.0\n", "line 3: \"10.0.0\" is not an IPv4 address"},
-        {"serial,address\nA,\n", "line 2: no address"},
         {"serial,address\n,10.0.0.2\n", "line 2: no serial"},
         {"serial,address\nA\\q,10.0.0.2\n", "line 2: serial \"A\\x5cq\" does not parse"},
         {"serial_hex,address\n4g,10.0.0.2\n", "line 2: serial_hex \"4g\" is not pairs of hex digits"},
@@ -51,7 +58,22 @@ TEST(PlanFileTest, BadPlansAreRefusedWithTheirLine)
         {"serial,address,interface\nA,10.0.0.2,eth0\nA,10.0.0.3,\n", "line 3: serial A is planned twice"},
         {"serial,address\n\"A,10.0.0.2\n", "line 2: a quoted cell is not closed"},
         {"serial,address\n\"A\"x,10.0.0.2\n", "line 2: text after a closing quote: not a CSV file"},
-        {std::string(elf, sizeof elf - 1), "line 3: holds a NUL byte: not a CSV file"},
+        {std::string(elf, sizeof elf - 1), "holds NUL bytes: UTF-16 text without a byte-order mark"},
+        {"serial,address\n", "line 1: the plan has no rows, only its header"},
+        {"serial,address,Address\nA,10.0.0.2,10.0.0.3\n",
+         "line 1: column 2 (\"address\") and column 3 (\"Address\") both give the address: keep one"},
+        {"Serial Number,IP,serial\n", "line 1: column 1 (\"Serial Number\") and column 3 (\"serial\") both give the serial"},
+        {"serial,address\n123,10.0.0.2\n", "line 2: serial \"123\" reads as a number, which a spreadsheet may"},
+        {"serial,address\n1E3,10.0.0.2\n", "line 2: serial \"1E3\" reads as a number"},
+        {"serial,address\n-1.5,10.0.0.2\n", "line 2: serial \"-1.5\" reads as a number"},
+        {"serial_hex,address\n3.02E+037,10.0.0.2\n",
+         "line 2: serial_hex \"3.02E+037\" is a number a spreadsheet made of the hex digits: format the serial_hex"},
+        {"serial,from,address\nA,10.0.0,10.0.0.2\n", "line 2: from \"10.0.0\" is not an IPv4 address"},
+        {"serial,address\nA,10.0.0.2\nA,\n", "line 3: serial A is planned twice (also on line 2)"},
+        {std::string("\xff\xfes\0e", 5), "UTF-16 text with an odd number of bytes"},
+        {"serial,address\nORV\x81,10.0.0.2\n", "the text is neither UTF-8 nor Windows-1252: save it as CSV UTF-8"},
+        {std::string("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1", 8), "an Excel 97-2003 workbook (.xls), which is not read"},
+        {"PK\x03\x04 no archive", "a zip archive, but neither an .xlsx nor an .ods spreadsheet"},
         {big, "the plan is larger than 32 MiB"},
         {tooMany, "line 65538: more than 65536 rows"},
     };
@@ -144,4 +166,203 @@ TEST(PlanFileTest, EachRowIsCheckedAgainstTheDevicesFound)
     clash.Order();
     for (const PlanReportRow &row : PlanReport(twice.Entries(), clash.Rows(), nullptr))
         EXPECT_EQ(row.status, "not-sent") << row.serial.Display();
+}
+
+namespace {
+
+std::string Utf16(const std::string &ascii, bool bigEndian)
+{
+    std::string out = bigEndian ? "\xfe\xff" : "\xff\xfe";
+    for (const char c : ascii)
+        out += bigEndian ? std::string {'\0', c} : std::string {c, '\0'};
+    return out;
+}
+
+} // namespace
+
+// Each shape a spreadsheet or a paste gives a plan, and the row it means.
+TEST(PlanFileTest, ReadsEveryEncodingSeparatorAndHeaderSpreadsheetsWrite)
+{
+    const struct {
+        std::string text;
+        std::string serial; // of the first row
+        std::size_t line;
+    } cases[] = {
+        {"serial\taddress\nA B\t10.0.0.2\n", "A B", 2}, // a paste, or the window's Ctrl+C
+        {"\"serial\";\"address\";\"note, free\"\nA;10.0.0.2;\"x, y\"\n", "A", 2},
+        {Utf16("serial,address\r\nORV1,10.0.0.2\r\n", false), "ORV1", 2},
+        {Utf16("serial\taddress\nORV1\t10.0.0.2\n", true), "ORV1", 2},
+        {"serial;address\nORV\xc4" "1;10.0.0.2\n", "ORV\xc3\x84" "1", 2}, // Windows-1252: Ä
+        {"\xef\xbb\xbfSerial Number, IP Address \nA,10.0.0.2\n", "A", 2},
+        {"SERIAL_NUMBER;IPv4\nA;10.0.0.2\n", "A", 2},
+        {"serial,ip,current address\nA,10.0.0.2,10.0.0.9\n", "A", 2},
+        {"serial,address\n  A \xc2\xa0,10.0.0.2\n", "A", 2}, // a spreadsheet's padding
+        {"serial,address\n\\x20A\\x20,10.0.0.2\n", " A ", 2}, // spaces of its own, as list writes them
+        {"serial,address\n000123,10.0.0.2\n", "000123", 2}, // typed as text: no spreadsheet writes a number so
+        // CR LF within a quoted cell is one line break.
+        {"serial,address,note\r\nA,,\"two\r\nlines\"\r\nB,10.0.0.3,\r\n", "B", 4},
+    };
+    for (const auto &test : cases) {
+        const PlanFile plan = PlanFile::Parse(test.text);
+        ASSERT_TRUE(plan.Ok()) << plan.Error() << " in " << test.text;
+        ASSERT_FALSE(plan.Entries().empty()) << test.text;
+        EXPECT_EQ(plan.Entries()[0].serial, Serial(test.serial)) << test.text;
+        EXPECT_EQ(plan.Entries()[0].line, test.line) << test.text;
+        EXPECT_EQ(plan.Entries()[0].address, (Ipv4Bytes {10, 0, 0, static_cast<unsigned char>(test.line == 4 ? 3 : 2)})) << test.text;
+    }
+    // An empty address leaves its device as it is: reported, never sent.
+    const PlanFile leave = PlanFile::Parse("serial,address\nA,\nB,10.0.0.3\n");
+    ASSERT_TRUE(leave.Ok()) << leave.Error();
+    ASSERT_EQ(leave.Skipped().size(), 1u);
+    std::vector<PlanReportRow> report = PlanReport(leave.Entries(), leave.Rows({Found("B", 3)}), nullptr);
+    AddSkipped(report, leave.Skipped());
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_EQ(report[0].status, "skipped");
+    EXPECT_EQ(report[0].line, 2u);
+    EXPECT_TRUE(report[0].reached);
+    EXPECT_EQ(report[1].serial, Serial("B"));
+}
+
+// A serial that reads as a number may be another serial a spreadsheet
+// rewrote: such a row needs what identifies its device beyond doubt.
+TEST(PlanFileTest, ARowNamesItsDeviceBeyondWhatASpreadsheetCanMangle)
+{
+    EXPECT_TRUE(PlanFile::Parse("serial,address\n123,10.0.0.2\n", {"", true, "--force"}).Ok());
+    const PlanFile window = PlanFile::Parse("serial,address\n123,10.0.0.2\n", {"", false, ""});
+    EXPECT_EQ(window.Error().find("--force"), std::string::npos) << window.Error();
+    EXPECT_TRUE(PlanFile::Parse("serial,address\n123,\n").Ok()) << "a row left alone needs no proof";
+
+    const std::vector<DeviceDetails> devices {Found("A", 10), Found("123", 11), Found("A", 12, kCellTwo)};
+    const PlanFile plan = PlanFile::Parse("serial,from,address,serial_hex,interface\n"
+                                          "123,10.0.0.11,10.0.0.21,,\n" // where the plan has it
+                                          "A,10.0.0.12,10.0.0.23,,eth1\n"
+                                          "A,10.0.0.99,10.0.0.22,,eth0\n" // a stale plan: not there
+                                          ",,10.0.0.24,41,eth7\n"); // an interface this workstation lacks
+    ASSERT_TRUE(plan.Ok()) << plan.Error();
+    const std::vector<MovePlan::Row> rows = plan.Rows(devices, {"eth0", "eth1"});
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_FALSE(rows[0].blocked);
+    EXPECT_FALSE(rows[1].blocked);
+    EXPECT_EQ(rows[1].found->address, (Ipv4Bytes {10, 0, 0, 12}));
+    EXPECT_EQ(rows[2].blocked, NotSentReason::NotWherePlanned);
+    EXPECT_EQ(NotSentText(ChangeOutcome::NotSent(*rows[2].blocked, rows[2].host)),
+              "the device is not at the plan's from address: the plan is stale, or names another device "
+              "(10.0.0.99)");
+    EXPECT_EQ(rows[3].blocked, NotSentReason::NoSuchInterface);
+    EXPECT_EQ(NotSentText(ChangeOutcome::NotSent(*rows[3].blocked, rows[3].host)),
+              "this workstation has no such interface (eth7; the serial answers on eth0, eth1)");
+
+    std::vector<std::string> by;
+    for (const PlanReportRow &row : PlanReport(plan.Entries(), rows, nullptr))
+        by.push_back(row.identifiedBy);
+    EXPECT_EQ(by, (std::vector<std::string> {"from", "from", "from", "serial_hex"}));
+}
+
+namespace {
+
+// What a spreadsheet's general format writes for a cell it took for a
+// number; the text itself where it is none.
+std::string AsASpreadsheetSavesIt(const std::string &typed)
+{
+    char *end = nullptr;
+    const double value = std::strtod(typed.c_str(), &end);
+    if (typed.empty() || *end != '\0' || !std::isfinite(value) || typed.find_first_of("xXnN") != std::string::npos)
+        return typed;
+    char text[64];
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        std::snprintf(text, sizeof text, "%.0f", value);
+    else
+        std::snprintf(text, sizeof text, "%.2E", value);
+    return text;
+}
+
+} // namespace
+
+// Generated: whatever serials a technician's spreadsheet held, the plan it
+// saves either names the very device its author meant or is refused.
+TEST(PlanFileTest, ASpreadsheetsRewriteOfASerialNeverNamesAnotherDevice)
+{
+    std::mt19937 random(20261210);
+    const std::string alphabet = "0123456789.eE+-ORV";
+    int rewritten = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string meant;
+        const std::size_t length = 1 + random() % 8;
+        for (std::size_t at = 0; at < length; ++at)
+            meant += alphabet[random() % (at == 0 ? 10 : alphabet.size())];
+        const std::string saved = AsASpreadsheetSavesIt(meant);
+        rewritten += saved != meant;
+        const PlanFile plan = PlanFile::Parse("serial,address\n" + saved + ",10.0.0.2\n");
+        if (plan.Ok()) {
+            EXPECT_EQ(plan.Entries().at(0).serial, Serial(meant)) << meant << " saved as " << saved;
+        }
+    }
+    EXPECT_GT(rewritten, 100) << "the generator must rewrite serials to test anything";
+}
+
+// Files that LibreOffice Calc saved (tests/data/make-fixtures) and files
+// shaped as Excel writes them (tests/data/make-excel-shaped.py).
+TEST(PlanFileTest, ReadsTheFilesSpreadsheetProgramsSave)
+{
+    const std::vector<std::string> fromColumn {"000123", "1E3", "ORV\xc3\x84" "1"};
+    const std::vector<std::string> exported {" ORV7 ", "000123", "1E3", "=1+1", "ORV\xc3\x84" "1"};
+    const struct {
+        const char *file;
+        const char *sheet;
+        std::string error; // empty: read, as serials
+        std::vector<std::string> serials;
+        const char *identity;
+    } cases[] = {
+        {"lo-numbers.xlsx", "", "sheet \"lo-numbers\", cell A2: serial \"123\" is a number in the sheet", {}, ""},
+        {"lo-numbers.ods", "", "sheet \"lo-numbers\", cell A2: serial \"123\" is a number in the sheet", {}, ""},
+        {"lo-text.xlsx", "", "", fromColumn, "from"},
+        {"lo-text.ods", "", "", fromColumn, "from"},
+        {"lo-comma-utf8.csv", "", "", fromColumn, "from"},
+        {"lo-semicolon-windows1252.csv", "", "", fromColumn, "from"},
+        {"lo-tab-utf16.txt", "", "", fromColumn, "from"},
+        {"lo-resaved-export.xlsx", "", "", exported, "serial_hex"},
+        {"lo-resaved-export.ods", "", "", exported, "serial_hex"},
+        {"excel-shared-strings.xlsx", "", "", {"ORV000123", "A_x0041_B"}, "serial_hex"},
+        {"excel-shared-strings.xlsx", "Plan B", "", {"ORV9"}, "serial"},
+        {"excel-shared-strings.xlsx", "Nope", "no sheet \"Nope\": the file has \"Plan\", \"Plan B\"", {}, ""},
+        {"excel-number-serial.xlsx", "", "sheet \"Sheet1\", cell A3: serial \"123\" is a number in the sheet", {}, ""},
+        {"lo-comma-utf8.csv", "Plan", "a text file has no sheets", {}, ""},
+    };
+    for (const auto &test : cases) {
+        std::ifstream file(std::string(ORVANE_TEST_DATA "/") + test.file, std::ios::binary);
+        ASSERT_TRUE(file) << test.file;
+        const PlanFile plan = PlanFile::Read(file, {test.sheet, false, "--force"});
+        if (!test.error.empty()) {
+            EXPECT_EQ(plan.Error().rfind(test.error, 0), 0u) << test.file << ": " << plan.Error();
+            continue;
+        }
+        ASSERT_TRUE(plan.Ok()) << test.file << ": " << plan.Error();
+        std::vector<std::string> serials;
+        for (const PlanFile::Entry &entry : plan.Entries()) {
+            serials.push_back(entry.serial.Bytes());
+            EXPECT_STREQ(IdentityName(entry.identity), test.identity) << test.file;
+        }
+        EXPECT_EQ(serials, test.serials) << test.file;
+    }
+}
+
+// The workbook list --format xlsx and the window's export write reads back
+// as the plan of the same devices, cell for cell.
+TEST(PlanFileTest, AWrittenWorkbookReadsBackAsItsDevices)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> serials {"000123", "1E3", "=X", " a_x0041_ & <b> ", "ORV\xc3\x84" "1"};
+    for (std::size_t at = 0; at < serials.size(); ++at) {
+        DeviceDetails device = Found(serials[at], static_cast<unsigned char>(10 + at));
+        rows.push_back(DeviceCsvFields(device));
+    }
+    const std::string workbook = XlsxWriter::Write("Devices", DeviceCsvHeader(), rows);
+    const PlanFile plan = PlanFile::Parse(workbook);
+    ASSERT_TRUE(plan.Ok()) << plan.Error();
+    ASSERT_EQ(plan.Entries().size(), serials.size());
+    for (std::size_t at = 0; at < serials.size(); ++at) {
+        EXPECT_EQ(plan.Entries()[at].serial, Serial(serials[at]));
+        EXPECT_EQ(plan.Entries()[at].identity, PlanFile::Identity::SerialHex);
+        EXPECT_EQ(plan.Entries()[at].line, at + 2);
+    }
 }

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -223,10 +224,50 @@ private slots:
         QFile report(path);
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = report.readAll().split('\n');
-        QCOMPARE(lines.value(0), QByteArray("line,serial,interface,from,to,status,detail,serial_hex,ended_at\r"));
+        QCOMPARE(lines.value(0),
+                 QByteArray("line,serial,interface,from,to,status,detail,serial_hex,ended_at,identified_by\r"));
         QVERIFY2(lines.value(1).startsWith("2,LOOP-1,"), lines.value(1).constData());
         QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,not-confirmed,"), lines.value(1).constData());
         QVERIFY2(lines.value(3).startsWith("4,NOPE,,,10.0.0.10,not-sent,"), lines.value(3).constData());
+    }
+
+    // Import plan… as a person reaches it: a file on disk, through the
+    // function its file dialog calls. A spreadsheet opens as a plan; a
+    // broken file says where it breaks.
+    void aPlanFileFromDiskOpensInTheWindow()
+    {
+        velqor::sim::DeviceSimulator simulator({{"000123", "127.0.0.2"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        const auto shown = [&](const QString &path) {
+            QString seen;
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, [&] {
+                QWidget *modal = QApplication::activeModalWidget();
+                if (auto *dialog = qobject_cast<PlanDialog *>(modal)) {
+                    const auto *table = dialog->findChild<QTableWidget *>();
+                    seen = QStringLiteral("%1 rows: %2").arg(table->rowCount()).arg(dialog->statusOf(0));
+                    static_cast<QDialog *>(dialog)->reject();
+                } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                    seen = box->text();
+                    box->reject();
+                }
+            });
+            poll.start(20);
+            window.importPlan(path);
+            return seen;
+        };
+        const QString opened = shown(QStringLiteral(ORVANE_TEST_DATA "/lo-text.ods"));
+        QVERIFY2(opened.startsWith(QStringLiteral("3 rows: not-sent: the device is not at the plan's from address")),
+                 qPrintable(opened));
+        QTemporaryDir folder;
+        QFile broken(folder.filePath(QStringLiteral("plan.csv")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("serial,address\nA,10.0.0.2\nB,10.0.0\n");
+        broken.close();
+        const QString refused = shown(broken.fileName());
+        QVERIFY2(refused.endsWith(QStringLiteral("is no address plan: line 3: \"10.0.0\" is not an IPv4 address")),
+                 qPrintable(refused));
+        QVERIFY(!commandSent(simulator));
     }
 
     void aSessionsEndKeepsTheWindowsLayout();
