@@ -680,7 +680,7 @@ TEST(CommandLineTest, ApplyCarriesOutAPlanWithCyclesAndAFailingChain)
     EXPECT_EQ(applied.status, 10) << applied.err.constData();
     const QList<QByteArray> report = applied.out.split('\n');
     ASSERT_GE(report.size(), 252) << applied.out.constData();
-    EXPECT_EQ(report[0], "line,serial,interface,from,to,status,detail,serial_hex,ended_at\r");
+    EXPECT_EQ(report[0], "line,serial,interface,from,to,status,detail,serial_hex,ended_at,identified_by\r");
     EXPECT_TRUE(report[6].startsWith("7,FAIL,h0,10.100.3.1,10.100.3.2,refused,refused with code -7,"))
         << report[6].constData();
     EXPECT_TRUE(report[7].startsWith(
@@ -695,6 +695,43 @@ TEST(CommandLineTest, ApplyCarriesOutAPlanWithCyclesAndAFailingChain)
     for (const QJsonValue &listed : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array())
         found[listed["serial"].toString()] = listed["address"].toString();
     EXPECT_EQ(found, planned);
+}
+
+// A list saved as a workbook is a plan of its devices, each row naming its
+// device by serial_hex; a serial a spreadsheet may have rewritten, or an
+// interface of another workstation, is refused or named with where it is.
+TEST(CommandLineTest, AListedWorkbookIsAPlanOfItsDevices)
+{
+    QTemporaryDir folder;
+    const auto write = [&](const char *name, const QByteArray &bytes) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const Outcome listed = Cli({"list", "--format", "xlsx"});
+    ASSERT_EQ(listed.status, 0) << listed.err.constData();
+    const Outcome dry = Cli({"apply", "--dry-run", "--format", "json", write("devices.xlsx", listed.out)});
+    EXPECT_EQ(dry.status, 10) << "TWIN answers from two addresses: it cannot run";
+    const QJsonArray rows = QJsonDocument::fromJson(dry.out).array();
+    EXPECT_GE(rows.size(), 10) << dry.out.constData();
+    for (const QJsonValue &row : rows) {
+        const bool twin = row["serial"].toString() == QLatin1String("TWIN");
+        EXPECT_EQ(row["status"].toString(), twin ? "not-sent" : "already-there") << row["serial"].toString().toStdString();
+        EXPECT_EQ(row["identified_by"].toString(), "serial_hex");
+    }
+
+    const Outcome numeric = Cli({"apply", "--dry-run", write("numeric.csv", "serial,address\n123,10.100.0.9\n")});
+    EXPECT_EQ(numeric.status, 1);
+    EXPECT_TRUE(numeric.err.contains("line 2: serial \"123\" reads as a number")) << numeric.err.constData();
+    EXPECT_TRUE(numeric.err.contains("or give --force if the serials are right")) << numeric.err.constData();
+    const Outcome foreign = Cli(
+        {"apply", "--dry-run", write("foreign.csv", "serial,address,interface\nA,10.100.0.81,eth9\n")});
+    EXPECT_EQ(foreign.status, 10);
+    EXPECT_TRUE(foreign.out.contains("this workstation has no such interface (eth9; the serial answers on h0)"))
+        << foreign.out.constData();
+    EXPECT_EQ(Cli({"apply", "--sheet", "Plan", folder.filePath("foreign.csv")}).status, 1);
+    EXPECT_EQ(Cli({"watch", "--format", "xlsx"}).status, 1);
 }
 
 int main(int argc, char **argv)

@@ -5,6 +5,7 @@
 #include "PlanFile.h"
 #include "PlanReport.h"
 #include "XlsxWriter.h"
+#include "ZipArchive.h"
 
 #include <gtest/gtest.h>
 
@@ -357,6 +358,11 @@ TEST(PlanFileTest, AWrittenWorkbookReadsBackAsItsDevices)
         rows.push_back(DeviceCsvFields(device));
     }
     const std::string workbook = XlsxWriter::Write("Devices", DeviceCsvHeader(), rows);
+    // Its columns formatted as text, so that what is typed into them later stays text.
+    const ZipArchive zip(workbook);
+    EXPECT_NE(zip.Member("xl/styles.xml", 1 << 20).value_or("").find("numFmtId=\"49\""), std::string::npos);
+    EXPECT_NE(zip.Member("xl/worksheets/sheet1.xml", 1 << 20).value_or("").find("style=\"1\"/></cols>"),
+              std::string::npos);
     const PlanFile plan = PlanFile::Parse(workbook);
     ASSERT_TRUE(plan.Ok()) << plan.Error();
     ASSERT_EQ(plan.Entries().size(), serials.size());

@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
+#include "PlanFile.h"
 #include "TerminationWatcher.h"
 
 #include <QAbstractItemModelTester>
@@ -27,6 +28,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 
 class NetworksWindowTest final : public QObject {
     Q_OBJECT
@@ -98,6 +100,15 @@ private slots:
                  QByteArray("serial,address,network,serial_hex,also_at,interface,warnings\r\n"
                             "ORV000000,10.100.0.1,h0 10.77.0.1/10,4f5256303030303030,,h0,\r\n"
                             "ORV000001,10.100.0.2,h0 10.77.0.1/10,4f5256303030303031,,h0,\r\n"));
+        // A workbook, chosen by its name: the same rows, a plan of them.
+        const QString workbook = folder.filePath("devices.xlsx");
+        QVERIFY(window.exportTo(workbook));
+        std::ifstream saved(workbook.toStdString(), std::ios::binary);
+        const velqor::PlanFile plan = velqor::PlanFile::Read(saved);
+        QVERIFY2(plan.Ok(), plan.Error().c_str());
+        QCOMPARE(plan.Entries().size(), std::size_t {2});
+        QCOMPARE(plan.Entries()[1].serial.Bytes(), std::string("ORV000001"));
+        QCOMPARE(plan.Entries()[1].link, std::string("h0"));
     }
 
     void namesAReversePathThatDropsOnceWithItsFix()
