@@ -11,10 +11,12 @@ set(CMAKE_CXX_COMPILER ${ORVANE_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${ORVANE_MINGW}-windres)
 
 list(APPEND CMAKE_FIND_ROOT_PATH /usr/${ORVANE_MINGW})
-# The SDK that scripts/windows builds: Boost, Qt and GoogleTest for MinGW.
+# The SDK that scripts/windows builds: Boost, Qt, GoogleTest, zlib with
+# minizip, and expat for MinGW.
 if(ORVANE_WINDOWS_SDK)
   list(APPEND CMAKE_FIND_ROOT_PATH ${ORVANE_WINDOWS_SDK})
-  list(APPEND CMAKE_PREFIX_PATH ${ORVANE_WINDOWS_SDK}/qt ${ORVANE_WINDOWS_SDK}/boost ${ORVANE_WINDOWS_SDK}/gtest)
+  list(APPEND CMAKE_PREFIX_PATH ${ORVANE_WINDOWS_SDK}/qt ${ORVANE_WINDOWS_SDK}/boost ${ORVANE_WINDOWS_SDK}/gtest
+       ${ORVANE_WINDOWS_SDK}/zlib ${ORVANE_WINDOWS_SDK}/expat)
   set(BOOST_ROOT ${ORVANE_WINDOWS_SDK}/boost)
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
