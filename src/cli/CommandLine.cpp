@@ -336,9 +336,8 @@ int CommandLine::run(const QStringList &arguments)
         QStringLiteral("interface"),
         QStringLiteral("set-ip: the device on this interface, where its serial answers on several."),
         QStringLiteral("name"));
-    parser.addOptions(
-        {timeout, format, noVerify, force, dryRun, resumeOption, sheet, logLevel, logFile, targetOption,
-         interfaceOption});
+    parser.addOptions({timeout, format, noVerify, force, dryRun, resumeOption, sheet, logLevel, logFile, targetOption,
+                       interfaceOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, set-ip, watch or apply"));
     // Not process(): on Windows it shows help in a message box when it finds
     // no console, and a script reads nothing.

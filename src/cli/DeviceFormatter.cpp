@@ -169,16 +169,16 @@ QByteArray DeviceFormatter::planReport(const std::vector<velqor::PlanReportRow> 
     case Format::Table:
         break;
     }
-    const QStringList header {QStringLiteral("LINE"), QStringLiteral("SERIAL"), QStringLiteral("BY"),
-                              QStringLiteral("INTERFACE"), QStringLiteral("FROM"), QStringLiteral("TO"),
-                              QStringLiteral("AT"), QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
+    const QStringList header {QStringLiteral("LINE"),      QStringLiteral("SERIAL"), QStringLiteral("BY"),
+                              QStringLiteral("INTERFACE"), QStringLiteral("FROM"),   QStringLiteral("TO"),
+                              QStringLiteral("AT"),        QStringLiteral("STATUS"), QStringLiteral("DETAIL")};
     std::vector<QStringList> cells;
     for (const velqor::PlanReportRow &row : rows)
         cells.push_back({QString::number(row.line), QString::fromStdString(row.serial.Column()),
                          QString::fromStdString(row.identifiedBy), QString::fromStdString(row.link),
-                         QString::fromStdString(row.from),
-                         QString::fromStdString(row.to), QString::fromStdString(row.at),
-                         QString::fromStdString(row.status), QString::fromStdString(row.detail)});
+                         QString::fromStdString(row.from), QString::fromStdString(row.to),
+                         QString::fromStdString(row.at), QString::fromStdString(row.status),
+                         QString::fromStdString(row.detail)});
     return table(header, cells);
 }
 

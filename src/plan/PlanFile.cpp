@@ -38,8 +38,8 @@ std::string Trimmed(const std::string &text)
     }
     while (last > first) {
         const std::size_t width = text[last - 1] == ' ' || text[last - 1] == '\t' ? 1
-            : last >= first + 2 && text.compare(last - 2, 2, "\xc2\xa0") == 0 ? 2
-                                                                                : 0;
+            : last >= first + 2 && text.compare(last - 2, 2, "\xc2\xa0") == 0     ? 2
+                                                                                  : 0;
         if (width == 0)
             break;
         last -= width;
@@ -64,10 +64,10 @@ const char *const kColumnNames[ColumnCount] = {"serial", "serial_hex", "address"
 std::optional<Column> ColumnOf(const std::string &header)
 {
     static const std::map<std::string, Column> names {
-        {"serial", SerialColumn},     {"serialnumber", SerialColumn},  {"serialhex", HexColumn},
-        {"address", AddressColumn},   {"ip", AddressColumn},           {"ipaddress", AddressColumn},
-        {"ipv4", AddressColumn},      {"ipv4address", AddressColumn},  {"interface", LinkColumn},
-        {"from", FromColumn},         {"currentaddress", FromColumn},
+        {"serial", SerialColumn},   {"serialnumber", SerialColumn}, {"serialhex", HexColumn},
+        {"address", AddressColumn}, {"ip", AddressColumn},          {"ipaddress", AddressColumn},
+        {"ipv4", AddressColumn},    {"ipv4address", AddressColumn}, {"interface", LinkColumn},
+        {"from", FromColumn},       {"currentaddress", FromColumn},
     };
     const auto found = names.find(HeaderKey(header));
     return found == names.end() ? std::nullopt : std::optional<Column>(found->second);
@@ -272,11 +272,12 @@ PlanFile PlanFile::FromTable(const PlanTable &table, const Options &options)
         if (!hex.empty()) {
             serial = Serial::FromText("hex:" + hex);
             if (!serial)
-                return fail(HexColumn, "serial_hex " + Quoted(hex) +
-                                           (LooksMadeByASpreadsheet(hex)
-                                                ? " is a number a spreadsheet made of the hex digits: format the "
-                                                  "serial_hex column as Text, and export the list anew"
-                                                : " is not pairs of hex digits"));
+                return fail(HexColumn,
+                            "serial_hex " + Quoted(hex) +
+                                (LooksMadeByASpreadsheet(hex)
+                                     ? " is a number a spreadsheet made of the hex digits: format the "
+                                       "serial_hex column as Text, and export the list anew"
+                                     : " is not pairs of hex digits"));
             const auto alsoShown = shown.empty() ? std::nullopt : Serial::FromText(shown);
             if (!shown.empty() && alsoShown != serial)
                 return fail(SerialColumn,
@@ -314,8 +315,9 @@ PlanFile PlanFile::FromTable(const PlanTable &table, const Options &options)
                             " reads as a number, which a spreadsheet may have made of another serial (000123 "
                             "becomes 123, 1E3 becomes 1000): add the serial_hex column (orvane-cli list --format "
                             "csv writes it) or a from column with each device's address now" +
-                            (options.forceHint.empty() ? std::string()
-                                                       : ", or give " + options.forceHint + " if the serials are right"));
+                            (options.forceHint.empty()
+                                 ? std::string()
+                                 : ", or give " + options.forceHint + " if the serials are right"));
 
         // The same device twice, or a row that may mean the other's device.
         Planned &before = planned[entry.serial.Bytes()];

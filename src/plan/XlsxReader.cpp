@@ -50,10 +50,12 @@ bool ParseReference(const std::string &reference, std::size_t &column, std::size
     std::size_t at = 0;
     std::size_t letters = 0;
     for (; at < reference.size() && std::isalpha(static_cast<unsigned char>(reference[at])) && at < 4; ++at)
-        letters = letters * 26 + static_cast<std::size_t>(std::toupper(static_cast<unsigned char>(reference[at])) - 'A' + 1);
+        letters =
+            letters * 26 + static_cast<std::size_t>(std::toupper(static_cast<unsigned char>(reference[at])) - 'A' + 1);
     std::size_t number = 0;
     const std::size_t digitsFrom = at;
-    for (; at < reference.size() && std::isdigit(static_cast<unsigned char>(reference[at])) && at - digitsFrom < 8; ++at)
+    for (; at < reference.size() && std::isdigit(static_cast<unsigned char>(reference[at])) && at - digitsFrom < 8;
+         ++at)
         number = number * 10 + static_cast<std::size_t>(reference[at] - '0');
     if (letters == 0 || number == 0 || at != reference.size())
         return false;

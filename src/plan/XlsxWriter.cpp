@@ -85,27 +85,36 @@ std::string XlsxWriter::Write(const std::string &sheet, const std::vector<std::s
              "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
              "</Types>"},
         {"_rels/.rels",
-         declaration + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                       "<Relationship Id=\"rId1\" Type=\"" + relationships + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                       "</Relationships>"},
+         declaration +
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Type=\"" +
+             relationships +
+             "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+             "</Relationships>"},
         {"xl/workbook.xml",
          declaration + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + relationships + "\"><sheets><sheet name=\"" +
              Escaped(sheet) + "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
         {"xl/_rels/workbook.xml.rels",
-         declaration + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                       "<Relationship Id=\"rId1\" Type=\"" + relationships + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                       "<Relationship Id=\"rId2\" Type=\"" + relationships + "/styles\" Target=\"styles.xml\"/>"
-                       "</Relationships>"},
+         declaration +
+             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" Type=\"" +
+             relationships +
+             "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+             "<Relationship Id=\"rId2\" Type=\"" +
+             relationships +
+             "/styles\" Target=\"styles.xml\"/>"
+             "</Relationships>"},
         {"xl/styles.xml",
-         declaration + "<styleSheet xmlns=\"" + main + "\">"
-                       "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
-                       "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-                       "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-                       "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-                       "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-                       "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-                       "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
-                       "</cellXfs></styleSheet>"},
+         declaration + "<styleSheet xmlns=\"" + main +
+             "\">"
+             "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+             "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+             "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+             "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+             "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+             "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+             "<xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+             "</cellXfs></styleSheet>"},
         {"xl/worksheets/sheet1.xml", worksheet},
     });
 }

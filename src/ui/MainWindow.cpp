@@ -684,8 +684,8 @@ bool MainWindow::exportTo(const QString &path)
         for (int row : visibleRows())
             rows.push_back(velqor::DeviceCsvFields(model->detailsAt(row)));
         const std::string workbook = velqor::XlsxWriter::Write("Devices", velqor::DeviceCsvHeader(), rows);
-        return !workbook.empty() && file.write(workbook.data(), static_cast<qint64>(workbook.size())) ==
-            static_cast<qint64>(workbook.size()) &&
+        return !workbook.empty() &&
+            file.write(workbook.data(), static_cast<qint64>(workbook.size())) == static_cast<qint64>(workbook.size()) &&
             file.flush();
     }
     file.write(QByteArray::fromStdString(velqor::CsvRecord(velqor::DeviceCsvHeader())));

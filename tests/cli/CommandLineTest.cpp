@@ -717,7 +717,8 @@ TEST(CommandLineTest, AListedWorkbookIsAPlanOfItsDevices)
     EXPECT_GE(rows.size(), 10) << dry.out.constData();
     for (const QJsonValue &row : rows) {
         const bool twin = row["serial"].toString() == QLatin1String("TWIN");
-        EXPECT_EQ(row["status"].toString(), twin ? "not-sent" : "already-there") << row["serial"].toString().toStdString();
+        EXPECT_EQ(row["status"].toString(), twin ? "not-sent" : "already-there")
+            << row["serial"].toString().toStdString();
         EXPECT_EQ(row["identified_by"].toString(), "serial_hex");
     }
 
@@ -725,8 +726,8 @@ TEST(CommandLineTest, AListedWorkbookIsAPlanOfItsDevices)
     EXPECT_EQ(numeric.status, 1);
     EXPECT_TRUE(numeric.err.contains("line 2: serial \"123\" reads as a number")) << numeric.err.constData();
     EXPECT_TRUE(numeric.err.contains("or give --force if the serials are right")) << numeric.err.constData();
-    const Outcome foreign = Cli(
-        {"apply", "--dry-run", write("foreign.csv", "serial,address,interface\nA,10.100.0.81,eth9\n")});
+    const Outcome foreign =
+        Cli({"apply", "--dry-run", write("foreign.csv", "serial,address,interface\nA,10.100.0.81,eth9\n")});
     EXPECT_EQ(foreign.status, 10);
     EXPECT_TRUE(foreign.out.contains("this workstation has no such interface (eth9; the serial answers on h0)"))
         << foreign.out.constData();

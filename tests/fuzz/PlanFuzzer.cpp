@@ -25,8 +25,8 @@ std::string Packed(const std::string &xml)
          {"xl/sharedStrings.xml", "<sst><si><t>serial</t></si><si><t>address</t></si></sst>"},
          {"xl/s.xml", xml}});
 #else
-    return velqor::ZipArchive::Write({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-                                      {"content.xml", xml}});
+    return velqor::ZipArchive::Write(
+        {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", xml}});
 #endif
 }
 

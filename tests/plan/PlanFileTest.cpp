@@ -1,8 +1,8 @@
 // A commissioning plan read from CSV or a spreadsheet and checked, as apply and the window's
 // import do before anything is sent: no network.
 
-#include "Csv.h"
 #include "PlanFile.h"
+#include "Csv.h"
 #include "PlanReport.h"
 #include "XlsxWriter.h"
 #include "ZipArchive.h"
@@ -63,7 +63,8 @@ TEST(PlanFileTest, BadPlansAreRefusedWithTheirLine)
         {"serial,address\n", "line 1: the plan has no rows, only its header"},
         {"serial,address,Address\nA,10.0.0.2,10.0.0.3\n",
          "line 1: column 2 (\"address\") and column 3 (\"Address\") both give the address: keep one"},
-        {"Serial Number,IP,serial\n", "line 1: column 1 (\"Serial Number\") and column 3 (\"serial\") both give the serial"},
+        {"Serial Number,IP,serial\n",
+         "line 1: column 1 (\"Serial Number\") and column 3 (\"serial\") both give the serial"},
         {"serial,address\n123,10.0.0.2\n", "line 2: serial \"123\" reads as a number, which a spreadsheet may"},
         {"serial,address\n1E3,10.0.0.2\n", "line 2: serial \"1E3\" reads as a number"},
         {"serial,address\n-1.5,10.0.0.2\n", "line 2: serial \"-1.5\" reads as a number"},
@@ -193,7 +194,11 @@ TEST(PlanFileTest, ReadsEveryEncodingSeparatorAndHeaderSpreadsheetsWrite)
         {"\"serial\";\"address\";\"note, free\"\nA;10.0.0.2;\"x, y\"\n", "A", 2},
         {Utf16("serial,address\r\nORV1,10.0.0.2\r\n", false), "ORV1", 2},
         {Utf16("serial\taddress\nORV1\t10.0.0.2\n", true), "ORV1", 2},
-        {"serial;address\nORV\xc4" "1;10.0.0.2\n", "ORV\xc3\x84" "1", 2}, // Windows-1252: Ä
+        {"serial;address\nORV\xc4"
+         "1;10.0.0.2\n",
+         "ORV\xc3\x84"
+         "1",
+         2}, // Windows-1252: Ä
         {"\xef\xbb\xbfSerial Number, IP Address \nA,10.0.0.2\n", "A", 2},
         {"SERIAL_NUMBER;IPv4\nA;10.0.0.2\n", "A", 2},
         {"serial,ip,current address\nA,10.0.0.2,10.0.0.9\n", "A", 2},
@@ -209,7 +214,8 @@ TEST(PlanFileTest, ReadsEveryEncodingSeparatorAndHeaderSpreadsheetsWrite)
         ASSERT_FALSE(plan.Entries().empty()) << test.text;
         EXPECT_EQ(plan.Entries()[0].serial, Serial(test.serial)) << test.text;
         EXPECT_EQ(plan.Entries()[0].line, test.line) << test.text;
-        EXPECT_EQ(plan.Entries()[0].address, (Ipv4Bytes {10, 0, 0, static_cast<unsigned char>(test.line == 4 ? 3 : 2)})) << test.text;
+        EXPECT_EQ(plan.Entries()[0].address, (Ipv4Bytes {10, 0, 0, static_cast<unsigned char>(test.line == 4 ? 3 : 2)}))
+            << test.text;
     }
     // An empty address leaves its device as it is: reported, never sent.
     const PlanFile leave = PlanFile::Parse("serial,address\nA,\nB,10.0.0.3\n");
@@ -305,8 +311,12 @@ TEST(PlanFileTest, ASpreadsheetsRewriteOfASerialNeverNamesAnotherDevice)
 // shaped as Excel writes them (tests/data/make-excel-shaped.py).
 TEST(PlanFileTest, ReadsTheFilesSpreadsheetProgramsSave)
 {
-    const std::vector<std::string> fromColumn {"000123", "1E3", "ORV\xc3\x84" "1"};
-    const std::vector<std::string> exported {" ORV7 ", "000123", "1E3", "=1+1", "ORV\xc3\x84" "1"};
+    const std::vector<std::string> fromColumn {"000123", "1E3",
+                                               "ORV\xc3\x84"
+                                               "1"};
+    const std::vector<std::string> exported {" ORV7 ", "000123", "1E3", "=1+1",
+                                             "ORV\xc3\x84"
+                                             "1"};
     const struct {
         const char *file;
         const char *sheet;
@@ -352,7 +362,9 @@ TEST(PlanFileTest, ReadsTheFilesSpreadsheetProgramsSave)
 TEST(PlanFileTest, AWrittenWorkbookReadsBackAsItsDevices)
 {
     std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> serials {"000123", "1E3", "=X", " a_x0041_ & <b> ", "ORV\xc3\x84" "1"};
+    std::vector<std::string> serials {"000123", "1E3", "=X", " a_x0041_ & <b> ",
+                                      "ORV\xc3\x84"
+                                      "1"};
     for (std::size_t at = 0; at < serials.size(); ++at) {
         DeviceDetails device = Found(serials[at], static_cast<unsigned char>(10 + at));
         rows.push_back(DeviceCsvFields(device));
