@@ -101,7 +101,15 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     table->setModel(tableProxy);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setItemDelegateForColumn(OrvaneModel::AddressColumn, new AddressDelegate(table));
+    auto *addressDelegate = new AddressDelegate(table);
+    table->setItemDelegateForColumn(OrvaneModel::AddressColumn, addressDelegate);
+    connect(addressDelegate, &AddressDelegate::discarded, this, [this](const QModelIndex &index) {
+        const int row = sourceRow(index);
+        if (row < 0)
+            return;
+        const QString who = QString::fromStdString(model->detailsAt(row).serial.Column());
+        ui->statusBar->showMessage(tr("not sent: press Enter to move %1").arg(who), 4 * OrvaneModel::MessageMs);
+    });
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     // Unsorted (the devices' own order) until a header is clicked.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);

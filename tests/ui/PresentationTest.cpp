@@ -201,26 +201,38 @@ private slots:
             QVERIFY(model.detailsAt(table.sourceRow(row)).address < model.detailsAt(table.sourceRow(row - 1)).address);
     }
 
-    void addressEditorCommitsOnlyAWholeAddress()
+    void addressEditorCommitsOnlyAWholeAddressOnEnter()
     {
         QStandardItemModel devices(1, 2);
         devices.setData(devices.index(0, 1), QStringLiteral("10.0.0.1"));
         AddressDelegate delegate;
+        QSignalSpy discarded(&delegate, &AddressDelegate::discarded);
         QWidget parent;
         auto *editor = qobject_cast<QLineEdit *>(delegate.createEditor(&parent, {}, devices.index(0, 1)));
         QVERIFY(editor);
+        editor->installEventFilter(&delegate); // as the table does
         delegate.setEditorData(editor, devices.index(0, 1));
         QCOMPARE(editor->selectedText(), QStringLiteral("10.0.0.1"));
-        // Committed as a request, which the device model carries out in the
-        // background; nothing for a partial address or an unchanged one.
-        for (const char *rejected : {"10.0.0.256", "10.0.0", "010.0.0.1", "10.0.0.1 ", "10.0.0.1"}) {
-            editor->setText(QString::fromLatin1(rejected));
-            delegate.setModelData(editor, &devices, devices.index(0, 1));
-            QVERIFY2(!devices.index(0, 1).data(OrvaneModel::RequestRole).isValid(), rejected);
-        }
+        // Left without Enter (a click elsewhere commits the editor's data):
+        // nothing is asked for, and the typed address is reported once.
         editor->setText(QStringLiteral("192.168.0.250"));
         delegate.setModelData(editor, &devices, devices.index(0, 1));
-        QCOMPARE(devices.index(0, 1).data(OrvaneModel::RequestRole).toString(), QStringLiteral("192.168.0.250"));
+        delegate.setModelData(editor, &devices, devices.index(0, 1));
+        QVERIFY(!devices.index(0, 1).data(OrvaneModel::RequestRole).isValid());
+        QCOMPARE(discarded.count(), 1);
+        // Enter on what is no whole address keeps the editor and says why.
+        for (const char *rejected : {"10.0.0.256", "10.0.0", "010.0.0.1", "10.0.0.1x"}) {
+            editor->setText(QString::fromLatin1(rejected));
+            QTest::keyClick(editor, Qt::Key_Return);
+            delegate.setModelData(editor, &devices, devices.index(0, 1));
+            QVERIFY2(!devices.index(0, 1).data(OrvaneModel::RequestRole).isValid(), rejected);
+            QVERIFY2(editor->toolTip().startsWith(QString::fromLatin1(rejected) + " is no IPv4 address"), rejected);
+        }
+        // A paste from a spreadsheet cell: its line break and spaces dropped.
+        editor->setText(QStringLiteral(" 192.168.0.251\n"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        delegate.setModelData(editor, &devices, devices.index(0, 1));
+        QCOMPARE(devices.index(0, 1).data(OrvaneModel::RequestRole).toString(), QStringLiteral("192.168.0.251"));
     }
 };
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -229,6 +231,39 @@ private slots:
         QVERIFY2(lines.value(1).startsWith("2,LOOP-1,"), lines.value(1).constData());
         QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,not-confirmed,"), lines.value(1).constData());
         QVERIFY2(lines.value(3).startsWith("4,NOPE,,,10.0.0.10,not-sent,"), lines.value(3).constData());
+    }
+
+    // A typed address moves the device only on Enter: a click on another
+    // row leaves it where it is, and says how to send it.
+    void anAddressIsSentOnlyOnEnter()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = window.findChild<QTableView *>(QStringLiteral("orvanesTableView"));
+        table->setFocus();
+        table->setCurrentIndex(table->model()->index(0, 0));
+        const QString first = table->model()->index(0, 0).data().toString();
+        QTest::keyClick(table, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("10.0.0.9"));
+        const QRect other = table->visualRect(table->model()->index(1, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, other.center());
+        QTest::qWait(300);
+        QVERIFY(!commandSent(simulator));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("not sent: press Enter to move %1").arg(first));
+
+        table->setCurrentIndex(table->model()->index(0, 0));
+        QTest::keyClick(table, Qt::Key_F2);
+        editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("10.0.0.9"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(commandSent(simulator), 5000);
     }
 
     // Import plan… as a person reaches it: a file on disk, through the
