@@ -21,8 +21,8 @@ QString AddressDelegate::address(const QString &typed)
 {
     QString text = typed;
     text.remove(QRegularExpression(QStringLiteral("\\s")));
-    static const QRegularExpression dotted(
-        QStringLiteral("^((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])$"));
+    static const QRegularExpression dotted(QStringLiteral(
+        "^((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])\\.){3}(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])$"));
     return dotted.match(text).hasMatch() ? text : QString();
 }
 

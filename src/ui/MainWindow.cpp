@@ -114,7 +114,10 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     // Unsorted (the devices' own order) until a header is clicked.
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table->setSortingEnabled(true);
-    connect(ui->filterLineEdit, &QLineEdit::textChanged, tableProxy, &DeviceTableProxy::setFilterText);
+    connect(ui->filterLineEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        tableProxy->setFilterText(text);
+        keepChosenShown();
+    });
 
     progress = new QProgressBar(this);
     progress->setMaximumWidth(120);
@@ -502,6 +505,25 @@ void MainWindow::followChosenDevice()
     ui->orvanesComboBox->setCurrentIndex(-1);
 }
 
+void MainWindow::keepChosenShown()
+{
+    // Enter, F2 and Launch act on the device shown as current: one the
+    // filter hides gives way to the first shown, or to none.
+    if (chosen && tableProxy->rowOf(model->rowOf(*chosen)) >= 0)
+        return;
+    QTableView *table = ui->orvanesTableView;
+    if (tableProxy->rowCount() > 0) {
+        const QModelIndex first = tableProxy->index(0, std::max(0, table->currentIndex().column()));
+        table->setCurrentIndex(first);
+        choose(sourceRow(first));
+        return;
+    }
+    chosen.reset();
+    table->setCurrentIndex({});
+    ui->orvanesComboBox->setCurrentIndex(-1);
+    ui->orvanesComboBox->setPlaceholderText(tr("(no device shown)"));
+}
+
 void MainWindow::showChosenDevice(int row)
 {
     QTableView *table = ui->orvanesTableView;
@@ -711,7 +733,12 @@ void MainWindow::on_LaunchPushButton_clicked()
         return;
     // The chosen device, never a neighbour that took its place in the list.
     const int row = chosen ? model->rowOf(*chosen) : -1;
-    if (chosen && row < 0) {
+    if (!chosen) {
+        ui->statusBar->showMessage(tr("Did not start %1: no device is chosen; choose one in the list").arg(application),
+                                   OrvaneModel::MessageMs);
+        return;
+    }
+    if (row < 0) {
         ui->statusBar->showMessage(tr("Did not start %1: %2 did not answer the last search; choose a device that is "
                                       "listed")
                                        .arg(application, QString::fromStdString(chosen->Text())),

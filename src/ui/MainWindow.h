@@ -93,6 +93,8 @@ private:
     // After rows came, went or moved: the chooser stays on the chosen
     // device, and says so when it is gone, rather than take a neighbour.
     void followChosenDevice();
+    // The chosen device stays one the table shows, or there is none.
+    void keepChosenShown();
     void setBusy(bool busy);
     void copySelectedRows();
     void editCurrentAddress();

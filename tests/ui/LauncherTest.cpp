@@ -110,6 +110,14 @@ private slots:
         QTest::mouseClick(window.findChild<QPushButton *>("LaunchPushButton"), Qt::LeftButton);
         std::cout.rdbuf(original);
         QCOMPARE(QString::fromStdString(printed.str()), serial + "\nrecord-args\n");
+        if (expected == 0) {
+            // No device to hand it: the companion is not started without one.
+            QCOMPARE(window.statusBar()->currentMessage(),
+                     QStringLiteral("Did not start record-args: no device is chosen; choose one in the list"));
+            QTest::qWait(500);
+            QVERIFY(!QFile::exists(out));
+            return;
+        }
 
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QFile file(out);
@@ -169,6 +177,8 @@ private slots:
 
     void launchSurvivesAClosedOutputAndSaysWhatCannotStart()
     {
+        if (expected == 0)
+            QSKIP("needs a device to start it for");
         QFile broken(folder.filePath("broken"));
         QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
         broken.write("\x7f"

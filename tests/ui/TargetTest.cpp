@@ -10,6 +10,7 @@
 #include "PlanDialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,8 +20,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -264,6 +265,30 @@ private slots:
         QTest::keyClicks(editor, QStringLiteral("10.0.0.9"));
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(commandSent(simulator), 5000);
+    }
+
+    // A filter that hides the current device hands the choice to the first
+    // row it shows, or to none: Enter, F2 and Launch never act on a device
+    // the table hides.
+    void theDeviceActedOnIsOneTheTableShows()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *table = window.findChild<QTableView *>(QStringLiteral("orvanesTableView"));
+        auto *chooser = window.findChild<QComboBox *>(QStringLiteral("orvanesComboBox"));
+        auto *filter = window.findChild<QLineEdit *>(QStringLiteral("filterLineEdit"));
+        table->setCurrentIndex(table->model()->index(0, 0));
+        const QString hidden = table->model()->index(0, 0).data().toString();
+        const QString other = table->model()->index(1, 0).data().toString();
+        QTest::keyClicks(filter, other);
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(table->currentIndex().row(), 0);
+        QVERIFY2(chooser->currentText().contains(other), qPrintable(chooser->currentText() + " not " + other));
+        QVERIFY(!chooser->currentText().contains(hidden));
+        QTest::keyClicks(filter, QStringLiteral("-none"));
+        QCOMPARE(table->model()->rowCount(), 0);
+        QVERIFY(!table->currentIndex().isValid());
+        QCOMPARE(chooser->currentIndex(), -1);
     }
 
     // Import plan… as a person reaches it: a file on disk, through the
