@@ -7,29 +7,58 @@
 #include <QCommandLineParser>
 
 #include <iostream>
+#include <string>
 
-int main(int argc, char **argv)
+namespace {
+
+void describe(QCommandLineParser &parser)
 {
-    QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Orvane Manager"));
     QCoreApplication::setOrganizationName(QStringLiteral("Velqor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Finds and configures Velqor Orvane sensor heads."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption logLevel(QStringLiteral("log-level"),
-                                      QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
-                                      QStringLiteral("level"));
-    const QCommandLineOption logFile(QStringLiteral("log-file"),
-                                     QStringLiteral("Write the diagnostic log to this file instead of stderr."),
-                                     QStringLiteral("path"));
-    const QCommandLineOption target(QStringLiteral("target"),
-                                    QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
-                                    QStringLiteral("address"));
-    parser.addOptions({logLevel, logFile, target});
+    parser.addOptions({
+        {QStringLiteral("log-level"), QStringLiteral("Diagnostic log: trace, debug or info (also ORVANE_LOG_LEVEL)."),
+         QStringLiteral("level")},
+        {QStringLiteral("log-file"), QStringLiteral("Write the diagnostic log to this file instead of stderr."),
+         QStringLiteral("path")},
+        {QStringLiteral("target"), QStringLiteral("Send to ADDRESS[:PORT] instead of 255.255.255.255:4365."),
+         QStringLiteral("address")},
+    });
+}
+
+// --help and --version are answered without a display: before the window's
+// application, which cannot start without one.
+void answerWithoutDisplay(int argc, char **argv)
+{
+    for (int at = 1; at < argc; ++at) {
+        const std::string argument = argv[at];
+        if (argument == "--")
+            return;
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-?" ||
+            argument == "-v" || argument == "--version") {
+            QCoreApplication application(argc, argv);
+            QCommandLineParser parser;
+            describe(parser);
+            parser.process(application); // prints and exits
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    answerWithoutDisplay(argc, argv);
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
     parser.process(application);
+    const QString logLevel = QStringLiteral("log-level");
+    const QString logFile = QStringLiteral("log-file");
+    const QString target = QStringLiteral("target");
 
     // Checked before anything is opened.
     const QString level = parser.isSet(logLevel) ? parser.value(logLevel) : qEnvironmentVariable("ORVANE_LOG_LEVEL");
