@@ -579,9 +579,23 @@ void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &addr
     QString title = tr("Address in use");
     QString text;
     switch (outcome.reason) {
-    case velqor::NotSentReason::HeldByAnotherDevice:
-        text = tr("Another device answers from %1. Move %2 there anyway, to swap the two?").arg(address, name);
+    case velqor::NotSentReason::HeldByAnotherDevice: {
+        // Both devices named, and where each goes.
+        const int row = model->rowOf(device);
+        const QString from = row >= 0 ? model->addressAt(row) : QString();
+        const auto to = velqor::ParseDottedAddress(address.toStdString());
+        QString other;
+        for (int at = 0; to && at < model->count() && other.isEmpty(); ++at) {
+            const velqor::DeviceDetails &there = model->detailsAt(at);
+            if (there.address == *to && there.via.name == device.link && there.Id() != device)
+                other = QString::fromStdString(there.Id().Text());
+        }
+        text = other.isEmpty() || from.isEmpty()
+            ? tr("Another device answers from %1. Move %2 there anyway, to swap the two?").arg(address, name)
+            : tr("%1 answers from %2. Swap the two: %3 to %2, and %1 to %4, where %3 is now?")
+                  .arg(other, address, name, from);
         break;
+    }
     case velqor::NotSentReason::InUseByHost:
         text = tr("Another host (%1) answers for %2. Move %3 there anyway?")
                    .arg(QString::fromStdString(outcome.host), address, name);
@@ -599,10 +613,8 @@ void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &addr
     question.setDefaultButton(QMessageBox::No);
     if (question.exec() == QMessageBox::Yes)
         model->requestMove(device, address, true);
-    else
-        ui->statusBar->showMessage(
-            tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(outcome))),
-            OrvaneModel::MessageMs);
+    else // as asked: no failure
+        ui->statusBar->showMessage(tr("not sent: %1 stays where it is").arg(name), OrvaneModel::MessageMs);
 }
 
 void MainWindow::on_searchOrvanesPushButton_clicked()

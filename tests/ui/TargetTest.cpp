@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -44,6 +45,21 @@ bool saysWaiting(const MainWindow &window, const QString &address)
     const auto labels = window.findChildren<QLabel *>();
     return std::any_of(labels.begin(), labels.end(),
                        [&](const QLabel *label) { return label->isVisible() && label->text().contains(address); });
+}
+
+// Runs open(), which shows a modal dialog, and answers the dialog with
+// answer() as soon as it shows; what it said, as answer() read it.
+QString answerModal(const std::function<void()> &open, const std::function<QString(QWidget *)> &answer)
+{
+    QString seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            seen = answer(modal);
+    });
+    poll.start(20);
+    open();
+    return seen;
 }
 
 } // namespace
@@ -291,6 +307,41 @@ private slots:
         QCOMPARE(chooser->currentIndex(), -1);
     }
 
+    // Onto another device's address: the question names both devices and
+    // where each goes; No sends nothing and says so, as no failure.
+    void theSwapQuestionNamesBothDevices()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *model = window.findChild<OrvaneModel *>();
+        int row = 0;
+        while (row < model->count() && model->detailsAt(row).serial != velqor::Serial("LOOP-1"))
+            ++row;
+        QVERIFY(row < model->count());
+        const velqor::DeviceId device = model->detailsAt(row).Id();
+        const QString asked = answerModal(
+            [&] {
+                // As the model asks when the address is another device's.
+                emit model->confirmationNeeded(
+                    device, QStringLiteral("127.0.0.3"),
+                    velqor::ChangeOutcome::NotSent(velqor::NotSentReason::HeldByAnotherDevice));
+                QTest::qWait(500);
+            },
+            [](QWidget *modal) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                if (!box)
+                    return QString();
+                const QString text = box->text();
+                box->button(QMessageBox::No)->click();
+                return text;
+            });
+        QCOMPARE(asked,
+                 QStringLiteral("LOOP-2 answers from 127.0.0.3. Swap the two: LOOP-1 to 127.0.0.3, and LOOP-2 "
+                                "to 127.0.0.2, where LOOP-1 is now?"));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("not sent: LOOP-1 stays where it is"));
+        QVERIFY(!commandSent(simulator));
+    }
+
     // Import plan… as a person reaches it: a file on disk, through the
     // function its file dialog calls. A spreadsheet opens as a plan; a
     // broken file says where it breaks.
@@ -299,22 +350,20 @@ private slots:
         velqor::sim::DeviceSimulator simulator({{"000123", "127.0.0.2"}}, loopback());
         MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
         const auto shown = [&](const QString &path) {
-            QString seen;
-            QTimer poll;
-            connect(&poll, &QTimer::timeout, [&] {
-                QWidget *modal = QApplication::activeModalWidget();
-                if (auto *dialog = qobject_cast<PlanDialog *>(modal)) {
-                    const auto *table = dialog->findChild<QTableWidget *>();
-                    seen = QStringLiteral("%1 rows: %2").arg(table->rowCount()).arg(dialog->statusOf(0));
-                    static_cast<QDialog *>(dialog)->reject();
-                } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                    seen = box->text();
-                    box->reject();
-                }
-            });
-            poll.start(20);
-            window.importPlan(path);
-            return seen;
+            return answerModal(
+                [&] { window.importPlan(path); },
+                [](QWidget *modal) {
+                    QString seen;
+                    if (auto *dialog = qobject_cast<PlanDialog *>(modal)) {
+                        const auto *table = dialog->findChild<QTableWidget *>();
+                        seen = QStringLiteral("%1 rows: %2").arg(table->rowCount()).arg(dialog->statusOf(0));
+                        static_cast<QDialog *>(dialog)->reject();
+                    } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                        seen = box->text();
+                        box->reject();
+                    }
+                    return seen;
+                });
         };
         const QString opened = shown(QStringLiteral(ORVANE_TEST_DATA "/lo-text.ods"));
         QVERIFY2(opened.startsWith(QStringLiteral("3 rows: not-sent: the device is not at the plan's from address")),
