@@ -99,7 +99,13 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     chooserModel = new DeviceChooserModel(model, this);
     QTableView *table = ui->orvanesTableView;
     table->setModel(tableProxy);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Columns as wide as the user drags them (remembered), the last one
+    // taking what is left; a long serial is cut, never wrapped onto a
+    // second line.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideMiddle);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     auto *addressDelegate = new AddressDelegate(table);
     table->setItemDelegateForColumn(OrvaneModel::AddressColumn, addressDelegate);
@@ -182,6 +188,17 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     if (!header.isEmpty()) {
         table->horizontalHeader()->restoreState(header);
         table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        // A state saved by an earlier version holds columns that could not be resized.
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+        table->horizontalHeader()->setStretchLastSection(true);
+    } else {
+        // At first the columns share the table's width alike, once it has one.
+        QTimer::singleShot(0, table, [table] {
+            QHeaderView *columns = table->horizontalHeader();
+            const int width = table->viewport()->width() / std::max(1, columns->count());
+            for (int column = 0; column + 1 < columns->count(); ++column)
+                columns->resizeSection(column, width);
+        });
     }
 
     // Connected before the first search, so that a device link that cannot be

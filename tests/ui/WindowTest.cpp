@@ -71,9 +71,24 @@ private slots:
         QCOMPARE(table->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Network"));
         QVERIFY(!table->isCornerButtonEnabled());
         QCOMPARE(table->frameShape(), QFrame::WinPanel);
-        QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
-        QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
+        // Columns the user resizes; the last takes what is left, and no cell wraps.
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+        QVERIFY(table->horizontalHeader()->stretchLastSection());
+        QVERIFY(!table->wordWrap());
         QCOMPARE(table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Serial"));
+    }
+
+    void columnWidthsAreRemembered()
+    {
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            child<QTableView>(window, "orvanesTableView")->horizontalHeader()->resizeSection(0, 211);
+            window.close();
+        }
+        MainWindow again;
+        QCOMPARE(child<QTableView>(again, "orvanesTableView")->horizontalHeader()->sectionSize(0), 211);
     }
 
     void resourcesAreCompiledIn()
