@@ -163,6 +163,8 @@ void DeviceSession::start(Operation operation, std::function<Result()> work)
         announcedBusy = true;
         emit busyChanged(true);
     }
+    if (operation == Operation::Search)
+        emit searchStarted();
 }
 
 void DeviceSession::deliver()

@@ -103,6 +103,9 @@ public:
     void wait();
 
 signals:
+    // A search of every device began: what was listed waits to be heard
+    // again. A change's own searches look for its device alone.
+    void searchStarted();
     void busyChanged(bool busy);
     // Devices that are new, changed, or answered this search for the first
     // time, in serial order, while a search runs.

@@ -61,11 +61,8 @@ OrvaneModel::OrvaneModel(QObject *parent, velqor::LinkTarget target)
 {
     idleTexts->setInterval(0);
     connect(idleTexts, &QTimer::timeout, this, &OrvaneModel::prepareTexts);
-    connect(deviceSession, &DeviceSession::busyChanged, this, [this](bool busy) {
-        if (busy)
-            searchStarting();
-        emit busyChanged(busy);
-    });
+    connect(deviceSession, &DeviceSession::busyChanged, this, &OrvaneModel::busyChanged);
+    connect(deviceSession, &DeviceSession::searchStarted, this, &OrvaneModel::searchStarting);
     connect(deviceSession, &DeviceSession::devicesFound, this, &OrvaneModel::applyFound);
     connect(deviceSession, &DeviceSession::searchProgress, this, &OrvaneModel::searchProgress);
     connect(deviceSession, &DeviceSession::requestDone, this, &OrvaneModel::changeDone);

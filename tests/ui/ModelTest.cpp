@@ -125,6 +125,22 @@ private slots:
         QCOMPARE(model.index(0, 0).data(OrvaneModel::StaleRole), QVariant(false));
     }
 
+    // While one device's change is verified, the others are not greyed:
+    // nothing says they stopped answering.
+    void otherRowsKeepTheirLookWhileAChangeIsVerified()
+    {
+        OrvaneModel model;
+        model.refresh();
+        QSignalSpy done(&model, &OrvaneModel::operationFinished);
+        const int mover = rowOf(model, "MOVER");
+        QVERIFY(model.setData(model.index(mover, 1), "10.100.3.9", OrvaneModel::RequestRole));
+        QVERIFY(model.session()->isBusy());
+        for (int row = 0; row < model.rowCount(); ++row)
+            QCOMPARE(model.index(row, 0).data(OrvaneModel::StaleRole), QVariant(false));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(model.addressOf("MOVER"), QStringLiteral("10.100.3.9"));
+    }
+
     // A search whose answers the system partly dropped lists what it heard
     // and keeps, greyed, what it did not; one without loss removes them.
     void aLossySearchKeepsTheRowsItDidNotHear()
