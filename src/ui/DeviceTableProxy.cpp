@@ -108,7 +108,9 @@ QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const
     const bool stale = serialCell.data(OrvaneModel::StaleRole).toBool();
     if (role == Qt::ForegroundRole && stale)
         return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
-    if (role == Qt::ToolTipRole && stale && index.column() != OrvaneModel::AddressColumn)
+    // What the tooltip says, screen readers read as the cell's description.
+    const bool described = role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole;
+    if (described && stale && index.column() != OrvaneModel::AddressColumn)
         return tr("not heard in the last search");
     if (index.column() == NetworkColumn)
         return role == Qt::DisplayRole ? serialCell.data(OrvaneModel::NetworkRole) : QVariant();
@@ -116,7 +118,7 @@ QVariant DeviceTableProxy::data(const QModelIndex &index, int role) const
         const QStringList warnings = serialCell.data(OrvaneModel::WarningsRole).toStringList();
         if (role == Qt::DecorationRole && !warnings.isEmpty())
             return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-        if (role == Qt::ToolTipRole && !warnings.isEmpty())
+        if (described && !warnings.isEmpty())
             return warnings.join(QLatin1Char('\n'));
     }
     return mapToSource(index).data(role);

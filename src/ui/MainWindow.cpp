@@ -126,11 +126,16 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     });
 
     progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("searchProgressBar"));
+    progress->setAccessibleName(tr("Search progress"));
+    progress->setAccessibleDescription(tr("How much of the search's time has passed"));
     progress->setMaximumWidth(120);
     progress->setTextVisible(false);
     progress->hide();
     ui->statusBar->addPermanentWidget(progress);
     waitingLabel = new QLabel(this);
+    waitingLabel->setObjectName(QStringLiteral("waitingLabel"));
+    waitingLabel->setAccessibleName(tr("Waiting changes"));
     waitingLabel->hide();
     ui->statusBar->addPermanentWidget(waitingLabel);
     connect(model->session(), &DeviceSession::waitingChanged, this, &MainWindow::showWaiting);

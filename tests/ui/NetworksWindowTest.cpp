@@ -11,6 +11,7 @@
 #include "TerminationWatcher.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -62,6 +63,13 @@ private slots:
         const QModelIndex foreign = table->model()->index(0, 1);
         QVERIFY(foreign.data(Qt::DecorationRole).isValid());
         QVERIFY(foreign.data(Qt::ToolTipRole).toString().startsWith("wrong subnet"));
+        // Not a hover tooltip only: the cell's description, as a screen reader reads it.
+        QAccessibleInterface *cells = QAccessible::queryAccessibleInterface(table);
+        QVERIFY(cells && cells->tableInterface());
+        QAccessibleInterface *cell = cells->tableInterface()->cellAt(0, 1);
+        QVERIFY(cell);
+        QVERIFY2(cell->text(QAccessible::Description).startsWith("wrong subnet"),
+                 qPrintable(cell->text(QAccessible::Description)));
         QVERIFY(!table->model()->index(1, 1).data(Qt::DecorationRole).isValid());
         auto *model = window.findChild<OrvaneModel *>();
         QCOMPARE(model->moveIntoAddress(0),

@@ -1,10 +1,14 @@
 // Runs in the virtual LAN; ORVANE_EXPECT is the number of simulated devices.
 
+#include "AssignDialog.h"
 #include "ClickRefresh.h"
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
+#include "PlanDialog.h"
+#include "PlanFile.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -89,6 +93,35 @@ private slots:
         }
         MainWindow again;
         QCOMPARE(child<QTableView>(again, "orvanesTableView")->horizontalHeader()->sectionSize(0), 211);
+    }
+
+    // Every control a screen reader reaches, in the window and in both
+    // dialogs, has a name and a description.
+    void everyControlHasAnAccessibleNameAndDescription()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *model = window.findChild<OrvaneModel *>();
+        PlanDialog plan(model, velqor::PlanFile::Parse("serial,address\nA,10.0.0.2\n"), &window);
+        AssignDialog assign(model, {}, &window);
+        QStringList unnamed;
+        for (QWidget *top : std::initializer_list<QWidget *> {&window, &plan, &assign}) {
+            QList<QWidget *> widgets = top->findChildren<QWidget *>();
+            widgets.prepend(top);
+            for (QWidget *widget : widgets) {
+                // Qt's own parts (viewports, scroll bars, headers) are named by Qt.
+                if (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_")) ||
+                    widget->inherits("QGroupBox") || widget->inherits("QLabel") || widget->inherits("QToolBar") ||
+                    widget->objectName() == QLatin1String("centralWidget"))
+                    continue;
+                QAccessibleInterface *described = QAccessible::queryAccessibleInterface(widget);
+                if (!described || described->text(QAccessible::Name).isEmpty() ||
+                    described->text(QAccessible::Description).isEmpty())
+                    unnamed << widget->objectName();
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 
     void resourcesAreCompiledIn()
