@@ -7,6 +7,7 @@
 #include "DeviceChooserModel.h"
 #include "DeviceTableProxy.h"
 #include "Diagnostic.h"
+#include "HistoryDock.h"
 #include "Journal.h"
 #include "LinkLock.h"
 #include "OrvaneLogger.h"
@@ -27,6 +28,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -37,6 +39,8 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <csignal>
@@ -139,6 +143,43 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     waitingLabel->hide();
     ui->statusBar->addPermanentWidget(waitingLabel);
     connect(model->session(), &DeviceSession::waitingChanged, this, &MainWindow::showWaiting);
+
+    // The status bar's line goes after seconds: each message stays, whole,
+    // in the history, and the line's tooltip holds the latest.
+    // Hidden until asked for (the button, or Ctrl+H), so that the first
+    // window still fits a small screen; shown, it is remembered.
+    history = new HistoryDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, history);
+    history->hide();
+    QAction *showHistory = history->toggleViewAction();
+    showHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    addAction(showHistory);
+    auto *historyButton = new QToolButton(this);
+    historyButton->setObjectName(QStringLiteral("historyToolButton"));
+    historyButton->setDefaultAction(showHistory);
+    historyButton->setAccessibleName(tr("History"));
+    historyButton->setAccessibleDescription(tr("Shows or hides every outcome, hint and warning so far (Ctrl+H)"));
+    ui->statusBar->addPermanentWidget(historyButton);
+    connect(ui->statusBar, &QStatusBar::messageChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            return;
+        history->add(text);
+        ui->statusBar->setToolTip(text);
+    });
+    // Each change, with its device, where from, where to and how it ended.
+    connect(model, &OrvaneModel::operationFinished, this, [this](const DeviceSession::Result &result) {
+        if (result.operation != DeviceSession::Operation::Change && result.operation != DeviceSession::Operation::Batch)
+            return;
+        for (std::size_t row = 0; row < result.rows.size() && row < result.results.size(); ++row) {
+            const velqor::MovePlan::Row &moved = result.rows[row];
+            history->add(tr("%1: %2 → %3: %4")
+                             .arg(QString::fromStdString(moved.device.Text()),
+                                  moved.found ? QString::fromStdString(velqor::FormatAddress(moved.found->address))
+                                              : tr("(not found)"),
+                                  QString::fromStdString(velqor::FormatAddress(moved.to)),
+                                  AssignDialog::describe(result.results[row])));
+        }
+    });
     connect(model, &OrvaneModel::busyChanged, this, &MainWindow::setBusy);
     // Stale rows are drawn grey: a repaint, not a change of any cell.
     connect(model, &OrvaneModel::staleChanged, ui->orvanesTableView->viewport(), qOverload<>(&QWidget::update));
@@ -186,6 +227,7 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     QSettings settings;
     fitFirstWindow();
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    restoreState(settings.value(QStringLiteral("window/docks")).toByteArray());
     // A session that ends (logout, SIGTERM) quits the application without
     // closing the window: keep what the user arranged all the same.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::saveSettings);
@@ -343,6 +385,7 @@ void MainWindow::saveSettings()
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
     settings.setValue(QStringLiteral("window/tableHeader"), ui->orvanesTableView->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("window/docks"), saveState());
 }
 
 int MainWindow::updateDeviceList()

@@ -17,6 +17,7 @@ class QLabel;
 class DeviceTableProxy;
 class OrvaneModel;
 class QProgressBar;
+class HistoryDock;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -111,6 +112,7 @@ private:
     DeviceChooserModel *chooserModel;
     QProgressBar *progress;
     QLabel *waitingLabel;
+    HistoryDock *history;
     QPointer<AssignDialog> assignDialog;
     QPointer<PlanDialog> planDialog;
     bool ending = false;

@@ -4,6 +4,7 @@
 
 #include "DeviceSimulator.h"
 #include "DeviceTableProxy.h"
+#include "HistoryDock.h"
 #include "Journal.h"
 #include "MainWindow.h"
 #include "OrvaneModel.h"
@@ -340,6 +341,41 @@ private slots:
                                 "to 127.0.0.2, where LOOP-1 is now?"));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("not sent: LOOP-1 stays where it is"));
         QVERIFY(!commandSent(simulator));
+    }
+
+    // What the status bar said stays readable: whole in the history and in
+    // the line's tooltip; each change with its device, from and to; all of
+    // it saved as CSV.
+    void whatHappenedStaysReadable()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *history = window.findChild<HistoryDock *>();
+        auto *model = window.findChild<OrvaneModel *>();
+        QVERIFY(history);
+        const QString said = window.statusBar()->currentMessage();
+        QVERIFY(!said.isEmpty());
+        QCOMPARE(window.statusBar()->toolTip(), said);
+        const auto holds = [&](const QString &start) {
+            for (int row = 0; row < history->count(); ++row) {
+                if (history->textAt(row).startsWith(start))
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(holds(said));
+        QSignalSpy done(model, &OrvaneModel::operationFinished);
+        model->requestMove(model->detailsAt(0).Id(), QStringLiteral("10.0.0.9"), false);
+        QVERIFY(done.wait(10000));
+        QVERIFY(holds(QStringLiteral("LOOP-1: 127.0.0.2 → 10.0.0.9: ")));
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("history.csv"));
+        QVERIFY(history->save(path));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray csv = saved.readAll();
+        QVERIFY(csv.startsWith("time,text\r\n"));
+        QVERIFY2(csv.contains(said.toUtf8()), csv.constData());
     }
 
     // Import plan… as a person reaches it: a file on disk, through the

@@ -113,7 +113,8 @@ private slots:
                 // Qt's own parts (viewports, scroll bars, headers) are named by Qt.
                 if (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_")) ||
                     widget->inherits("QGroupBox") || widget->inherits("QLabel") || widget->inherits("QToolBar") ||
-                    widget->objectName() == QLatin1String("centralWidget"))
+                    widget->inherits("QDockWidget") || widget->objectName() == QLatin1String("centralWidget") ||
+                    widget->objectName() == QLatin1String("historyContents"))
                     continue;
                 QAccessibleInterface *described = QAccessible::queryAccessibleInterface(widget);
                 if (!described || described->text(QAccessible::Name).isEmpty() ||
