@@ -353,6 +353,11 @@ private slots:
         auto *history = window.findChild<HistoryDock *>();
         auto *model = window.findChild<OrvaneModel *>();
         QVERIFY(history);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!history->isVisible());
+        QTest::keyClick(&window, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(history->isVisible());
         const QString said = window.statusBar()->currentMessage();
         QVERIFY(!said.isEmpty());
         QCOMPARE(window.statusBar()->toolTip(), said);

@@ -64,6 +64,7 @@ private slots:
         QCOMPARE(child<QGroupBox>(window, "groupBox_2")->title(), QStringLiteral("Application Launcher"));
         QCOMPARE(child<QPushButton>(window, "searchOrvanesPushButton")->text(), QStringLiteral("&Refresh")); // Alt+R
         QCOMPARE(child<QPushButton>(window, "LaunchPushButton")->text(), QStringLiteral("&Launch"));
+        QCOMPARE(child<QPushButton>(window, "importPlanPushButton")->text(), QStringLiteral("&Import plan…")); // Alt+I
         QCOMPARE(child<QLabel>(window, "label")->text(), QStringLiteral("&Orvane: ")); // Alt+O
         QCOMPARE(child<QLabel>(window, "label_2")->text(), QStringLiteral("A&pplication: ")); // Alt+P
         QVERIFY(child<QToolBar>(window, "mainToolBar")->actions().isEmpty());
