@@ -7,6 +7,7 @@
 #include "PlanFile.h"
 #include "XlsxWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>

@@ -4,6 +4,7 @@
 #include "ZipArchive.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <vector>

@@ -195,7 +195,7 @@ private slots:
     {
         MainWindow window;
         window.show();
-        QApplication::setActiveWindow(&window);
+        window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto *filter = child<QLineEdit>(window, "filterLineEdit");
         filter->setFocus();
