@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -343,6 +344,54 @@ private slots:
         QVERIFY(!commandSent(simulator));
     }
 
+    // A row whose device moved away from what the filter matches leaves the
+    // table; one that moved into it comes.
+    void theFilterFollowsADeviceThatMoved()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}, {"LOOP-2", "127.0.0.3"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *model = window.findChild<OrvaneModel *>();
+        auto *table = window.findChild<QTableView *>(QStringLiteral("orvanesTableView"));
+        window.findChild<QLineEdit *>(QStringLiteral("filterLineEdit"))->setText(QStringLiteral("127.0.0.2"));
+        QCOMPARE(table->model()->rowCount(), 1);
+        DeviceSession::Result moved;
+        moved.operation = DeviceSession::Operation::Search;
+        for (int row = 0; row < model->count(); ++row)
+            moved.search.devices.push_back(model->detailsAt(row));
+        for (velqor::DeviceDetails &device : moved.search.devices)
+            device.address = device.address == velqor::Ipv4Bytes {127, 0, 0, 2} ? velqor::Ipv4Bytes {127, 0, 0, 7}
+                                                                                : velqor::Ipv4Bytes {127, 0, 0, 2};
+        emit model->session()->finished(moved);
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(table->model()->index(0, 1).data().toString(), QStringLiteral("127.0.0.2"));
+        QVERIFY(table->model()->index(0, 0).data().toString() != QStringLiteral("LOOP-1"));
+    }
+
+    // A serial that answers on two interfaces is two devices: the chooser
+    // names the interface on each of its rows, and on no other row.
+    void theChooserNamesTheInterfaceOfEachRowOfASharedSerial()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+        auto *model = window.findChild<OrvaneModel *>();
+        auto *chooser = window.findChild<QComboBox *>(QStringLiteral("orvanesComboBox"));
+        DeviceSession::Result twins;
+        twins.operation = DeviceSession::Operation::Search;
+        twins.search.devices.push_back(model->detailsAt(0));
+        for (const char *link : {"eth0", "eth1", "eth2"}) {
+            velqor::DeviceDetails twin = model->detailsAt(0);
+            twin.serial = velqor::Serial("TWIN");
+            twin.via.name = link;
+            twins.search.devices.push_back(twin);
+        }
+        emit model->session()->finished(twins);
+        QStringList items;
+        for (int row = 0; row < chooser->count(); ++row)
+            items << chooser->itemText(row);
+        items.sort();
+        QCOMPARE(items, (QStringList {"LOOP-1", "TWIN on eth0", "TWIN on eth1", "TWIN on eth2"}));
+    }
+
     // What the status bar said stays readable: whole in the history and in
     // the line's tooltip; each change with its device, from and to; all of
     // it saved as CSV.
@@ -427,25 +476,29 @@ private slots:
 
 void TargetTest::aSessionsEndKeepsTheWindowsLayout()
 {
-    velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
-    QTemporaryDir config;
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", config.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(environment);
-    program.start(ORVANE_MANAGER, {"--target", QStringLiteral("127.0.0.1:%1").arg(simulator.Port())});
-    QVERIFY(program.waitForStarted());
-    // The window shows after its first search; the greeting comes first.
-    QVERIFY(simulator.WaitForReceived(3, std::chrono::seconds(5)));
-    QTest::qWait(1000);
-    program.terminate(); // SIGTERM, as a logout sends
-    QVERIFY(program.waitForFinished(5000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    QFile settings(config.filePath("Velqor/Orvane Manager.conf"));
-    QVERIFY(settings.open(QIODevice::ReadOnly));
-    QVERIFY(settings.readAll().contains("geometry="));
+    // SIGTERM as a logout sends, SIGHUP as a closed terminal does.
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        QTemporaryDir config;
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(environment);
+        program.start(ORVANE_MANAGER, {"--target", QStringLiteral("127.0.0.1:%1").arg(simulator.Port())});
+        QVERIFY(program.waitForStarted());
+        // The window shows after its first search; the greeting comes first.
+        QVERIFY(simulator.WaitForReceived(3, std::chrono::seconds(5)));
+        QTest::qWait(1000);
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QFile settings(config.filePath("Velqor/Orvane Manager.conf"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray saved = settings.readAll();
+        QVERIFY2(saved.contains("geometry=") && saved.contains("tableHeader="), saved.constData());
+    }
 }
 
 // The last test: the session's end quits every event loop of the process.
