@@ -2,6 +2,7 @@
 #include "LogSetup.h"
 #include "MainWindow.h"
 #include "TerminationWatcher.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -82,6 +83,9 @@ int main(int argc, char **argv)
         std::cerr << "orvane-manager: cannot write " << logPath.toStdString() << std::endl;
         return 2;
     }
+
+    // The window's texts, and Qt's own, in the user's language.
+    Translations::install();
 
     // Before the first search, which a session's end may already interrupt.
     TerminationWatcher terminationWatcher;

@@ -9,6 +9,7 @@
 #include "MainWindow.h"
 #include "OrvaneModel.h"
 #include "PlanDialog.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -390,6 +391,28 @@ private slots:
             items << chooser->itemText(row);
         items.sort();
         QCOMPARE(items, (QStringList {"LOOP-1", "TWIN on eth0", "TWIN on eth1", "TWIN on eth2"}));
+    }
+
+    // The window in German where the locale is German, Qt's own buttons
+    // too; in English under C.
+    void theWindowSpeaksTheUsersLanguage()
+    {
+        velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        const auto texts = [&] {
+            MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
+            QMessageBox box;
+            box.setStandardButtons(QMessageBox::Yes);
+            return QStringList {window.findChild<QPushButton *>(QStringLiteral("searchOrvanesPushButton"))->text(),
+                                window.statusBar()->currentMessage().section(QLatin1Char(' '), 1, 2),
+                                box.button(QMessageBox::Yes)->text()};
+        };
+        QVERIFY(Translations::install(QLocale(QLocale::German, QLocale::Germany)));
+        const QStringList german = texts();
+        QVERIFY(!Translations::install(QLocale::c()));
+        const QStringList english = texts();
+        Translations::remove();
+        QCOMPARE(german, (QStringList {"&Aktualisieren", "Orvane gefunden", "&Ja"}));
+        QCOMPARE(english, (QStringList {"&Refresh", "Orvane found", "&Yes"}));
     }
 
     // What the status bar said stays readable: whole in the history and in
