@@ -306,6 +306,10 @@ void MainWindow::showJournal()
 
 MainWindow::~MainWindow()
 {
+    // An editor open while the window goes hands its text over as the window
+    // hides, after this part of it is gone: nothing is to be said then.
+    if (QAbstractItemDelegate *editing = ui->orvanesTableView->itemDelegateForColumn(OrvaneModel::AddressColumn))
+        editing->disconnect(this);
     delete ui;
 }
 

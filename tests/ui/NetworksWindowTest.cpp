@@ -165,6 +165,9 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(model->addressOf("NET2-000000"), QStringLiteral("172.20.64.1"));
         QCOMPARE(refreshed.count(), 1);
+        // Still open, saying why; the window then closes with it open.
+        QCOMPARE(QApplication::focusWidget(), editor);
+        QVERIFY(editor->toolTip().startsWith(QStringLiteral("1.2.3 is no IPv4 address")));
     }
 
     void assignsAddressesToManyDevicesAndConfirmsThem()
