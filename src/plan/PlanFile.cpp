@@ -20,29 +20,24 @@ namespace {
 // A spreadsheet's padding: spaces, tabs and no-break spaces at either end.
 std::string Trimmed(const std::string &text)
 {
+    const std::string noBreak = "\xc2\xa0";
     std::size_t first = 0;
     std::size_t last = text.size();
-    const auto padding = [&](std::size_t at, bool front) {
-        if (at >= text.size())
-            return std::size_t {0};
-        if (text[at] == ' ' || text[at] == '\t')
-            return std::size_t {1};
-        const std::size_t from = front ? at : at - 1;
-        return text.compare(from, 2, "\xc2\xa0") == 0 ? std::size_t {2} : std::size_t {0};
-    };
     while (first < last) {
-        const std::size_t width = padding(first, true);
-        if (width == 0)
+        if (text[first] == ' ' || text[first] == '\t')
+            first += 1;
+        else if (text.compare(first, 2, noBreak) == 0)
+            first += 2;
+        else
             break;
-        first += width;
     }
     while (last > first) {
-        const std::size_t width = text[last - 1] == ' ' || text[last - 1] == '\t' ? 1
-            : last >= first + 2 && text.compare(last - 2, 2, "\xc2\xa0") == 0     ? 2
-                                                                                  : 0;
-        if (width == 0)
+        if (text[last - 1] == ' ' || text[last - 1] == '\t')
+            last -= 1;
+        else if (last - first >= 2 && text.compare(last - 2, 2, noBreak) == 0)
+            last -= 2;
+        else
             break;
-        last -= width;
     }
     return text.substr(first, last - first);
 }

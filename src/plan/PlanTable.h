@@ -2,6 +2,7 @@
 #define VELQOR_PLANTABLE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,9 @@ std::string SheetName(const std::string &name);
 /// The sheet asked for is not among those a file has: "no sheet "X": the
 /// workbook has "A", "B"".
 std::string NoSuchSheet(const std::string &asked, const std::vector<std::string> &names);
+
+/// Appends a Unicode code point to UTF-8 text.
+void AppendUtf8(std::string &text, std::uint32_t code);
 
 /// A spreadsheet's name of a column: A, B, ..., Z, AA, AB, ...
 std::string ColumnLetters(std::size_t column);

@@ -4,6 +4,7 @@
 #include "ZipArchive.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -26,17 +27,7 @@ std::string Unescaped(const std::string &text)
             std::isxdigit(static_cast<unsigned char>(text[at + 3])) &&
             std::isxdigit(static_cast<unsigned char>(text[at + 4])) &&
             std::isxdigit(static_cast<unsigned char>(text[at + 5]))) {
-            const unsigned long code = std::stoul(text.substr(at + 2, 4), nullptr, 16);
-            if (code < 0x80) {
-                out += static_cast<char>(code);
-            } else if (code < 0x800) {
-                out += static_cast<char>(0xc0 | (code >> 6));
-                out += static_cast<char>(0x80 | (code & 0x3f));
-            } else {
-                out += static_cast<char>(0xe0 | (code >> 12));
-                out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-                out += static_cast<char>(0x80 | (code & 0x3f));
-            }
+            AppendUtf8(out, static_cast<std::uint32_t>(std::stoul(text.substr(at + 2, 4), nullptr, 16)));
             at += 6;
         } else {
             out += text[at];
