@@ -72,6 +72,12 @@ TEST(PlanFileTest, BadPlansAreRefusedWithTheirLine)
          "line 2: serial_hex \"3.02E+037\" is a number a spreadsheet made of the hex digits: format the serial_hex"},
         {"serial,from,address\nA,10.0.0,10.0.0.2\n", "line 2: from \"10.0.0\" is not an IPv4 address"},
         {"serial,address\nA,10.0.0.2\nA,\n", "line 3: serial A is planned twice (also on line 2)"},
+        {"serial,address,interface\nA,10.0.0.2,\nA,10.0.0.3,eth0\n",
+         "line 3: serial A is planned twice (also on line 2)"},
+        {std::string("\xff\xfes\0\x3d\xd8"
+                     "a\0",
+                     8),
+         "UTF-16 text with a broken surrogate pair"},
         {std::string("\xff\xfes\0e", 5), "UTF-16 text with an odd number of bytes"},
         {"serial,address\nORV\x81,10.0.0.2\n", "the text is neither UTF-8 nor Windows-1252: save it as CSV UTF-8"},
         {std::string("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1", 8), "an Excel 97-2003 workbook (.xls), which is not read"},
@@ -205,6 +211,13 @@ TEST(PlanFileTest, ReadsEveryEncodingSeparatorAndHeaderSpreadsheetsWrite)
         {"serial,address\n  A \xc2\xa0,10.0.0.2\n", "A", 2}, // a spreadsheet's padding
         {"serial,address\n\\x20A\\x20,10.0.0.2\n", " A ", 2}, // spaces of its own, as list writes them
         {"serial,address\n000123,10.0.0.2\n", "000123", 2}, // typed as text: no spreadsheet writes a number so
+        {"serial,address\n \"A,B\" ,10.0.0.2\n", "A,B", 2}, // padding around a quoted cell
+        {[] { // a character beyond 16 bits: a surrogate pair
+             std::string text = Utf16("serial,address\nX,10.0.0.2\n", false);
+             return text.replace(text.find(std::string("X\0", 2)), 2, std::string("\x3d\xd8\x00\xde", 4));
+         }(),
+         "\xf0\x9f\x98\x80", 2},
+        {"serial;address\nORV\x80;10.0.0.2\n", "ORV\xe2\x82\xac", 2}, // Windows-1252's euro sign
         // CR LF within a quoted cell is one line break.
         {"serial,address,note\r\nA,,\"two\r\nlines\"\r\nB,10.0.0.3,\r\n", "B", 4},
     };
@@ -383,4 +396,58 @@ TEST(PlanFileTest, AWrittenWorkbookReadsBackAsItsDevices)
         EXPECT_EQ(plan.Entries()[at].identity, PlanFile::Identity::SerialHex);
         EXPECT_EQ(plan.Entries()[at].line, at + 2);
     }
+}
+
+// Sheets as programs write them beyond the fixtures: repeated and padded
+// cells, notes on cells, rows and cells without their number, a string
+// index past the workbook's strings, an archive that unpacks too large.
+TEST(PlanFileTest, ReadsTheShapesSheetsTakeAndRefusesBrokenOnes)
+{
+    const std::string ods = ZipArchive::Write(
+        {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+         {"content.xml",
+          "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+          "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+          "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+          "<table:table table:name=\"Plan\"><table:table-row><table:table-cell table:number-columns-repeated=\"2\"/>"
+          "<table:table-cell><text:p>serial</text:p></table:table-cell><table:table-cell><text:p>address</text:p>"
+          "</table:table-cell><table:table-cell table:number-columns-repeated=\"1000000\"/></table:table-row>"
+          "<table:table-row table:number-rows-repeated=\"3\"><table:table-cell "
+          "table:number-columns-repeated=\"16384\"/></table:table-row>"
+          "<table:table-row><table:table-cell/><table:table-cell/><table:table-cell><text:p>A<text:s "
+          "text:c=\"2\"/>B</text:p><office:annotation><text:p>a note</text:p></office:annotation>"
+          "</table:table-cell><table:table-cell><text:p>10.0.0.2</text:p></table:table-cell></table:table-row>"
+          "<table:table-row table:number-rows-repeated=\"1048570\"><table:table-cell/></table:table-row>"
+          "</table:table></office:spreadsheet></office:body></office:document-content>"}});
+    const PlanFile sheet = PlanFile::Parse(ods);
+    ASSERT_TRUE(sheet.Ok()) << sheet.Error();
+    ASSERT_EQ(sheet.Entries().size(), 1u);
+    EXPECT_EQ(sheet.Entries()[0].serial, Serial("A  B"));
+    EXPECT_EQ(sheet.Entries()[0].line, 5u);
+
+    const auto workbook = [](const std::string &rows) {
+        return ZipArchive::Write(
+            {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"S\" id=\"r1\"/></sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels",
+              "<Relationships><Relationship Id=\"r1\" Target=\"s.xml\"/></Relationships>"},
+             {"xl/sharedStrings.xml", "<sst><si><t>serial</t></si><si><t>address</t></si></sst>"},
+             {"xl/s.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+    };
+    const PlanFile numbered = PlanFile::Parse(
+        workbook("<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c></row><row><c t=\"inlineStr\"><is><t>A</t>"
+                 "</is></c><c t=\"inlineStr\"><is><t>10.0.0.2</t></is></c></row>"));
+    ASSERT_TRUE(numbered.Ok()) << numbered.Error();
+    EXPECT_EQ(numbered.Entries().at(0).line, 2u);
+    EXPECT_EQ(numbered.Entries().at(0).address, (Ipv4Bytes {10, 0, 0, 2}));
+    const PlanFile missing = PlanFile::Parse(workbook("<row r=\"1\"><c r=\"B1\" t=\"s\"><v>7</v></c></row>"));
+    EXPECT_EQ(missing.Error().rfind("sheet \"S\" cannot be read: sheet \"S\", cell B1 names a string the workbook "
+                                    "does not hold",
+                                    0),
+              0u)
+        << missing.Error();
+
+    const std::string bomb = ZipArchive::Write({{"big", std::string(std::size_t {1} << 20, '\0')}});
+    EXPECT_LT(bomb.size(), std::size_t {1} << 16);
+    EXPECT_FALSE(ZipArchive(bomb).Member("big", 1000));
+    EXPECT_EQ(ZipArchive(bomb).Member("big", std::size_t {2} << 20).value_or("").size(), std::size_t {1} << 20);
 }

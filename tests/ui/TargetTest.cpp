@@ -226,20 +226,23 @@ private slots:
         auto *model = window.findChild<OrvaneModel *>();
         QCOMPARE(model->count(), 2);
         const velqor::PlanFile plan =
-            velqor::PlanFile::Parse("serial,address\nLOOP-1,10.0.0.9\nLOOP-2,127.0.0.3\nNOPE,10.0.0.10\n");
+            velqor::PlanFile::Parse("serial,address\nGONE,\nLOOP-1,10.0.0.9\nLOOP-2,127.0.0.3\nNOPE,10.0.0.10\n");
         PlanDialog dialog(model, plan, &window);
-        QCOMPARE(dialog.statusOf(0), QStringLiteral("will-move"));
-        QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
-        QVERIFY(dialog.statusOf(2).startsWith(QStringLiteral("not-sent: no device with that serial")));
+        // A row without an address comes first: the rows after it still send their own devices.
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("skipped: no address in the plan: left as it is"));
+        QCOMPARE(dialog.statusOf(1), QStringLiteral("will-move"));
+        QCOMPARE(dialog.statusOf(2), QStringLiteral("already-there"));
+        QVERIFY(dialog.statusOf(3).startsWith(QStringLiteral("not-sent: no device with that serial")));
         QVERIFY(!commandSent(simulator));
 
         dialog.run();
         QCOMPARE(simulator.AddressOf("LOOP-1"), std::string("10.0.0.9"));
         // It acknowledged, but cannot answer from there on loopback: no search finds it.
-        QCOMPARE(dialog.statusOf(0),
+        QCOMPARE(dialog.statusOf(1),
                  QStringLiteral("not-confirmed: acknowledged, but not found at 10.0.0.9; not "
                                 "found by the last search"));
-        QCOMPARE(dialog.statusOf(1), QStringLiteral("already-there"));
+        QCOMPARE(dialog.statusOf(2), QStringLiteral("already-there"));
+        QCOMPARE(dialog.statusOf(0), QStringLiteral("skipped: no address in the plan: left as it is"));
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("report.csv"));
         QVERIFY(dialog.saveReport(path));
@@ -248,9 +251,10 @@ private slots:
         const QList<QByteArray> lines = report.readAll().split('\n');
         QCOMPARE(lines.value(0),
                  QByteArray("line,serial,interface,from,to,status,detail,serial_hex,ended_at,identified_by\r"));
-        QVERIFY2(lines.value(1).startsWith("2,LOOP-1,"), lines.value(1).constData());
-        QVERIFY2(lines.value(1).contains(",127.0.0.2,10.0.0.9,not-confirmed,"), lines.value(1).constData());
-        QVERIFY2(lines.value(3).startsWith("4,NOPE,,,10.0.0.10,not-sent,"), lines.value(3).constData());
+        QVERIFY2(lines.value(1).startsWith("2,GONE,,,,skipped,"), lines.value(1).constData());
+        QVERIFY2(lines.value(2).startsWith("3,LOOP-1,"), lines.value(2).constData());
+        QVERIFY2(lines.value(2).contains(",127.0.0.2,10.0.0.9,not-confirmed,"), lines.value(2).constData());
+        QVERIFY2(lines.value(4).startsWith("5,NOPE,,,10.0.0.10,not-sent,"), lines.value(4).constData());
     }
 
     // A typed address moves the device only on Enter: a click on another
