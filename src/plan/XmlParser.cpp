@@ -53,7 +53,11 @@ bool XmlParser::Parse(const std::string &document)
     const bool parsed = XML_Parse(xml, document.data(), static_cast<int>(document.size()), XML_TRUE) == XML_STATUS_OK;
     if (!parsed && error.empty())
         error = std::string(XML_ErrorString(XML_GetErrorCode(xml))) + " at line " +
+#ifdef ORVANE_EXPAT_LINE64
+            std::to_string(XML_GetCurrentLineNumber64(xml));
+#else
             std::to_string(XML_GetCurrentLineNumber(xml));
+#endif
     XML_ParserFree(xml);
     parser = nullptr;
     return parsed;
