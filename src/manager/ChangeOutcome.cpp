@@ -12,57 +12,77 @@ const char *ReasonText(NotSentReason reason)
 {
     switch (reason) {
     case NotSentReason::Busy:
-        return "another operation is running";
+        return VELQOR_PHRASE("velqor", "another operation is running");
     case NotSentReason::NotAssignable:
-        return "no device can take that address";
+        return VELQOR_PHRASE("velqor", "no device can take that address");
     case NotSentReason::TooLong:
-        return "the serial is too long to address";
+        return VELQOR_PHRASE("velqor", "the serial is too long to address");
     case NotSentReason::SeveralAddresses:
-        return "the serial answered from several addresses, and every one of them would move";
+        return VELQOR_PHRASE("velqor", "the serial answered from several addresses, and every one of them would move");
     case NotSentReason::NetworkAddress:
-        return "that is the network address of the device's subnet";
+        return VELQOR_PHRASE("velqor", "that is the network address of the device's subnet");
     case NotSentReason::BroadcastAddress:
-        return "that is the broadcast address of the device's subnet";
+        return VELQOR_PHRASE("velqor", "that is the broadcast address of the device's subnet");
     case NotSentReason::WorkstationAddress:
-        return "that is this workstation's own address";
+        return VELQOR_PHRASE("velqor", "that is this workstation's own address");
     case NotSentReason::Gateway:
-        return "that is the gateway of a route of this workstation";
+        return VELQOR_PHRASE("velqor", "that is the gateway of a route of this workstation");
     case NotSentReason::HeldByAnotherDevice:
-        return "another device answers from that address";
+        return VELQOR_PHRASE("velqor", "another device answers from that address");
     case NotSentReason::InUseByHost:
-        return "another host answers for that address";
+        return VELQOR_PHRASE("velqor", "another host answers for that address");
     case NotSentReason::OutsideSubnet:
-        return "that address is outside the networks of the device's interface";
+        return VELQOR_PHRASE("velqor", "that address is outside the networks of the device's interface");
     case NotSentReason::NoFreeAddress:
-        return "no free address is left to pass through";
+        return VELQOR_PHRASE("velqor", "no free address is left to pass through");
     case NotSentReason::NotFound:
-        return "no device with that serial answered";
+        return VELQOR_PHRASE("velqor", "no device with that serial answered");
     case NotSentReason::SeveralLinks:
-        return "the serial answers on several interfaces; name one";
+        return VELQOR_PHRASE("velqor", "the serial answers on several interfaces; name one");
     case NotSentReason::TakenByAnotherRow:
-        return "another row moves a device to the same address";
+        return VELQOR_PHRASE("velqor", "another row moves a device to the same address");
     case NotSentReason::LinkDown:
-        return "the device's interface is down; nothing was sent";
+        return VELQOR_PHRASE("velqor", "the device's interface is down; nothing was sent");
     case NotSentReason::LinkInUse:
-        return "another program is changing addresses on the interface";
+        return VELQOR_PHRASE("velqor", "another program is changing addresses on the interface");
     case NotSentReason::JournalUnwritable:
-        return "the journal cannot be written, where the move is recorded before it is sent";
+        return VELQOR_PHRASE("velqor", "the journal cannot be written, where the move is recorded before it is sent");
     case NotSentReason::NotWherePlanned:
-        return "the device is not at the plan's from address: the plan is stale, or names another device";
+        return VELQOR_PHRASE(
+            "velqor", "the device is not at the plan's from address: the plan is stale, or names another device");
     case NotSentReason::NoSuchInterface:
-        return "this workstation has no such interface";
+        return VELQOR_PHRASE("velqor", "this workstation has no such interface");
     }
-    return "not sent";
+    return VELQOR_PHRASE("velqor", "not sent");
+}
+
+Phrase NotSentPhrase(const ChangeOutcome &outcome)
+{
+    if (!outcome.host.empty()) {
+        // The host, interface or address the reason is about.
+        switch (outcome.reason) {
+        case NotSentReason::InUseByHost:
+            return {VELQOR_PHRASE("velqor", "another host answers for that address (%1)"), {outcome.host}};
+        case NotSentReason::LinkInUse:
+            return {VELQOR_PHRASE("velqor", "another program is changing addresses on the interface (%1)"),
+                    {outcome.host}};
+        case NotSentReason::NotWherePlanned:
+            return {VELQOR_PHRASE("velqor",
+                                  "the device is not at the plan's from address: the plan is stale, or "
+                                  "names another device (%1)"),
+                    {outcome.host}};
+        case NotSentReason::NoSuchInterface:
+            return {VELQOR_PHRASE("velqor", "this workstation has no such interface (%1)"), {outcome.host}};
+        default:
+            break;
+        }
+    }
+    return {ReasonText(outcome.reason), {}};
 }
 
 std::string NotSentText(const ChangeOutcome &outcome)
 {
-    std::string text = ReasonText(outcome.reason);
-    if ((outcome.reason == NotSentReason::InUseByHost || outcome.reason == NotSentReason::LinkInUse ||
-         outcome.reason == NotSentReason::NotWherePlanned || outcome.reason == NotSentReason::NoSuchInterface) &&
-        !outcome.host.empty())
-        text += " (" + outcome.host + ")";
-    return text;
+    return NotSentPhrase(outcome).Text();
 }
 
 } // namespace velqor

@@ -2,6 +2,7 @@
 #define VELQOR_CHANGEOUTCOME_H
 
 #include "NetworkInterface.h"
+#include "Phrase.h"
 
 #include <cstdint>
 #include <optional>
@@ -89,6 +90,8 @@ const char *ReasonText(NotSentReason reason);
 /// The reason's text for this outcome, with the host's hardware address
 /// where one answers.
 std::string NotSentText(const ChangeOutcome &outcome);
+/// The same, translatable.
+Phrase NotSentPhrase(const ChangeOutcome &outcome);
 
 } // namespace velqor
 

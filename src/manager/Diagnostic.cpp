@@ -8,6 +8,7 @@
 #include <numeric>
 #include <set>
 #include <tuple>
+#include <utility>
 
 namespace velqor {
 
@@ -22,6 +23,12 @@ std::string SysctlName(std::string name)
 }
 
 } // namespace
+
+Diagnostic Diagnostic::Of(Kind kind, Phrase phrase, std::string fix)
+{
+    std::string text = phrase.Text();
+    return {kind, std::move(text), std::move(fix), std::move(phrase)};
+}
 
 std::string Diagnostic::Id() const
 {
@@ -57,10 +64,12 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
         device.warnings.clear();
         const Ipv4Bytes &address = device.address;
         if (!device.alsoAt.empty()) {
-            std::string text = "Serial answered from several addresses: " + FormatAddress(address);
+            std::string addresses = FormatAddress(address);
             for (const Ipv4Bytes &other : device.alsoAt)
-                text += ", " + FormatAddress(other);
-            device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, text, {}});
+                addresses += ", " + FormatAddress(other);
+            device.warnings.push_back(
+                Diagnostic::Of(Diagnostic::Kind::SeveralAddresses,
+                               {VELQOR_PHRASE("velqor", "Serial answered from several addresses: %1"), {addresses}}));
         }
         // An interface can have several addresses, each with its subnet: the
         // device is on whichever of them covers it, and is named by that one.
@@ -76,33 +85,52 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
             return through && *through == device.via.index;
         };
         if (!device.via.name.empty() && !device.via.Contains(address) && !reached()) {
-            device.warnings.push_back({Diagnostic::Kind::WrongSubnet,
-                                       "wrong subnet: outside " + device.via.SubnetText() + " on " + device.via.name +
-                                           "; it can be re-addressed, companion programs cannot reach it",
-                                       {}});
+            device.warnings.push_back(Diagnostic::Of(
+                Diagnostic::Kind::WrongSubnet,
+                {VELQOR_PHRASE(
+                     "velqor",
+                     "wrong subnet: outside %1 on %2; it can be re-addressed, companion programs cannot reach it"),
+                 {device.via.SubnetText(), device.via.name}}));
         }
         if (shared[i]) {
-            device.warnings.push_back(
-                {Diagnostic::Kind::AddressConflict, "address conflict: another device answers from this address", {}});
+            device.warnings.push_back(Diagnostic::Of(
+                Diagnostic::Kind::AddressConflict,
+                {VELQOR_PHRASE("velqor", "address conflict: another device answers from this address"), {}}));
         }
     }
+}
+
+std::vector<Phrase> NothingFoundPhrases(const std::vector<NetworkInterface> &searched,
+                                        const std::vector<std::string> &withoutIpv4)
+{
+    std::vector<Phrase> phrases;
+    if (searched.empty()) {
+        phrases.push_back(
+            {VELQOR_PHRASE("velqor",
+                           "searched on the routing table's interface only (no broadcast-capable IPv4 interface)"),
+             {}});
+    } else {
+        std::string networks;
+        for (std::size_t i = 0; i < searched.size(); ++i)
+            networks += (i == 0 ? "" : ", ") + searched[i].Label();
+        phrases.push_back({VELQOR_PHRASE("velqor", "searched on %1"), {networks}});
+    }
+    for (const std::string &name : withoutIpv4)
+        phrases.push_back({VELQOR_PHRASE("velqor", "%1 is up without an IPv4 address"), {name}});
+    phrases.push_back({VELQOR_PHRASE("velqor",
+                                     "are the devices powered and cabled, and does a firewall block inbound UDP "
+                                     "to this program (it must accept UDP from source port 4365; see README, "
+                                     "Firewall)?"),
+                       {}});
+    return phrases;
 }
 
 std::string NothingFoundHint(const std::vector<NetworkInterface> &searched, const std::vector<std::string> &withoutIpv4)
 {
     std::string text;
-    if (searched.empty()) {
-        text = "searched on the routing table's interface only (no broadcast-capable IPv4 interface)";
-    } else {
-        text = "searched on";
-        for (std::size_t i = 0; i < searched.size(); ++i)
-            text += (i == 0 ? " " : ", ") + searched[i].Label();
-    }
-    for (const std::string &name : withoutIpv4)
-        text += "; " + name + " is up without an IPv4 address";
-    return text +
-        "; are the devices powered and cabled, and does a firewall block inbound UDP to this program (it must "
-        "accept UDP from source port 4365; see README, Firewall)?";
+    for (const Phrase &phrase : NothingFoundPhrases(searched, withoutIpv4))
+        text += (text.empty() ? "" : "; ") + phrase.Text();
+    return text;
 }
 
 std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> &own,
@@ -136,13 +164,14 @@ std::vector<Diagnostic> DiagnoseWorkstation(const std::vector<NetworkInterface> 
             continue;
         named.push_back(network.name);
         const std::string name = SysctlName(network.name);
-        found.push_back({Diagnostic::Kind::ReversePathFilter,
-                         "reverse-path filtering on " + network.name + " drops answers from addresses such as " +
-                             FormatAddress(*dropped) +
-                             ": no route back to them leads through it; turn the filter off there, or add a route "
-                             "to the devices' subnet (ip route add SUBNET dev " +
-                             network.name + ")",
-                         "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0"});
+        found.push_back(Diagnostic::Of(
+            Diagnostic::Kind::ReversePathFilter,
+            {VELQOR_PHRASE("velqor",
+                           "reverse-path filtering on %1 drops answers from addresses such as %2: no route "
+                           "back to them leads through it; turn the filter off there, or add a route to the "
+                           "devices' subnet (ip route add SUBNET dev %1)"),
+             {network.name, FormatAddress(*dropped)}},
+            "sysctl -w net.ipv4.conf.all.rp_filter=0 net.ipv4.conf." + name + ".rp_filter=0"));
     }
     return found;
 }

@@ -2,6 +2,7 @@
 #define VELQOR_DIAGNOSTIC_H
 
 #include "NetworkInterface.h"
+#include "Phrase.h"
 
 #include <functional>
 #include <map>
@@ -34,6 +35,11 @@ struct Diagnostic {
     std::string text;
     /// For a workstation diagnostic: the command that fixes it.
     std::string fix;
+    /// The text, translatable.
+    Phrase phrase;
+
+    /// Its text from its phrase.
+    static Diagnostic Of(Kind kind, Phrase phrase, std::string fix = {});
 
     /// A stable identifier for scripts, e.g. "wrong-subnet".
     std::string Id() const;
@@ -55,6 +61,9 @@ void Diagnose(std::vector<DeviceDetails> &devices, const std::vector<NetworkInte
 /// searched, the interfaces it could not use, and the likely causes.
 std::string NothingFoundHint(const std::vector<NetworkInterface> &searched,
                              const std::vector<std::string> &withoutIpv4 = ListInterfacesWithoutIpv4());
+/// The same, one translatable phrase per clause ("; " between them).
+std::vector<Phrase> NothingFoundPhrases(const std::vector<NetworkInterface> &searched,
+                                        const std::vector<std::string> &withoutIpv4 = ListInterfacesWithoutIpv4());
 
 using ReversePathCheck = std::function<std::optional<bool>(const NetworkInterface &, const Ipv4Bytes &)>;
 

@@ -2,6 +2,7 @@
 
 #include "AddressPlan.h"
 #include "OrvaneModel.h"
+#include "Translations.h"
 #include "ui_AssignDialog.h"
 
 #include <QMessageBox>
@@ -30,7 +31,7 @@ QString AssignDialog::describe(const velqor::RowResult &result)
     case velqor::RowResult::Kind::NotRun:
         return result.waitedFor ? tr("not run") : tr("cancelled");
     case velqor::RowResult::Kind::NotSent:
-        return tr("not sent: %1").arg(QString::fromStdString(velqor::NotSentText(outcome)));
+        return tr("not sent: %1").arg(Translations::phrase(velqor::NotSentPhrase(outcome)));
     case velqor::RowResult::Kind::Stranded:
         return tr("left at %1").arg(result.endedAt ? dotted(*result.endedAt) : QString());
     case velqor::RowResult::Kind::Failed:

@@ -4,6 +4,7 @@
 #include "AssignDialog.h"
 #include "ChooserStyle.h"
 #include "Csv.h"
+#include "DetailsDock.h"
 #include "DeviceChooserModel.h"
 #include "DeviceTableProxy.h"
 #include "Diagnostic.h"
@@ -14,6 +15,7 @@
 #include "OrvaneModel.h"
 #include "PlanDialog.h"
 #include "PlanFile.h"
+#include "Translations.h"
 #include "XlsxWriter.h"
 #include "ui_MainWindow.h"
 
@@ -160,6 +162,24 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     historyButton->setAccessibleName(tr("History"));
     historyButton->setAccessibleDescription(tr("Shows or hides every outcome, hint and warning so far (Ctrl+H)"));
     ui->statusBar->addPermanentWidget(historyButton);
+    details = new DetailsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, details);
+    details->hide();
+    QAction *showDetailsAction = details->toggleViewAction();
+    showDetailsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    addAction(showDetailsAction);
+    auto *detailsButton = new QToolButton(this);
+    detailsButton->setObjectName(QStringLiteral("detailsToolButton"));
+    detailsButton->setDefaultAction(showDetailsAction);
+    detailsButton->setAccessibleName(tr("Details"));
+    detailsButton->setAccessibleDescription(tr("Shows or hides the chosen device in full (Ctrl+I)"));
+    ui->statusBar->addPermanentWidget(detailsButton);
+    connect(details, &QDockWidget::visibilityChanged, this, &MainWindow::showDetails);
+    connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        const int row = chosen ? model->rowOf(*chosen) : -1;
+        if (row >= first.row() && row <= last.row())
+            showDetails();
+    });
     connect(ui->statusBar, &QStatusBar::messageChanged, this, [this](const QString &text) {
         if (text.isEmpty())
             return;
@@ -466,11 +486,14 @@ void MainWindow::showSearchMessage(int found)
     if (model->searchFailed())
         return; // the model has said why
     QString message;
-    if (found < 1) // and what may be why
-        message = tr("%1 — %2").arg(tr("No Orvanes found"),
-                                    QString::fromStdString(velqor::NothingFoundHint(model->networks())));
-    else
-        message = QString::number(found) + (found == 1 ? tr(" Orvane found") : tr(" Orvanes found"));
+    if (found < 1) { // and what may be why
+        QString hint;
+        for (const velqor::Phrase &phrase : velqor::NothingFoundPhrases(model->networks()))
+            hint = hint.isEmpty() ? Translations::phrase(phrase) : tr("%1; %2").arg(hint, Translations::phrase(phrase));
+        message = tr("%1 — %2").arg(tr("No Orvanes found"), hint);
+    } else {
+        message = found == 1 ? tr("%1 Orvane found").arg(found) : tr("%1 Orvanes found").arg(found);
+    }
     if (model->droppedCount() > 0)
         message += tr(" (%1 more answered beyond the list's limit)").arg(model->droppedCount());
     const int notHeard = model->deviceCount() - found;
@@ -483,7 +506,7 @@ void MainWindow::showSearchMessage(int found)
         // Said once: it does not change from one search to the next.
         workstationWarned = true;
         message = tr("%1; fix: %2")
-                      .arg(QString::fromStdString(warnings.front().text), QString::fromStdString(warnings.front().fix));
+                      .arg(Translations::phrase(warnings.front().phrase), QString::fromStdString(warnings.front().fix));
         ui->statusBar->showMessage(message, 4 * OrvaneModel::MessageMs);
     } else {
         ui->statusBar->showMessage(message, OrvaneModel::MessageMs);
@@ -557,6 +580,7 @@ void MainWindow::choose(int row)
     if (ui->orvanesComboBox->currentIndex() != row)
         ui->orvanesComboBox->setCurrentIndex(row);
     showChosenDevice(row);
+    showDetails();
 }
 
 void MainWindow::followChosenDevice()
@@ -568,10 +592,14 @@ void MainWindow::followChosenDevice()
         ui->orvanesComboBox->setPlaceholderText(QString());
         if (ui->orvanesComboBox->currentIndex() != row)
             ui->orvanesComboBox->setCurrentIndex(row);
+        showDetails();
         return;
     }
     ui->orvanesComboBox->setPlaceholderText(tr("%1 (not found)").arg(QString::fromStdString(chosen->Text())));
     ui->orvanesComboBox->setCurrentIndex(-1);
+    // Nor do Enter and F2 act on the row that took its place.
+    ui->orvanesTableView->setCurrentIndex({});
+    showDetails();
 }
 
 void MainWindow::keepChosenShown()
@@ -591,6 +619,15 @@ void MainWindow::keepChosenShown()
     table->setCurrentIndex({});
     ui->orvanesComboBox->setCurrentIndex(-1);
     ui->orvanesComboBox->setPlaceholderText(tr("(no device shown)"));
+    showDetails();
+}
+
+void MainWindow::showDetails()
+{
+    if (!details->isVisible())
+        return; // read when it is shown: each look asks the system's neighbour table
+    const int row = chosen ? model->rowOf(*chosen) : -1;
+    details->showDevice(row >= 0 ? &model->detailsAt(row) : nullptr);
 }
 
 void MainWindow::showChosenDevice(int row)
@@ -637,8 +674,11 @@ void MainWindow::copySelectedRows()
 void MainWindow::editCurrentAddress()
 {
     const QModelIndex current = ui->orvanesTableView->currentIndex();
-    if (current.isValid())
-        ui->orvanesTableView->edit(current.siblingAtColumn(OrvaneModel::AddressColumn));
+    if (!current.isValid()) {
+        ui->statusBar->showMessage(tr("No device chosen: choose one in the table first"), OrvaneModel::MessageMs);
+        return;
+    }
+    ui->orvanesTableView->edit(current.siblingAtColumn(OrvaneModel::AddressColumn));
 }
 
 void MainWindow::confirmMove(const velqor::DeviceId &device, const QString &address,

@@ -18,6 +18,7 @@ class DeviceTableProxy;
 class OrvaneModel;
 class QProgressBar;
 class HistoryDock;
+class DetailsDock;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -96,6 +97,8 @@ private:
     void followChosenDevice();
     // The chosen device stays one the table shows, or there is none.
     void keepChosenShown();
+    // The details pane shows the chosen device as it is now.
+    void showDetails();
     void setBusy(bool busy);
     void copySelectedRows();
     void editCurrentAddress();
@@ -113,6 +116,7 @@ private:
     QProgressBar *progress;
     QLabel *waitingLabel;
     HistoryDock *history;
+    DetailsDock *details;
     QPointer<AssignDialog> assignDialog;
     QPointer<PlanDialog> planDialog;
     bool ending = false;

@@ -2,6 +2,7 @@
 
 #include "AddressPlan.h"
 #include "AddressRules.h"
+#include "Translations.h"
 
 #include <algorithm>
 
@@ -112,7 +113,8 @@ QVariant OrvaneModel::data(const QModelIndex &index, int role) const
     case WarningIdsRole: {
         QStringList texts;
         for (const velqor::Diagnostic &warning : device.warnings)
-            texts << QString::fromStdString(role == WarningsRole ? warning.text : warning.Id());
+            texts << (role == WarningsRole ? Translations::phrase(warning.phrase)
+                                           : QString::fromStdString(warning.Id()));
         return texts;
     }
     default:
@@ -486,7 +488,7 @@ void OrvaneModel::reportChange(const DeviceSession::Result &result)
             break;
         default:
             // An address that would cut the device or the workstation off.
-            text = tr("Could not change IP: %1").arg(QString::fromStdString(velqor::NotSentText(moved.outcome)));
+            text = tr("Could not change IP: %1").arg(Translations::phrase(velqor::NotSentPhrase(moved.outcome)));
             break;
         }
         break;

@@ -1,5 +1,7 @@
 #include "Translations.h"
 
+#include "Phrase.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -31,4 +33,10 @@ void Translations::remove()
             *translator = nullptr;
         }
     }
+}
+
+QString Translations::phrase(const velqor::Phrase &phrase)
+{
+    const QString source = QCoreApplication::translate("velqor", phrase.source);
+    return QString::fromStdString(velqor::Phrase::Fill(source.toStdString(), phrase.args));
 }

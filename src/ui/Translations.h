@@ -2,8 +2,12 @@
 #define TRANSLATIONS_H
 
 #include <QLocale>
+#include <QString>
 
 class QTranslator;
+namespace velqor {
+struct Phrase;
+}
 
 // The window's texts in the user's language, with Qt's own (its dialogs'
 // buttons, the file dialog): the program's translations are compiled in,
@@ -15,6 +19,8 @@ public:
     static bool install(const QLocale &locale = QLocale());
     // Removes what install() put in place.
     static void remove();
+    // A text of the device layer in the user's language, its values in place.
+    static QString phrase(const velqor::Phrase &phrase);
 
 private:
     static QTranslator *own;

@@ -102,7 +102,8 @@ TEST(CsvTest, CellsStayTextInASpreadsheetAndTheSerialKeepsItsBytes)
     device.address = {10, 0, 0, 1};
     device.alsoAt = {{10, 0, 0, 2}};
     device.via = {"-eth0", 2, {10, 0, 0, 9}, 24};
-    device.warnings = {{Diagnostic::Kind::SeveralAddresses, "", ""}, {Diagnostic::Kind::AddressConflict, "", ""}};
+    device.warnings = {Diagnostic::Of(Diagnostic::Kind::SeveralAddresses, {}),
+                       Diagnostic::Of(Diagnostic::Kind::AddressConflict, {})};
     EXPECT_EQ(
         DeviceCsvHeader(),
         (std::vector<std::string> {"serial", "address", "network", "serial_hex", "also_at", "interface", "warnings"}));

@@ -201,7 +201,7 @@ TEST(WatchModelTest, OnlyAnAddressThatChangesIsAMove)
     device.via = kWatchedLink;
     ASSERT_EQ(events.Take({}, {device}).size(), 1u);
     device.via.address = {10, 0, 0, 2}; // another address of its interface hears it
-    device.warnings.push_back({Diagnostic::Kind::SeveralAddresses, "", ""});
+    device.warnings.push_back(Diagnostic::Of(Diagnostic::Kind::SeveralAddresses, {}));
     EXPECT_TRUE(events.Take({}, {device}).empty());
     device.address = {10, 0, 1, 2};
     const std::vector<DeviceEvent> moved = events.Take({}, {device});

@@ -155,6 +155,11 @@ private slots:
         QCOMPARE(model->count(), 2);
         QCOMPARE(chooser->currentIndex(), -1);
         QCOMPARE(chooser->placeholderText(), QStringLiteral("ORV000001 on h0 (not found)"));
+        // Nor does the keyboard edit the row that took its place.
+        QVERIFY(!table->currentIndex().isValid());
+        QTest::keyClick(table, Qt::Key_F2);
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("No device chosen: choose one in the table first"));
 
         window.findChild<QComboBox *>("applicationComboBox")->setCurrentText("record-args");
         const QString out = folder.filePath("record-args.out");

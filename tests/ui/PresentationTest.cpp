@@ -64,7 +64,8 @@ private slots:
         OrvaneModel model(nullptr, {"127.0.0.1", 9});
         std::vector<velqor::DeviceDetails> devices {device("S0", {10, 0, 0, 10}), device("S1", {9, 255, 255, 255}),
                                                     device("S2", {10, 0, 0, 9})};
-        devices[1].warnings.push_back({velqor::Diagnostic::Kind::WrongSubnet, "Wrong subnet", {}});
+        devices[1].warnings.push_back(
+            velqor::Diagnostic::Of(velqor::Diagnostic::Kind::WrongSubnet, {"Wrong subnet", {}}));
         finishSearch(model, devices);
         DeviceTableProxy table(&model);
         QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);

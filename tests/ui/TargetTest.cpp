@@ -2,6 +2,7 @@
 // simulator on loopback: no privileges and no broadcast needed, so it runs
 // everywhere.
 
+#include "ChangeOutcome.h"
 #include "DeviceSimulator.h"
 #include "DeviceTableProxy.h"
 #include "HistoryDock.h"
@@ -398,25 +399,33 @@ private slots:
     }
 
     // The window in German where the locale is German, Qt's own buttons
-    // too; in English under C.
+    // and the device layer's reasons too; in English under C.
     void theWindowSpeaksTheUsersLanguage()
     {
         velqor::sim::DeviceSimulator simulator({{"LOOP-1", "127.0.0.2"}}, loopback());
+        velqor::ChangeOutcome taken;
+        taken.kind = velqor::ChangeOutcome::Kind::NotSent;
+        taken.reason = velqor::NotSentReason::InUseByHost;
+        taken.host = "02:00:0a:64:00:05";
         const auto texts = [&] {
             MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
             QMessageBox box;
             box.setStandardButtons(QMessageBox::Yes);
             return QStringList {window.findChild<QPushButton *>(QStringLiteral("searchOrvanesPushButton"))->text(),
-                                window.statusBar()->currentMessage().section(QLatin1Char(' '), 1, 2),
-                                box.button(QMessageBox::Yes)->text()};
+                                window.statusBar()->currentMessage(), box.button(QMessageBox::Yes)->text(),
+                                Translations::phrase(velqor::NotSentPhrase(taken))};
         };
         QVERIFY(Translations::install(QLocale(QLocale::German, QLocale::Germany)));
         const QStringList german = texts();
         QVERIFY(!Translations::install(QLocale::c()));
         const QStringList english = texts();
         Translations::remove();
-        QCOMPARE(german, (QStringList {"&Aktualisieren", "Orvane gefunden", "&Ja"}));
-        QCOMPARE(english, (QStringList {"&Refresh", "Orvane found", "&Yes"}));
+        QCOMPARE(german,
+                 (QStringList {"&Aktualisieren", "1 Orvane gefunden", "&Ja",
+                               "ein anderer Rechner antwortet für diese Adresse (02:00:0a:64:00:05)"}));
+        QCOMPARE(english,
+                 (QStringList {"&Refresh", "1 Orvane found", "&Yes",
+                               "another host answers for that address (02:00:0a:64:00:05)"}));
     }
 
     // What the status bar said stays readable: whole in the history and in

@@ -2,6 +2,7 @@
 
 #include "AssignDialog.h"
 #include "ClickRefresh.h"
+#include "DetailsDock.h"
 #include "MainWindow.h"
 #include "Network.h"
 #include "OrvaneModel.h"
@@ -17,11 +18,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
+#include <QTime>
 #include <QToolBar>
 
 class WindowTest final : public QObject {
@@ -115,7 +118,8 @@ private slots:
                 if (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_")) ||
                     widget->inherits("QGroupBox") || widget->inherits("QLabel") || widget->inherits("QToolBar") ||
                     widget->inherits("QDockWidget") || widget->objectName() == QLatin1String("centralWidget") ||
-                    widget->objectName() == QLatin1String("historyContents"))
+                    widget->objectName() == QLatin1String("historyContents") ||
+                    widget->objectName() == QLatin1String("detailsContents"))
                     continue;
                 QAccessibleInterface *described = QAccessible::queryAccessibleInterface(widget);
                 if (!described || described->text(QAccessible::Name).isEmpty() ||
@@ -189,6 +193,37 @@ private slots:
         QTest::keyClick(table, Qt::Key_Down);
         QCOMPARE(table->currentIndex().row(), 2);
         QCOMPARE(child<QComboBox>(window, "orvanesComboBox")->currentIndex(), 2);
+    }
+
+    // Ctrl+I shows the current device in full, down to what its label says.
+    void theDetailsPaneFollowsTheCurrentRow()
+    {
+        if (expected < 3)
+            QSKIP("needs three devices");
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *table = child<QTableView>(window, "orvanesTableView");
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_I, Qt::ControlModifier);
+        auto *details = window.findChild<DetailsDock *>();
+        QVERIFY(details->isVisible());
+        // The simulators' namespace resolves addresses with its first
+        // device's: the workstation's neighbour table knows that one.
+        QVERIFY2(details->text().startsWith("Serial: ORV000000\n") &&
+                     details->text().contains(QRegularExpression("\nHardware address: ([0-9a-f]{2}:){5}[0-9a-f]{2}\n")),
+                 qPrintable(details->text()));
+        QTest::keyClick(table, Qt::Key_Down);
+        const QString text = details->text();
+        for (const char *line :
+             {"^Serial: ORV000001$", "^Serial \\(hex\\): 4f5256303030303031$", "^Address: 10\\.100\\.0\\.2$",
+              "^Network: h0 ", "^Last heard: \\d\\d:\\d\\d:\\d\\d$", "^Hardware address: ", "^Warnings: none$"})
+            QVERIFY2(text.contains(QRegularExpression(line, QRegularExpression::MultilineOption)),
+                     qPrintable(QStringLiteral("%1 in\n%2").arg(line, text)));
+        // Heard by the search just made, not at some other time.
+        const QString heard = QRegularExpression("Last heard: (\\S+)").match(text).captured(1);
+        const int since = QTime::fromString(heard, QStringLiteral("HH:mm:ss")).secsTo(QTime::currentTime());
+        QVERIFY2((since >= 0 && since < 60) || since < 60 - 86400, qPrintable(heard));
     }
 
     void tabLeavesTheTableForTheButtonsAndTheLists()

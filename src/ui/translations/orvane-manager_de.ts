@@ -172,6 +172,81 @@
     </message>
 </context>
 <context>
+    <name>DetailsDock</name>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>The chosen device in full: serial, address, network, warnings, when it was last heard, hardware address (Ctrl+I shows or hides it)</source>
+        <translation>Das gewählte Gerät vollständig: Seriennummer, Adresse, Netz, Warnungen, wann es zuletzt gehört wurde, Hardware-Adresse (Strg+I zeigt oder verbirgt es)</translation>
+    </message>
+    <message>
+        <source>&amp;Details</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>Details of the chosen device</source>
+        <translation>Details des gewählten Geräts</translation>
+    </message>
+    <message>
+        <source>One line per fact about the device chosen in the table; the text can be selected and copied</source>
+        <translation>Eine Zeile je Angabe zum in der Tabelle gewählten Gerät; der Text lässt sich markieren und kopieren</translation>
+    </message>
+    <message>
+        <source>No device chosen</source>
+        <translation>Kein Gerät gewählt</translation>
+    </message>
+    <message>
+        <source>Serial: %1</source>
+        <translation>Seriennummer: %1</translation>
+    </message>
+    <message>
+        <source>Serial (hex): %1</source>
+        <translation>Seriennummer (hex): %1</translation>
+    </message>
+    <message>
+        <source>Address: %1</source>
+        <translation>Adresse: %1</translation>
+    </message>
+    <message>
+        <source>Its serial also answers from: %1</source>
+        <translation>Seine Seriennummer antwortet auch von: %1</translation>
+    </message>
+    <message>
+        <source>Network: %1</source>
+        <translation>Netz: %1</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>Last heard: %1</source>
+        <translation>Zuletzt gehört: %1</translation>
+    </message>
+    <message>
+        <source>Last heard: %1; it did not answer the last search</source>
+        <translation>Zuletzt gehört: %1; bei der letzten Suche antwortete es nicht</translation>
+    </message>
+    <message>
+        <source>Hardware address: %1</source>
+        <translation>Hardware-Adresse: %1</translation>
+    </message>
+    <message>
+        <source>Hardware address: not in the workstation&apos;s neighbour table</source>
+        <translation>Hardware-Adresse: nicht in der Nachbartabelle des Arbeitsplatzes</translation>
+    </message>
+    <message>
+        <source>Warnings: none</source>
+        <translation>Warnungen: keine</translation>
+    </message>
+    <message>
+        <source>Warning: %1</source>
+        <translation>Warnung: %1</translation>
+    </message>
+</context>
+<context>
     <name>DeviceTableProxy</name>
     <message>
         <source>not heard in the last search</source>
@@ -462,14 +537,6 @@
         <translation>Keine Orvanes gefunden</translation>
     </message>
     <message>
-        <source> Orvane found</source>
-        <translation> Orvane gefunden</translation>
-    </message>
-    <message>
-        <source> Orvanes found</source>
-        <translation> Orvanes gefunden</translation>
-    </message>
-    <message>
         <source> (%1 more answered beyond the list&apos;s limit)</source>
         <translation> (%1 weitere antworteten über die Grenze der Liste hinaus)</translation>
     </message>
@@ -620,6 +687,30 @@
     <message>
         <source>Started %1; %2 is on a wrong subnet: it may not reach it</source>
         <translation>%1 gestartet; %2 liegt in einem falschen Subnetz: es erreicht das Gerät womöglich nicht</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Shows or hides the chosen device in full (Ctrl+I)</source>
+        <translation>Zeigt oder verbirgt das gewählte Gerät vollständig (Strg+I)</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>%1 Orvane found</source>
+        <translation>%1 Orvane gefunden</translation>
+    </message>
+    <message>
+        <source>%1 Orvanes found</source>
+        <translation>%1 Orvanes gefunden</translation>
+    </message>
+    <message>
+        <source>No device chosen: choose one in the table first</source>
+        <translation>Kein Gerät gewählt: wählen Sie zuerst eines in der Tabelle</translation>
     </message>
 </context>
 <context>
@@ -794,6 +885,141 @@
     <message>
         <source>Could not write %1</source>
         <translation>%1 konnte nicht geschrieben werden</translation>
+    </message>
+</context>
+<context>
+    <name>velqor</name>
+    <message>
+        <source>another operation is running</source>
+        <translation>ein anderer Vorgang läuft</translation>
+    </message>
+    <message>
+        <source>no device can take that address</source>
+        <translation>kein Gerät kann diese Adresse annehmen</translation>
+    </message>
+    <message>
+        <source>the serial is too long to address</source>
+        <translation>die Seriennummer ist zu lang, um das Gerät anzusprechen</translation>
+    </message>
+    <message>
+        <source>the serial answered from several addresses, and every one of them would move</source>
+        <translation>die Seriennummer antwortete von mehreren Adressen, und jede davon würde umgestellt</translation>
+    </message>
+    <message>
+        <source>that is the network address of the device&apos;s subnet</source>
+        <translation>das ist die Netzadresse des Subnetzes des Geräts</translation>
+    </message>
+    <message>
+        <source>that is the broadcast address of the device&apos;s subnet</source>
+        <translation>das ist die Broadcast-Adresse des Subnetzes des Geräts</translation>
+    </message>
+    <message>
+        <source>that is this workstation&apos;s own address</source>
+        <translation>das ist die eigene Adresse dieses Arbeitsplatzes</translation>
+    </message>
+    <message>
+        <source>that is the gateway of a route of this workstation</source>
+        <translation>das ist das Gateway einer Route dieses Arbeitsplatzes</translation>
+    </message>
+    <message>
+        <source>another device answers from that address</source>
+        <translation>ein anderes Gerät antwortet von dieser Adresse</translation>
+    </message>
+    <message>
+        <source>another host answers for that address</source>
+        <translation>ein anderer Rechner antwortet für diese Adresse</translation>
+    </message>
+    <message>
+        <source>that address is outside the networks of the device&apos;s interface</source>
+        <translation>diese Adresse liegt außerhalb der Netze der Schnittstelle des Geräts</translation>
+    </message>
+    <message>
+        <source>no free address is left to pass through</source>
+        <translation>keine freie Adresse für den Zwischenschritt ist übrig</translation>
+    </message>
+    <message>
+        <source>no device with that serial answered</source>
+        <translation>kein Gerät mit dieser Seriennummer antwortete</translation>
+    </message>
+    <message>
+        <source>the serial answers on several interfaces; name one</source>
+        <translation>die Seriennummer antwortet auf mehreren Schnittstellen; nennen Sie eine</translation>
+    </message>
+    <message>
+        <source>another row moves a device to the same address</source>
+        <translation>eine andere Zeile stellt ein Gerät auf dieselbe Adresse um</translation>
+    </message>
+    <message>
+        <source>the device&apos;s interface is down; nothing was sent</source>
+        <translation>die Schnittstelle des Geräts ist nicht aktiv; nichts wurde gesendet</translation>
+    </message>
+    <message>
+        <source>another program is changing addresses on the interface</source>
+        <translation>ein anderes Programm ändert Adressen auf der Schnittstelle</translation>
+    </message>
+    <message>
+        <source>the journal cannot be written, where the move is recorded before it is sent</source>
+        <translation>das Journal, in dem die Umstellung vor dem Senden festgehalten wird, lässt sich nicht schreiben</translation>
+    </message>
+    <message>
+        <source>the device is not at the plan&apos;s from address: the plan is stale, or names another device</source>
+        <translation>das Gerät ist nicht an der Ausgangsadresse des Plans: der Plan ist veraltet oder nennt ein anderes Gerät</translation>
+    </message>
+    <message>
+        <source>this workstation has no such interface</source>
+        <translation>dieser Arbeitsplatz hat keine solche Schnittstelle</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>nicht gesendet</translation>
+    </message>
+    <message>
+        <source>another host answers for that address (%1)</source>
+        <translation>ein anderer Rechner antwortet für diese Adresse (%1)</translation>
+    </message>
+    <message>
+        <source>another program is changing addresses on the interface (%1)</source>
+        <translation>ein anderes Programm ändert Adressen auf der Schnittstelle (%1)</translation>
+    </message>
+    <message>
+        <source>the device is not at the plan&apos;s from address: the plan is stale, or names another device (%1)</source>
+        <translation>das Gerät ist nicht an der Ausgangsadresse des Plans: der Plan ist veraltet oder nennt ein anderes Gerät (%1)</translation>
+    </message>
+    <message>
+        <source>this workstation has no such interface (%1)</source>
+        <translation>dieser Arbeitsplatz hat keine solche Schnittstelle (%1)</translation>
+    </message>
+    <message>
+        <source>Serial answered from several addresses: %1</source>
+        <translation>Seriennummer antwortete von mehreren Adressen: %1</translation>
+    </message>
+    <message>
+        <source>wrong subnet: outside %1 on %2; it can be re-addressed, companion programs cannot reach it</source>
+        <translation>falsches Subnetz: außerhalb von %1 auf %2; es lässt sich umadressieren, Begleitprogramme erreichen es nicht</translation>
+    </message>
+    <message>
+        <source>address conflict: another device answers from this address</source>
+        <translation>Adresskonflikt: ein anderes Gerät antwortet von dieser Adresse</translation>
+    </message>
+    <message>
+        <source>searched on the routing table&apos;s interface only (no broadcast-capable IPv4 interface)</source>
+        <translation>nur auf der Schnittstelle der Routingtabelle gesucht (keine broadcastfähige IPv4-Schnittstelle)</translation>
+    </message>
+    <message>
+        <source>searched on %1</source>
+        <translation>gesucht auf %1</translation>
+    </message>
+    <message>
+        <source>%1 is up without an IPv4 address</source>
+        <translation>%1 ist aktiv, aber ohne IPv4-Adresse</translation>
+    </message>
+    <message>
+        <source>are the devices powered and cabled, and does a firewall block inbound UDP to this program (it must accept UDP from source port 4365; see README, Firewall)?</source>
+        <translation>sind die Geräte eingeschaltet und verkabelt, und blockiert eine Firewall eingehendes UDP an dieses Programm (sie muss UDP vom Quellport 4365 annehmen; siehe README, Firewall)?</translation>
+    </message>
+    <message>
+        <source>reverse-path filtering on %1 drops answers from addresses such as %2: no route back to them leads through it; turn the filter off there, or add a route to the devices&apos; subnet (ip route add SUBNET dev %1)</source>
+        <translation>die Reverse-Path-Filterung auf %1 verwirft Antworten von Adressen wie %2: keine Route zu ihnen zurück führt über diese Schnittstelle; schalten Sie den Filter dort ab oder legen Sie eine Route zum Subnetz der Geräte an (ip route add SUBNET dev %1)</translation>
     </message>
 </context>
 </TS>
