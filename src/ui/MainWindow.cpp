@@ -111,6 +111,9 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setWordWrap(false);
+    // The focus shows on the table's frame, even with no current cell to mark.
+    table->setStyleSheet(QStringLiteral("QTableView { border: 2px solid palette(mid); }"
+                                        " QTableView:focus { border: 2px solid palette(highlight); }"));
     table->setTextElideMode(Qt::ElideMiddle);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     auto *addressDelegate = new AddressDelegate(table);

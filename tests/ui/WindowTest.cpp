@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -233,12 +234,18 @@ private slots:
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto *filter = child<QLineEdit>(window, "filterLineEdit");
+        auto *table = child<QTableView>(window, "orvanesTableView");
         filter->setFocus();
         QStringList visited;
+        QImage focused;
         for (int step = 0; step < 8; ++step) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
+            if (step == 0)
+                focused = table->grab().toImage();
         }
+        // The table shows that it has the focus, with rows or without.
+        QVERIFY(table->grab().toImage() != focused);
         QCOMPARE(visited,
                  QStringList({"orvanesTableView", "searchOrvanesPushButton", "assignPushButton", "exportPushButton",
                               "importPlanPushButton", "orvanesComboBox", "applicationComboBox", "LaunchPushButton"}));
