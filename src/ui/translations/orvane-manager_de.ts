@@ -182,10 +182,6 @@
         <translation>Das gewählte Gerät vollständig: Seriennummer, Adresse, Netz, Warnungen, wann es zuletzt gehört wurde, Hardware-Adresse (Strg+I zeigt oder verbirgt es)</translation>
     </message>
     <message>
-        <source>&amp;Details</source>
-        <translation>&amp;Details</translation>
-    </message>
-    <message>
         <source>Details of the chosen device</source>
         <translation>Details des gewählten Geräts</translation>
     </message>
@@ -266,10 +262,6 @@
     <message>
         <source>Every outcome, hint and warning since the program started, in full (Ctrl+H shows or hides it)</source>
         <translation>Jedes Ergebnis, jeder Hinweis und jede Warnung seit dem Programmstart, vollständig (Strg+H zeigt oder verbirgt ihn)</translation>
-    </message>
-    <message>
-        <source>&amp;History</source>
-        <translation>Ver&amp;lauf</translation>
     </message>
     <message>
         <source>What happened</source>
