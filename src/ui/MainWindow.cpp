@@ -132,7 +132,13 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
     connect(ui->filterLineEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         tableProxy->setFilterText(text);
         keepChosenShown();
+        showFilterCount();
     });
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(tableProxy, signal, this, &MainWindow::showFilterCount);
+    connect(tableProxy, &QAbstractItemModel::modelReset, this, &MainWindow::showFilterCount);
+    connect(tableProxy, &QAbstractItemModel::layoutChanged, this, &MainWindow::showFilterCount);
+    showFilterCount();
 
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("searchProgressBar"));
@@ -623,6 +629,14 @@ void MainWindow::keepChosenShown()
     ui->orvanesComboBox->setCurrentIndex(-1);
     ui->orvanesComboBox->setPlaceholderText(tr("(no device shown)"));
     showDetails();
+}
+
+void MainWindow::showFilterCount()
+{
+    const bool filtered = !ui->filterLineEdit->text().isEmpty();
+    ui->filterCountLabel->setVisible(filtered);
+    if (filtered)
+        ui->filterCountLabel->setText(tr("%1 of %2 shown").arg(tableProxy->rowCount()).arg(model->count()));
 }
 
 void MainWindow::showDetails()

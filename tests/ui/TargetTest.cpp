@@ -309,10 +309,15 @@ private slots:
         QCOMPARE(table->currentIndex().row(), 0);
         QVERIFY2(chooser->currentText().contains(other), qPrintable(chooser->currentText() + " not " + other));
         QVERIFY(!chooser->currentText().contains(hidden));
+        auto *count = window.findChild<QLabel *>(QStringLiteral("filterCountLabel"));
+        QCOMPARE(count->text(), QStringLiteral("1 of 2 shown"));
         QTest::keyClicks(filter, QStringLiteral("-none"));
         QCOMPARE(table->model()->rowCount(), 0);
         QVERIFY(!table->currentIndex().isValid());
         QCOMPARE(chooser->currentIndex(), -1);
+        QCOMPARE(count->text(), QStringLiteral("0 of 2 shown"));
+        filter->clear();
+        QVERIFY(count->isHidden());
     }
 
     // Onto another device's address: the question names both devices and

@@ -704,6 +704,18 @@
         <source>No device chosen: choose one in the table first</source>
         <translation>Kein Gerät gewählt: wählen Sie zuerst eines in der Tabelle</translation>
     </message>
+    <message>
+        <source>Devices shown</source>
+        <translation>Angezeigte Geräte</translation>
+    </message>
+    <message>
+        <source>How many of the devices listed the filter shows</source>
+        <translation>Wie viele der aufgeführten Geräte der Filter zeigt</translation>
+    </message>
+    <message>
+        <source>%1 of %2 shown</source>
+        <translation>%1 von %2 angezeigt</translation>
+    </message>
 </context>
 <context>
     <name>OrvaneModel</name>
