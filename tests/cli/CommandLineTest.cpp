@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <unistd.h>
 #include <vector>
@@ -52,7 +53,7 @@ Outcome Cli(const QStringList &arguments)
 {
     QProcess process;
     process.start(CliPath(), arguments);
-    process.waitForFinished(20000);
+    process.waitForFinished(40000);
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
@@ -465,6 +466,61 @@ TEST(CommandLineTest, ASwapCycleWhoseMoveBackIsRefusedLeavesEachDeviceNamed)
     EXPECT_EQ(now.at("CYC"), "10.100.0.101");
     EXPECT_NE(now.at("CYA"), "10.100.0.101") << "not onto CYC";
     EXPECT_NE(now.at("CYA"), "10.100.0.102");
+}
+
+// Where a hostile network leaves the two devices of a swap, the run says:
+// each is where it was, where it was meant to go, or named where it is; a
+// run that says it succeeded left both where they were meant to go; and no
+// two devices answer from one address.
+void ExpectEndsAsSaid(const Outcome &run, const std::map<QString, QString> &before,
+                      const std::map<QString, QString> &planned)
+{
+    const QByteArray listed = Cli({"list", "--format", "json"}).out;
+    std::map<QString, QString> now;
+    QStringList addresses;
+    for (const QJsonValue &device : QJsonDocument::fromJson(listed).array()) {
+        now[device["serial"].toString()] = device["address"].toString();
+        addresses << device["address"].toString();
+        for (const QJsonValue &also : device["also_at"].toArray())
+            addresses << also.toString();
+    }
+    const QByteArray said = run.out + run.err;
+    EXPECT_EQ(addresses.removeDuplicates(), 0) << listed.constData() << said.constData();
+    for (const auto &[serial, was] : before) {
+        const QString at = now.count(serial) != 0 ? now.at(serial) : QStringLiteral("an address not found");
+        if (run.status == 0) {
+            EXPECT_EQ(at, planned.at(serial)) << serial.toStdString() << "\n" << said.constData();
+        } else if (at != was && at != planned.at(serial)) {
+            EXPECT_TRUE(said.contains((serial + " was left at " + at).toUtf8()))
+                << serial.toStdString() << " at " << at.toStdString() << "\n"
+                << said.constData();
+        }
+    }
+}
+
+std::map<QString, QString> Swapped(const std::map<QString, QString> &two)
+{
+    return {{two.begin()->first, std::next(two.begin())->second}, {std::next(two.begin())->first, two.begin()->second}};
+}
+
+// SLOWA acknowledges each change 3.5 s late, after the run stopped waiting.
+TEST(CommandLineTest, HostileLateAcknowledgementEndsAsSaid)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"SLOWA", "SLOWB"});
+    const Outcome run = Cli({"set-ip", "SLOWA", before.at("SLOWB"), "--force"});
+    ExpectEndsAsSaid(run, before, Swapped(before));
+}
+
+// A late copy of COPYA's first change, to the swap's temporary address,
+// arrives 0.4 s after its last: the run's last search finds it there.
+TEST(CommandLineTest, HostileLateCopyOfAChangeEndsAsSaid)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"COPYA", "COPYB"});
+    const Outcome run = Cli({"set-ip", "COPYA", before.at("COPYB"), "--force"});
+    EXPECT_NE(run.status, 0) << "moved back by the copy, not where it was meant to go";
+    ExpectEndsAsSaid(run, before, Swapped(before));
 }
 
 TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace velqor::sim {
 
@@ -134,7 +135,8 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
     const std::optional<SetAddressRequest> request = ParseSetAddressCommand(*message);
     if (!request)
         return;
-    for (SimulatedDevice &device : devices) {
+    for (std::size_t index = 0; index < devices.size(); ++index) {
+        SimulatedDevice &device = devices[index];
         const auto delay = device.extraDelay + device.changeDelay;
         if (!hears(device))
             continue;
@@ -157,6 +159,9 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
                 std::lock_guard<std::mutex> lock(mutex);
                 device.address = newAddress;
             }
+            if (device.replay.count() > 0 && !device.lastChangedTo.empty())
+                Replay(index, device.lastChangedTo, device.replay);
+            device.lastChangedTo = newAddress;
             if (device.acceptOnly > 0 && --device.acceptOnly == 0)
                 device.setAddressAnswer = SimulatedDevice::Answer::Refuse; // the next ones
             if (device.restart.count() > 0) {
@@ -179,6 +184,18 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
             break;
         }
     }
+}
+
+void DeviceSimulator::Replay(std::size_t device, const std::string &address, std::chrono::milliseconds after)
+{
+    auto timer = std::make_shared<boost::asio::steady_timer>(io, after);
+    timer->async_wait([this, device, address, timer](const boost::system::error_code &error) {
+        if (error)
+            return;
+        SocketFor(address);
+        std::lock_guard<std::mutex> lock(mutex);
+        devices[device].address = address;
+    });
 }
 
 void DeviceSimulator::Record(const Receiver &port, const std::string &bytes)

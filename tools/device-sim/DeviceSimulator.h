@@ -46,6 +46,12 @@ struct SimulatedDevice {
     /// It accepts this many changes, then refuses the rest with refusalCode
     /// (0: as setAddressAnswer alone says).
     int acceptOnly = 0;
+    /// This long after it accepts a change, the change before it arrives
+    /// again, as a late copy on a network that duplicates: it goes back
+    /// there (0: never).
+    std::chrono::milliseconds replay {0};
+    /// The address of the change it accepted last, for replay.
+    std::string lastChangedTo {};
 };
 
 struct SimulatorOptions {
@@ -106,6 +112,8 @@ private:
     void Answer(const std::string &from, std::string datagram, std::chrono::milliseconds extraDelay,
                 const boost::asio::ip::udp::endpoint &destination);
     void SendJunk(boost::asio::ip::udp::endpoint destination, std::size_t remaining);
+    // The late copy of a change that device accepted: it moves there again.
+    void Replay(std::size_t device, const std::string &address, std::chrono::milliseconds after);
     void SendFrom(const std::string &address, const std::string &datagram,
                   const boost::asio::ip::udp::endpoint &destination);
     Receiver &SocketFor(const std::string &address);

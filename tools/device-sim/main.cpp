@@ -24,7 +24,7 @@ const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
   --device DEVICE       one device: SERIAL@ADDRESS[/ANSWER][/delay=MS][/answer-delay=MS][/pause=AT:FOR][/restart=MS]
-                        [/accept-once=CODE]
+                        [/accept-once=CODE][/replay=MS]
                         ANSWER: refuse=CODE, silent, move-silently, or, hostile,
                         ack-and-stay, or ack-every-change (no device: a host at ADDRESS
                         that acknowledges every change from the address it names)
@@ -33,6 +33,8 @@ const char *const kUsage = R"(usage: orvane-device-sim [options]
                         /pause=AT:FOR: no answer to queries for FOR ms from AT ms on;
                         /restart=MS: after it accepts a change, none for MS ms;
                         /accept-once=CODE: it accepts its first change, refuses the next with CODE
+                        /replay=MS: MS ms after each change it accepts, the one before
+                        arrives again (a late duplicate) and it goes back there
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
   --serial-prefix TEXT  prefix of generated serials (default ORV)
@@ -90,6 +92,8 @@ SimulatedDevice ParseDevice(const std::string &text)
         } else if (answer.rfind("accept-once=", 0) == 0) {
             device.acceptOnly = 1;
             device.refusalCode = static_cast<std::int8_t>(std::stoi(answer.substr(12)));
+        } else if (answer.rfind("replay=", 0) == 0) {
+            device.replay = std::chrono::milliseconds(std::stol(answer.substr(7)));
         } else if (answer.rfind("restart=", 0) == 0) {
             device.restart = std::chrono::milliseconds(std::stol(answer.substr(8)));
         } else if (answer == "ack-and-stay") {
