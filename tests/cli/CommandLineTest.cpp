@@ -503,6 +503,17 @@ std::map<QString, QString> Swapped(const std::map<QString, QString> &two)
     return {{two.begin()->first, std::next(two.begin())->second}, {std::next(two.begin())->first, two.begin()->second}};
 }
 
+// A second CLONE is off until the swap's first change for CLONE wakes it;
+// then it answers from an address of its own: CLONE is not moved blind.
+TEST(CommandLineTest, HostileCloneThatWakesMidWayEndsAsSaid)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    const std::map<QString, QString> before = AddressesOf({"CLONE", "CLONEB"});
+    const Outcome run = Cli({"set-ip", "CLONE", before.at("CLONEB"), "--force"});
+    EXPECT_NE(run.status, 0) << "its serial answers from two addresses now";
+    ExpectEndsAsSaid(run, before, Swapped(before));
+}
+
 // SLOWA acknowledges each change 3.5 s late, after the run stopped waiting.
 TEST(CommandLineTest, HostileLateAcknowledgementEndsAsSaid)
 {

@@ -124,7 +124,7 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
         for (std::size_t i = 0; i < devices.size(); ++i) {
             const bool paused = since >= devices[i].pauseAt && since < devices[i].pauseAt + devices[i].pauseFor;
             if (devices[i].setAddressAnswer != SimulatedDevice::Answer::AcknowledgeEveryChange && !paused &&
-                hears(devices[i]) && !lost(random))
+                !devices[i].asleep && hears(devices[i]) && !lost(random))
                 Answer(devices[i].address, QueryReply(devices[i].serial), devices[i].extraDelay, port.sender);
         }
         if (options.junkPerQuery > 0)
@@ -148,6 +148,10 @@ void DeviceSimulator::Handle(const Receiver &port, std::size_t length)
         }
         if (device.serial != request->serial)
             continue;
+        if (device.asleep) {
+            device.asleep = false; // woken, too late for this change
+            continue;
+        }
         switch (device.setAddressAnswer) {
         case SimulatedDevice::Answer::Accept:
         case SimulatedDevice::Answer::MoveSilently: {

@@ -50,6 +50,10 @@ struct SimulatedDevice {
     /// again, as a late copy on a network that duplicates: it goes back
     /// there (0: never).
     std::chrono::milliseconds replay {0};
+    /// It is off, answering nothing and heeding nothing, until the first
+    /// change for its serial arrives: that one wakes it, as a second device
+    /// of one serial that is switched on while the first one moves.
+    bool asleep = false;
     /// The address of the change it accepted last, for replay.
     std::string lastChangedTo {};
 };

@@ -24,7 +24,7 @@ const char *const kUsage = R"(usage: orvane-device-sim [options]
   --listen ADDR         address that commands arrive on (default 0.0.0.0)
   --port N              port that commands arrive on (default 4365, 0 = any)
   --device DEVICE       one device: SERIAL@ADDRESS[/ANSWER][/delay=MS][/answer-delay=MS][/pause=AT:FOR][/restart=MS]
-                        [/accept-once=CODE][/replay=MS]
+                        [/accept-once=CODE][/replay=MS][/asleep]
                         ANSWER: refuse=CODE, silent, move-silently, or, hostile,
                         ack-and-stay, or ack-every-change (no device: a host at ADDRESS
                         that acknowledges every change from the address it names)
@@ -35,6 +35,7 @@ const char *const kUsage = R"(usage: orvane-device-sim [options]
                         /accept-once=CODE: it accepts its first change, refuses the next with CODE
                         /replay=MS: MS ms after each change it accepts, the one before
                         arrives again (a late duplicate) and it goes back there
+                        /asleep: off until the first change for its serial, which wakes it
   --devices N           N generated devices, serials PREFIX000000, PREFIX000001, ...
   --first-address ADDR  address of the first generated device (default 10.100.0.1)
   --serial-prefix TEXT  prefix of generated serials (default ORV)
@@ -92,6 +93,8 @@ SimulatedDevice ParseDevice(const std::string &text)
         } else if (answer.rfind("accept-once=", 0) == 0) {
             device.acceptOnly = 1;
             device.refusalCode = static_cast<std::int8_t>(std::stoi(answer.substr(12)));
+        } else if (answer == "asleep") {
+            device.asleep = true;
         } else if (answer.rfind("replay=", 0) == 0) {
             device.replay = std::chrono::milliseconds(std::stol(answer.substr(7)));
         } else if (answer.rfind("restart=", 0) == 0) {
