@@ -20,10 +20,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -256,6 +258,31 @@ TEST(CommandLineTest, ASerialInTwoCellsIsNamedWithItsInterface)
     EXPECT_EQ(listed,
               (QStringList {"CELL2-000000 h3 10.100.0.1 0", "CELL2-000001 h3 10.100.0.2 0", "ORV000000 h0 10.100.0.1 0",
                             "ORV000001 h0 10.100.0.2 0", "ORV000001 h3 10.100.0.30 0"}));
+}
+
+// The cable of the second cell is pulled while a swap there waits for
+// SLOW3, which acknowledges 2 s late: ORV000001's next change leaves by no
+// other card, and its twin behind h0 stays where it is.
+TEST(CommandLineTest, CardDownMidRunLeavesTheTwinBehindTheOtherCard)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    QTemporaryFile plan;
+    ASSERT_TRUE(plan.open());
+    plan.write("serial,address,interface\nORV000001,10.100.0.11,h3\nSLOW3,10.100.0.9,h3\n");
+    plan.close();
+    // Its search takes 1.5 s; SLOW3's step is sent at once after it.
+    std::thread pull([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        velqor::test::SetLink("h3", false);
+    });
+    const Outcome applied = Cli({"apply", "--format", "csv", plan.fileName()});
+    pull.join();
+    std::map<QString, QString> onH0;
+    for (const QJsonValue &device : QJsonDocument::fromJson(Cli({"list", "--format", "json"}).out).array())
+        onH0[device["serial"].toString()] = device["address"].toString() + " " + device["interface"].toString();
+    ASSERT_TRUE(velqor::test::SetLink("h3", true));
+    EXPECT_NE(applied.status, 0) << applied.out.constData() << applied.err.constData();
+    EXPECT_EQ(onH0["ORV000001"], "10.100.0.2 h0") << applied.out.constData() << applied.err.constData();
 }
 
 // Beside the devices, LIAR acknowledges every change from the address the
