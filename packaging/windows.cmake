@@ -8,6 +8,15 @@ install(FILES ${qt_bin}/Qt6Core.dll ${qt_bin}/Qt6Gui.dll ${qt_bin}/Qt6Widgets.dl
         DESTINATION .)
 install(FILES ${qt_root}/plugins/platforms/qwindows.dll DESTINATION platforms)
 install(FILES ${qt_root}/plugins/styles/qwindowsvistastyle.dll DESTINATION styles)
+# Qt's own texts (its dialogs' buttons) in the languages the window speaks:
+# the host's files, which serve every system; the window finds them beside it.
+foreach(language de)
+  find_file(qt_translation_${language} qtbase_${language}.qm PATHS /usr/share/qt6/translations
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(qt_translation_${language})
+    install(FILES ${qt_translation_${language}} DESTINATION translations)
+  endif()
+endforeach()
 
 # The runtime of the -posix MinGW compiler.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll

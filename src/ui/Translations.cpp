@@ -13,9 +13,15 @@ bool Translations::install(const QLocale &locale)
 {
     remove();
     qt = new QTranslator(QCoreApplication::instance());
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(qt);
+    // Qt's own where Qt keeps them (Debian), else beside the program (the
+    // Windows folder).
+    for (const QString &folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/translations")}) {
+        if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(qt);
+            break;
+        }
+    }
     own = new QTranslator(QCoreApplication::instance());
     const bool loaded =
         own->load(locale, QStringLiteral("orvane-manager"), QStringLiteral("_"), QStringLiteral(":/i18n"));
