@@ -3,26 +3,51 @@
 #include "NetworkInterface.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velqor {
 
 namespace {
 
-// Forced, the hint would name what was done already.
-std::string Why(const ChangeOutcome &outcome, bool forced)
+// A clause of the detail, after the punctuation that joins it to the ones before.
+void Say(PlanReportRow &row, const char *joint, Phrase phrase)
 {
-    std::string text = NotSentText(outcome);
-    if (Overridable(outcome.reason) && !forced)
-        text += outcome.reason == NotSentReason::HeldByAnotherDevice ? " (--force swaps the two)"
-                                                                     : " (--force moves it anyway)";
-    return text;
+    const std::string joined = row.clauses.empty() ? std::string() : joint;
+    row.detail += joined + phrase.Text();
+    row.clauses.emplace_back(joined, std::move(phrase));
 }
 
-std::string WaitedFor(const std::vector<MovePlan::Row> &rows, const std::vector<PlanFile::Entry> &entries,
-                      std::size_t row)
+// Forced, the hint would name what was done already.
+void SayWhy(PlanReportRow &row, const ChangeOutcome &outcome, bool forced)
 {
-    const std::string who = rows[row].device.serial.Column();
-    return row < entries.size() ? who + " (line " + std::to_string(entries[row].line) + ")" : who;
+    Say(row, "", NotSentPhrase(outcome));
+    if (Overridable(outcome.reason) && !forced)
+        Say(row, " ",
+            {outcome.reason == NotSentReason::HeldByAnotherDevice
+                 ? VELQOR_PHRASE("velqor", "(--force swaps the two)")
+                 : VELQOR_PHRASE("velqor", "(--force moves it anyway)"),
+             {}});
+}
+
+// The row waited for: named by its line where the plan has one.
+void SayWaitedFor(PlanReportRow &row, const std::vector<MovePlan::Row> &rows,
+                  const std::vector<PlanFile::Entry> &entries, const RowResult &result)
+{
+    const std::size_t other = *result.waitedFor;
+    const std::string who = rows[other].device.serial.Column();
+    if (other < entries.size()) {
+        const std::string line = std::to_string(entries[other].line);
+        Say(row, "",
+            result.movedBack
+                ? Phrase {VELQOR_PHRASE("velqor", "moved back to %1, since %2 (line %3) did not move"),
+                          {row.from, who, line}}
+                : Phrase {VELQOR_PHRASE("velqor", "waited for %1 (line %2), which did not move"), {who, line}});
+    } else {
+        Say(row, "",
+            result.movedBack
+                ? Phrase {VELQOR_PHRASE("velqor", "moved back to %1, since %2 did not move"), {row.from, who}}
+                : Phrase {VELQOR_PHRASE("velqor", "waited for %1, which did not move"), {who}});
+    }
 }
 
 } // namespace
@@ -48,7 +73,7 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
                 out.reached = true;
             } else if (row.blocked) {
                 out.status = "not-sent";
-                out.detail = Why(ChangeOutcome::NotSent(*row.blocked, row.host), forced);
+                SayWhy(out, ChangeOutcome::NotSent(*row.blocked, row.host), forced);
             } else {
                 out.status = "will-move";
             }
@@ -70,57 +95,64 @@ std::vector<PlanReportRow> PlanReport(const std::vector<PlanFile::Entry> &entrie
             break;
         case RowResult::Kind::NotSent:
             out.status = "not-sent";
-            out.detail = Why(result.outcome, forced);
+            SayWhy(out, result.outcome, forced);
             if (!result.heldBy.empty())
-                out.detail += ": " + tried + " is held by " + result.heldBy;
+                Say(out, ": ", {VELQOR_PHRASE("velqor", "%1 is held by %2"), {tried, result.heldBy}});
             break;
         case RowResult::Kind::NotRun:
             out.status = "not-run";
             if (result.waitedFor)
-                out.detail = (result.movedBack ? "moved back to " + out.from + ", since " : "waited for ") +
-                    WaitedFor(rows, entries, *result.waitedFor) +
-                    (result.movedBack ? " did not move" : ", which did not move");
+                SayWaitedFor(out, rows, entries, result);
             else if (result.interrupted)
-                out.detail = result.movedBack ? "moved back to " + out.from + ": the run was interrupted"
-                                              : "the run was interrupted";
+                Say(out, "",
+                    result.movedBack
+                        ? Phrase {VELQOR_PHRASE("velqor", "moved back to %1: the run was interrupted"), {out.from}}
+                        : Phrase {VELQOR_PHRASE("velqor", "the run was interrupted"), {}});
             else
-                out.detail = "the run was cancelled";
+                Say(out, "", {VELQOR_PHRASE("velqor", "the run was cancelled"), {}});
             break;
         case RowResult::Kind::Failed:
             switch (result.outcome.kind) {
             case ChangeOutcome::Kind::Refused:
                 out.status = "refused";
-                out.detail = result.outcome.deviceCode
-                    ? "refused with code " + std::to_string(static_cast<int>(*result.outcome.deviceCode))
-                    : "refused without a code";
+                Say(out, "",
+                    result.outcome.deviceCode ? Phrase {VELQOR_PHRASE("velqor", "refused with code %1"),
+                                                        {std::to_string(static_cast<int>(*result.outcome.deviceCode))}}
+                                              : Phrase {VELQOR_PHRASE("velqor", "refused without a code"), {}});
                 break;
             case ChangeOutcome::Kind::AcknowledgedNotMoved:
                 out.status = "not-moved";
-                out.detail = "acknowledged, but still answers at " + out.from;
+                Say(out, "", {VELQOR_PHRASE("velqor", "acknowledged, but still answers at %1"), {out.from}});
                 break;
             case ChangeOutcome::Kind::Acknowledged:
                 out.status = "not-confirmed";
-                out.detail = "acknowledged, but not found at " + tried;
+                Say(out, "", {VELQOR_PHRASE("velqor", "acknowledged, but not found at %1"), {tried}});
                 break;
             default:
                 out.status = "no-answer";
-                out.detail = "no answer, and not found at " + tried;
+                Say(out, "", {VELQOR_PHRASE("velqor", "no answer, and not found at %1"), {tried}});
                 break;
             }
             if (result.movedBack)
-                out.detail += "; moved back to " + out.from;
+                Say(out, "; ", {VELQOR_PHRASE("velqor", "moved back to %1"), {out.from}});
             break;
         case RowResult::Kind::Stranded:
             out.status = "stranded";
-            out.detail = (!result.located     ? "last found at " + FormatAddress(result.endedAt.value_or(Ipv4Bytes {}))
-                              : result.parked ? "left at " + out.at + ", the temporary address of its swap"
-                                              : "found at " + out.at) +
-                (result.heldBy.empty() ? std::string() : ": " + out.from + " may be held by " + result.heldBy) +
-                "; orvane-cli apply --resume takes it on";
+            if (!result.located)
+                Say(out, "",
+                    {VELQOR_PHRASE("velqor", "last found at %1"),
+                     {FormatAddress(result.endedAt.value_or(Ipv4Bytes {}))}});
+            else if (result.parked)
+                Say(out, "", {VELQOR_PHRASE("velqor", "left at %1, the temporary address of its swap"), {out.at}});
+            else
+                Say(out, "", {VELQOR_PHRASE("velqor", "found at %1"), {out.at}});
+            if (!result.heldBy.empty())
+                Say(out, ": ", {VELQOR_PHRASE("velqor", "%1 may be held by %2"), {out.from, result.heldBy}});
+            Say(out, "; ", {VELQOR_PHRASE("velqor", "orvane-cli apply --resume takes it on"), {}});
             break;
         }
         if (result.searched && !result.located)
-            out.detail += (out.detail.empty() ? "" : "; ") + std::string("not found by the last search");
+            Say(out, "; ", {VELQOR_PHRASE("velqor", "not found by the last search"), {}});
         report.push_back(std::move(out));
     }
     return report;
@@ -134,7 +166,7 @@ void AddSkipped(std::vector<PlanReportRow> &report, const std::vector<PlanFile::
         out.serial = entry.serial;
         out.link = entry.link;
         out.status = "skipped";
-        out.detail = "no address in the plan: left as it is";
+        Say(out, "", {VELQOR_PHRASE("velqor", "no address in the plan: left as it is"), {}});
         out.identifiedBy = IdentityName(entry.identity);
         out.reached = true;
         report.push_back(std::move(out));

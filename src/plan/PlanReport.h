@@ -2,11 +2,13 @@
 #define VELQOR_PLANREPORT_H
 
 #include "MovePlan.h"
+#include "Phrase.h"
 #include "PlanFile.h"
 #include "PlanRunner.h"
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velqor {
@@ -26,6 +28,9 @@ struct PlanReportRow {
     /// address, but at `at`).
     std::string status;
     std::string detail; ///< what stopped it, in words; empty when nothing did
+    /// The detail, translatable: each clause with the punctuation before it
+    /// ("", " ", ": " or "; ").
+    std::vector<std::pair<std::string, Phrase>> clauses;
     /// Where the run's last search found the device (where it was last
     /// known, when it did not); empty before a run.
     std::string at;

@@ -4,6 +4,7 @@
 #include "Csv.h"
 #include "OrvaneModel.h"
 #include "PlanRunner.h"
+#include "Translations.h"
 #include "ui_PlanDialog.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 PlanDialog::PlanDialog(OrvaneModel *model, velqor::PlanFile file, QWidget *parent)
@@ -78,7 +80,17 @@ QString PlanDialog::statusOf(int row) const
     if (row < 0 || row >= static_cast<int>(rows.size()))
         return {};
     const velqor::PlanReportRow &shown = rows[static_cast<std::size_t>(row)];
-    return QString::fromStdString(shown.detail.empty() ? shown.status : shown.status + ": " + shown.detail);
+    // The report's own words for its statuses, as the saved report has them.
+    static const char *const statuses[] = {
+        QT_TR_NOOP("will-move"),     QT_TR_NOOP("already-there"), QT_TR_NOOP("not-sent"),  QT_TR_NOOP("skipped"),
+        QT_TR_NOOP("moved"),         QT_TR_NOOP("refused"),       QT_TR_NOOP("no-answer"), QT_TR_NOOP("not-moved"),
+        QT_TR_NOOP("not-confirmed"), QT_TR_NOOP("not-run"),       QT_TR_NOOP("stranded")};
+    const auto known = std::find(std::begin(statuses), std::end(statuses), shown.status);
+    const QString status = known != std::end(statuses) ? tr(*known) : QString::fromStdString(shown.status);
+    QString detail;
+    for (const auto &[joint, phrase] : shown.clauses)
+        detail += QString::fromStdString(joint) + Translations::phrase(phrase);
+    return detail.isEmpty() ? status : tr("%1: %2").arg(status, detail);
 }
 
 void PlanDialog::showSummary()

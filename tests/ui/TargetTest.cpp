@@ -416,9 +416,11 @@ private slots:
             MainWindow window(nullptr, {"127.0.0.1", simulator.Port()});
             QMessageBox box;
             box.setStandardButtons(QMessageBox::Yes);
+            PlanDialog plan(window.findChild<OrvaneModel *>(),
+                            velqor::PlanFile::Parse("serial,address\nNOSUCH,10.0.0.2\n"), &window);
             return QStringList {window.findChild<QPushButton *>(QStringLiteral("searchOrvanesPushButton"))->text(),
                                 window.statusBar()->currentMessage(), box.button(QMessageBox::Yes)->text(),
-                                Translations::phrase(velqor::NotSentPhrase(taken))};
+                                Translations::phrase(velqor::NotSentPhrase(taken)), plan.statusOf(0)};
         };
         QVERIFY(Translations::install(QLocale(QLocale::German, QLocale::Germany)));
         const QStringList german = texts();
@@ -427,10 +429,12 @@ private slots:
         Translations::remove();
         QCOMPARE(german,
                  (QStringList {"&Aktualisieren", "1 Orvane gefunden", "&Ja",
-                               "ein anderer Rechner antwortet für diese Adresse (02:00:0a:64:00:05)"}));
+                               "ein anderer Rechner antwortet für diese Adresse (02:00:0a:64:00:05)",
+                               "nicht gesendet: kein Gerät mit dieser Seriennummer antwortete"}));
         QCOMPARE(english,
                  (QStringList {"&Refresh", "1 Orvane found", "&Yes",
-                               "another host answers for that address (02:00:0a:64:00:05)"}));
+                               "another host answers for that address (02:00:0a:64:00:05)",
+                               "not-sent: no device with that serial answered"}));
     }
 
     // What the status bar said stays readable: whole in the history and in

@@ -890,6 +890,54 @@
         <source>Could not write %1</source>
         <translation>%1 konnte nicht geschrieben werden</translation>
     </message>
+    <message>
+        <source>will-move</source>
+        <translation>wird umgestellt</translation>
+    </message>
+    <message>
+        <source>already-there</source>
+        <translation>schon dort</translation>
+    </message>
+    <message>
+        <source>not-sent</source>
+        <translation>nicht gesendet</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>übersprungen</translation>
+    </message>
+    <message>
+        <source>moved</source>
+        <translation>umgestellt</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>abgelehnt</translation>
+    </message>
+    <message>
+        <source>no-answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>not-moved</source>
+        <translation>nicht umgestellt</translation>
+    </message>
+    <message>
+        <source>not-confirmed</source>
+        <translation>nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>not-run</source>
+        <translation>nicht ausgeführt</translation>
+    </message>
+    <message>
+        <source>stranded</source>
+        <translation>zurückgelassen</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>velqor</name>
@@ -1024,6 +1072,98 @@
     <message>
         <source>reverse-path filtering on %1 drops answers from addresses such as %2: no route back to them leads through it; turn the filter off there, or add a route to the devices&apos; subnet (ip route add SUBNET dev %1)</source>
         <translation>die Reverse-Path-Filterung auf %1 verwirft Antworten von Adressen wie %2: keine Route zu ihnen zurück führt über diese Schnittstelle; schalten Sie den Filter dort ab oder legen Sie eine Route zum Subnetz der Geräte an (ip route add SUBNET dev %1)</translation>
+    </message>
+    <message>
+        <source>(--force swaps the two)</source>
+        <translation>(--force tauscht die beiden)</translation>
+    </message>
+    <message>
+        <source>(--force moves it anyway)</source>
+        <translation>(--force stellt es trotzdem um)</translation>
+    </message>
+    <message>
+        <source>moved back to %1, since %2 (line %3) did not move</source>
+        <translation>zurück nach %1 umgestellt, da %2 (Zeile %3) nicht umgestellt wurde</translation>
+    </message>
+    <message>
+        <source>waited for %1 (line %2), which did not move</source>
+        <translation>wartete auf %1 (Zeile %2), das nicht umgestellt wurde</translation>
+    </message>
+    <message>
+        <source>moved back to %1, since %2 did not move</source>
+        <translation>zurück nach %1 umgestellt, da %2 nicht umgestellt wurde</translation>
+    </message>
+    <message>
+        <source>waited for %1, which did not move</source>
+        <translation>wartete auf %1, das nicht umgestellt wurde</translation>
+    </message>
+    <message>
+        <source>%1 is held by %2</source>
+        <translation>%1 ist von %2 belegt</translation>
+    </message>
+    <message>
+        <source>moved back to %1: the run was interrupted</source>
+        <translation>zurück nach %1 umgestellt: der Lauf wurde unterbrochen</translation>
+    </message>
+    <message>
+        <source>the run was interrupted</source>
+        <translation>der Lauf wurde unterbrochen</translation>
+    </message>
+    <message>
+        <source>the run was cancelled</source>
+        <translation>der Lauf wurde abgebrochen</translation>
+    </message>
+    <message>
+        <source>refused with code %1</source>
+        <translation>abgelehnt mit Code %1</translation>
+    </message>
+    <message>
+        <source>refused without a code</source>
+        <translation>abgelehnt ohne Code</translation>
+    </message>
+    <message>
+        <source>acknowledged, but still answers at %1</source>
+        <translation>bestätigt, antwortet aber noch unter %1</translation>
+    </message>
+    <message>
+        <source>acknowledged, but not found at %1</source>
+        <translation>bestätigt, aber nicht unter %1 gefunden</translation>
+    </message>
+    <message>
+        <source>no answer, and not found at %1</source>
+        <translation>keine Antwort, und nicht unter %1 gefunden</translation>
+    </message>
+    <message>
+        <source>moved back to %1</source>
+        <translation>zurück nach %1 umgestellt</translation>
+    </message>
+    <message>
+        <source>last found at %1</source>
+        <translation>zuletzt unter %1 gefunden</translation>
+    </message>
+    <message>
+        <source>left at %1, the temporary address of its swap</source>
+        <translation>auf %1 zurückgelassen, der Zwischenadresse seines Tauschs</translation>
+    </message>
+    <message>
+        <source>found at %1</source>
+        <translation>unter %1 gefunden</translation>
+    </message>
+    <message>
+        <source>%1 may be held by %2</source>
+        <translation>%1 ist womöglich von %2 belegt</translation>
+    </message>
+    <message>
+        <source>orvane-cli apply --resume takes it on</source>
+        <translation>orvane-cli apply --resume übernimmt es</translation>
+    </message>
+    <message>
+        <source>not found by the last search</source>
+        <translation>bei der letzten Suche nicht gefunden</translation>
+    </message>
+    <message>
+        <source>no address in the plan: left as it is</source>
+        <translation>keine Adresse im Plan: bleibt, wie es ist</translation>
     </message>
 </context>
 </TS>
