@@ -9,18 +9,22 @@ std::string Phrase::Text() const
 
 std::string Phrase::Fill(const std::string &source, const std::vector<std::string> &args)
 {
+    // Most texts have no value: a copy. Diagnoses make one for every device.
+    std::size_t mark = source.find('%');
+    if (mark == std::string::npos)
+        return source;
     std::string text;
-    text.reserve(source.size());
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        const char next = i + 1 < source.size() ? source[i + 1] : '\0';
-        const std::size_t n = static_cast<std::size_t>(next - '1');
-        if (source[i] == '%' && next >= '1' && next <= '9' && n < args.size()) {
-            text += args[n];
-            ++i;
-        } else {
-            text += source[i];
-        }
+    text.reserve(source.size() + 16 * args.size());
+    std::size_t done = 0;
+    for (; mark != std::string::npos; mark = source.find('%', mark + 1)) {
+        const char next = mark + 1 < source.size() ? source[mark + 1] : '\0';
+        if (next < '1' || next > '9' || static_cast<std::size_t>(next - '1') >= args.size())
+            continue;
+        text.append(source, done, mark - done);
+        text += args[static_cast<std::size_t>(next - '1')];
+        done = ++mark + 1;
     }
+    text.append(source, done, std::string::npos);
     return text;
 }
 

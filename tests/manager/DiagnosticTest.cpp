@@ -1,9 +1,13 @@
 #include "Diagnostic.h"
 #include "DeviceDetails.h"
+#include "Phrase.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace velqor;
 
@@ -109,4 +113,19 @@ TEST(DiagnosticTest, ASearchThatFoundNothingSaysWhereItLookedAndWhy)
         << hint;
     EXPECT_NE(hint.find("firewall"), std::string::npos);
     EXPECT_EQ(NothingFoundHint({}, {}).rfind("searched on the routing table's interface only", 0), 0u);
+}
+
+// A text's values go in once each, where its placeholders are: a value that
+// holds a placeholder is not read again, and a % that is none stays.
+TEST(DiagnosticTest, APhrasesValuesGoInOnceWhereItsPlaceholdersAre)
+{
+    const std::vector<std::pair<Phrase, std::string>> cases {
+        {{"no values", {}}, "no values"},
+        {{"%1 and %2", {"h0", "10.0.0.0/8"}}, "h0 and 10.0.0.0/8"},
+        {{"%2 before %1", {"A", "%1"}}, "%1 before A"},
+        {{"100% of %1, %3 missing", {"it"}}, "100% of it, %3 missing"},
+        {{"ip route add SUBNET dev %1)", {"h0"}}, "ip route add SUBNET dev h0)"},
+    };
+    for (const auto &[phrase, text] : cases)
+        EXPECT_EQ(phrase.Text(), text) << phrase.source;
 }
