@@ -336,9 +336,11 @@ void MainWindow::showJournal()
 MainWindow::~MainWindow()
 {
     // An editor open while the window goes hands its text over as the window
-    // hides, after this part of it is gone: nothing is to be said then.
+    // hides, after this part of it is gone, and a shown details pane says it
+    // is hidden: nothing is to be said then.
     if (QAbstractItemDelegate *editing = ui->orvanesTableView->itemDelegateForColumn(OrvaneModel::AddressColumn))
         editing->disconnect(this);
+    details->disconnect(this);
     delete ui;
 }
 
