@@ -229,7 +229,8 @@ MainWindow::MainWindow(QWidget *parent, const velqor::LinkTarget &target) : QMai
         list->setUniformItemSizes(true);
 
     // The chosen device and the table's current row are one and the same,
-    // as the user moves either; rows that come and go move neither.
+    // as the user moves either; rows that come and go move neither, unless
+    // the chosen one goes.
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
         if (current.isValid() && !model->isReshaping())
             choose(sourceRow(current));
@@ -606,10 +607,23 @@ void MainWindow::followChosenDevice()
         showDetails();
         return;
     }
-    ui->orvanesComboBox->setPlaceholderText(tr("%1 (not found)").arg(QString::fromStdString(chosen->Text())));
+    // The current row stays a shown one: the first, and the change of
+    // device is said, so that Launch and the editor never act on another
+    // device unannounced. With none shown the gone device stays named.
+    const QString gone = QString::fromStdString(chosen->Text());
+    QTableView *table = ui->orvanesTableView;
+    if (tableProxy->rowCount() > 0) {
+        const QModelIndex first = tableProxy->index(0, std::max(0, table->currentIndex().column()));
+        table->setCurrentIndex(first);
+        choose(sourceRow(first));
+        ui->statusBar->showMessage(
+            tr("%1 no longer answers; %2 is chosen now").arg(gone, QString::fromStdString(chosen->Text())),
+            OrvaneModel::MessageMs);
+        return;
+    }
+    ui->orvanesComboBox->setPlaceholderText(tr("%1 (not found)").arg(gone));
     ui->orvanesComboBox->setCurrentIndex(-1);
-    // Nor do Enter and F2 act on the row that took its place.
-    ui->orvanesTableView->setCurrentIndex({});
+    table->setCurrentIndex({});
     showDetails();
 }
 

@@ -716,6 +716,10 @@
         <source>%1 of %2 shown</source>
         <translation>%1 von %2 angezeigt</translation>
     </message>
+    <message>
+        <source>%1 no longer answers; %2 is chosen now</source>
+        <translation>%1 antwortet nicht mehr; jetzt ist %2 gewählt</translation>
+    </message>
 </context>
 <context>
     <name>OrvaneModel</name>
