@@ -2,6 +2,7 @@
 // tests/cli/CMakeLists.txt describes.
 
 #include "Network.h"
+#include "Protocol.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,12 +20,25 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <set>
+#include <sstream>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -599,6 +613,109 @@ TEST(CommandLineTest, WatchSeesDevicesComeAndGoAndEndsOnSigtermOrSighup)
     ASSERT_TRUE(hungUp.waitForFinished(5000));
     EXPECT_EQ(hungUp.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(hungUp.exitCode(), 0);
+}
+
+namespace {
+
+// The port PROCESS listens on at ADDRESS, as its own network namespace shows it.
+unsigned short PortOf(qint64 process, const char *address)
+{
+    const std::string proc = "/proc/" + std::to_string(process);
+    std::set<std::string> sockets;
+    std::error_code ignored;
+    for (const auto &entry : std::filesystem::directory_iterator(proc + "/fd", ignored)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), ignored).string();
+        if (target.rfind("socket:[", 0) == 0)
+            sockets.insert(target.substr(8, target.size() - 9));
+    }
+    std::ifstream table(proc + "/net/udp");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+        // HEXADDRESS:HEXPORT, the address as the kernel stores it.
+        if (local.size() == 13 && std::stoul(local.substr(0, 8), nullptr, 16) == ::inet_addr(address) &&
+            sockets.count(inode))
+            return static_cast<unsigned short>(std::stoul(local.substr(9), nullptr, 16));
+    }
+    return 0;
+}
+
+} // namespace
+
+// A host behind h0 floods watch's port with invented serials and goes on
+// inventing; a network whose devices then come up is reported all the same.
+TEST(CommandLineTest, WatchAfterAFloodReportsADeviceThatStartsAnswering)
+{
+    ORVANE_REQUIRE_VIRTUAL_LAN();
+    ASSERT_TRUE(velqor::test::SetLink("h1", false));
+    QProcess watch;
+    watch.start(CliPath(), {"watch"});
+    QByteArray output;
+    ASSERT_TRUE(WaitFor(watch, output, "ORV000000", 5000)) << output.constData();
+    const unsigned short port = PortOf(watch.processId(), "10.77.0.1");
+    ASSERT_NE(port, 0);
+
+    std::atomic<bool> flooding {true};
+    std::atomic<bool> entered {false};
+    std::thread flood([&] {
+        // From a device namespace, so that the flood comes in by h0.
+        const std::string name = "/run/netns/" + qEnvironmentVariable("ORVANE_VLAN_ID").toStdString() + "-d0";
+        const int space = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (space < 0 || ::setns(space, CLONE_NEWNET) != 0)
+            return;
+        ::close(space);
+        const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in from {};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = ::inet_addr("10.100.0.200");
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = ::inet_addr("10.77.0.1");
+        to.sin_port = htons(port);
+        if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr *>(&from), sizeof from) != 0)
+            return;
+        entered = true;
+        for (int serial = 0; flooding; ++serial) {
+            const std::string reply = velqor::QueryReply("FLOOD" + std::to_string(serial));
+            ::sendto(socket, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+            if (serial % 500 == 499)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::close(socket);
+    });
+    // Read line by line, as the output grows large.
+    qsizetype parsed = 0;
+    int invented = 0;
+    bool heard = false;
+    const auto readFor = [&](const std::function<bool()> &done, int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < ms && watch.waitForReadyRead(ms)) {
+            output += watch.readAllStandardOutput();
+            for (qsizetype end; (end = output.indexOf('\n', parsed)) >= 0; parsed = end + 1) {
+                const std::string_view line(output.constData() + parsed, static_cast<std::size_t>(end - parsed));
+                invented += line.find("appeared") != line.npos && line.find("FLOOD") != line.npos;
+                heard = heard || line.find("NET2-000000") != line.npos;
+            }
+        }
+        return done();
+    };
+    // The list holds 65,536, ORV000000 among them.
+    const bool full = readFor([&] { return invented >= 65535; }, 40000);
+    const bool up = velqor::test::SetLink("h1", true);
+    // Three rounds, and the round in which h1 is found.
+    readFor([&] { return heard; }, 10000);
+    flooding = false;
+    flood.join();
+    watch.terminate();
+    EXPECT_TRUE(watch.waitForFinished(5000));
+    ASSERT_TRUE(entered) << "the flood could not be sent from " << qPrintable(qEnvironmentVariable("ORVANE_VLAN_ID"));
+    ASSERT_TRUE(full) << "the flood did not reach watch";
+    ASSERT_TRUE(up);
+    EXPECT_TRUE(heard) << "a full list kept out a device that answers";
 }
 
 TEST(CommandLineTest, BadArgumentsAreOneLineAndStatus1BeforeAnythingIsOpened)
