@@ -47,6 +47,7 @@ struct Faults {
     double linkDown = 0; // per operation: the link goes down for a few operations
     double hostAppears = 0; // a host takes a free address meanwhile
     int interruptAfter = -1; // sends before a signal; -1: none
+    int secondAfter = -1; // sends before a second program tries the link; -1: none
 };
 
 // The devices of one link, as the wire has them.
@@ -247,6 +248,7 @@ struct Checked {
     int runs = 0;
     int interrupted = 0;
     int stranded = 0;
+    int seconds = 0;
 };
 
 // Runs one schedule and checks the end state; a failure names the seed.
@@ -266,16 +268,34 @@ void RunSchedule(unsigned seed, const Faults &faults, Checked &checked, const st
     const std::filesystem::path journalFile = folder / ("journal-" + std::to_string(seed));
     std::filesystem::remove(journalFile);
     Journal journal(journalFile);
-    ChangeTransaction transaction(link, {&journal, {}, "test"});
+    ChangeTransaction transaction(link, {&journal, folder, "this run"});
     ChangeTransaction::Control control;
-    control.interrupted = [&] { return faults.interruptAfter >= 0 && link.sends >= faults.interruptAfter; };
     const std::vector<ChangeTransaction::Row> rows = TransactionRows(plan);
+    bool secondTried = false;
+    std::string secondSaid;
+    control.interrupted = [&] {
+        if (faults.secondAfter >= 0 && link.sends >= faults.secondAfter && !secondTried) {
+            // Another program, mid-run, on the same link: refused, it sends nothing.
+            secondTried = true;
+            const int sent = link.sends;
+            ChangeTransaction second(link, {nullptr, folder, "another run"});
+            for (const RowResult &result : second.Run(rows, plan.Steps(), plan.Spares())) {
+                if (result.kind != RowResult::Kind::NotSent || result.outcome.reason != NotSentReason::LinkInUse)
+                    secondSaid += " not refused: " + std::to_string(static_cast<int>(result.kind));
+            }
+            if (link.sends != sent)
+                secondSaid += " sent " + std::to_string(link.sends - sent);
+        }
+        return faults.interruptAfter >= 0 && link.sends >= faults.interruptAfter;
+    };
     const std::vector<RowResult> results = transaction.Run(rows, plan.Steps(), plan.Spares(), control);
     ++checked.runs;
     checked.interrupted += faults.interruptAfter >= 0 && link.sends >= faults.interruptAfter ? 1 : 0;
 
     const std::string schedule = "seed " + std::to_string(seed);
     EXPECT_EQ(link.violations.str(), "") << schedule;
+    EXPECT_EQ(secondSaid, "") << schedule << ": a second program";
+    checked.seconds += secondTried ? 1 : 0;
     ASSERT_EQ(results.size(), rows.size()) << schedule;
     std::map<Ipv4Bytes, int> reportedMovedTo;
     const std::vector<Journal::Entry> kept = journal.Entries();
@@ -348,6 +368,8 @@ TEST_F(TransactionTest, EveryFaultScheduleEndsWithEachDeviceNamedWhereItIs)
             Faults faults = kind;
             if (run % 4 == 3)
                 faults.interruptAfter = static_cast<int>(seed % 6);
+            if (run % 4 == 1)
+                faults.secondAfter = static_cast<int>(seed % 5);
             RunSchedule(seed, faults, checked, folder);
             if (HasFailure())
                 return;
@@ -355,6 +377,7 @@ TEST_F(TransactionTest, EveryFaultScheduleEndsWithEachDeviceNamedWhereItIs)
     }
     EXPECT_EQ(checked.runs, 9 * perKind);
     EXPECT_GT(checked.interrupted, 20) << "signals came mid-run";
+    EXPECT_GT(checked.seconds, 20) << "second programs came mid-run";
     EXPECT_GT(checked.stranded, 0) << "some schedules left a device where only the report can say";
 }
 
