@@ -38,6 +38,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -823,8 +824,12 @@ TEST(CommandLineTest, WatchAfterAFloodReportsADeviceThatStartsAnswering)
     // The list holds 65,536, ORV000000 among them.
     const bool full = readFor([&] { return invented >= 65535; }, 40000);
     const bool up = velqor::test::SetLink("h1", true);
+    QElapsedTimer sinceUp;
+    sinceUp.start();
     // Three rounds, and the round in which h1 is found.
     readFor([&] { return heard; }, 10000);
+    std::cout << "NET2-000000 reported " << sinceUp.elapsed() << " ms after h1 came up, " << invented
+              << " invented serials reported" << std::endl;
     flooding = false;
     flood.join();
     watch.terminate();
