@@ -381,21 +381,49 @@ struct SwapUnderWay {
     QByteArray log;
 };
 
+// Each of the signals that end a run, for set-ip and for a plan's swap.
 TEST(CommandLineTest, ASignalMidSwapEndsWithEveryDeviceNamedWhereItIs)
 {
     ORVANE_REQUIRE_VIRTUAL_LAN();
     const std::map<QString, QString> before = AddressesOf({"SWAPA", "SWAPB"});
-    SwapUnderWay swap({"set-ip", "SWAPA", before.at("SWAPB"), "--force"});
-    ASSERT_TRUE(swap.parked()) << swap.log.constData();
-    ::kill(static_cast<pid_t>(swap.process.processId()), SIGINT);
-    ASSERT_TRUE(swap.process.waitForFinished(20000));
-    const QByteArray said = swap.log + swap.process.readAllStandardError() + swap.process.readAllStandardOutput();
-    EXPECT_EQ(swap.process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(swap.process.exitCode(), 13) << said.constData();
-    EXPECT_TRUE(said.contains("SWAPA moved back to " + before.at("SWAPA").toUtf8() + ": the run was interrupted"))
-        << said.constData();
-    EXPECT_TRUE(said.contains("SWAPB was not moved: the run was interrupted")) << said.constData();
-    EXPECT_EQ(AddressesOf({"SWAPA", "SWAPB"}), before) << "each at an address of its own, the one it had";
+    QTemporaryDir folder;
+    QFile plan(folder.filePath(QStringLiteral("swap.csv")));
+    ASSERT_TRUE(plan.open(QIODevice::WriteOnly));
+    plan.write(("serial,address\nSWAPA," + before.at("SWAPB") + "\nSWAPB," + before.at("SWAPA") + "\n").toUtf8());
+    plan.close();
+    const struct {
+        QStringList run;
+        int signal;
+    } table[] {
+        {{"set-ip", "SWAPA", before.at("SWAPB"), "--force"}, SIGINT},
+        {{"set-ip", "SWAPA", before.at("SWAPB"), "--force"}, SIGHUP},
+        {{"apply", "--format", "csv", plan.fileName()}, SIGTERM},
+    };
+    for (const auto &c : table) {
+        SCOPED_TRACE(c.run.join(' ').toStdString() + ", signal " + std::to_string(c.signal));
+        SwapUnderWay swap(c.run);
+        ASSERT_TRUE(swap.parked()) << swap.log.constData();
+        ::kill(static_cast<pid_t>(swap.process.processId()), c.signal);
+        ASSERT_TRUE(swap.process.waitForFinished(20000));
+        const QByteArray out = swap.process.readAllStandardOutput();
+        const QByteArray said = swap.log + swap.process.readAllStandardError() + out;
+        EXPECT_EQ(swap.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(swap.process.exitCode(), 13) << said.constData();
+        if (c.run.front() == QLatin1String("set-ip")) {
+            EXPECT_TRUE(
+                said.contains("SWAPA moved back to " + before.at("SWAPA").toUtf8() + ": the run was interrupted"))
+                << said.constData();
+            EXPECT_TRUE(said.contains("SWAPB was not moved: the run was interrupted")) << said.constData();
+        } else {
+            // Each row, and where its device is: back where it was.
+            for (const QString &serial : {QStringLiteral("SWAPA"), QStringLiteral("SWAPB")}) {
+                const QByteArray row = "," + serial.toUtf8() + ",h0," + before.at(serial).toUtf8() + ",";
+                EXPECT_TRUE(out.contains(row)) << out.constData();
+            }
+            EXPECT_FALSE(out.contains(",moved,")) << out.constData();
+        }
+        EXPECT_EQ(AddressesOf({"SWAPA", "SWAPB"}), before) << "each at an address of its own, the one it had";
+    }
 }
 
 TEST(CommandLineTest, ASecondProgramIsRefusedTheInterfaceASwapRunsOn)
