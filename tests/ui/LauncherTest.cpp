@@ -187,7 +187,8 @@ private slots:
         QCOMPARE(chooser->currentIndex(), -1);
         QCOMPARE(chooser->placeholderText(), QStringLiteral("ORV000000 on h0 (not found)"));
         QVERIFY(!table->currentIndex().isValid());
-        // The nothing-found advice may follow in the status bar: the history keeps both.
+        // Back from the Launch button, which the click focused. The nothing-found
+        // advice may follow in the status bar: the history keeps both.
         table->setFocus();
         QTest::keyClick(table, Qt::Key_F2);
         QVERIFY(said(QStringLiteral("No device chosen: choose one in the table first")));
