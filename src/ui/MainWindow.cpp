@@ -611,11 +611,7 @@ void MainWindow::followChosenDevice()
     // device is said, so that Launch and the editor never act on another
     // device unannounced. With none shown the gone device stays named.
     const QString gone = QString::fromStdString(chosen->Text());
-    QTableView *table = ui->orvanesTableView;
-    if (tableProxy->rowCount() > 0) {
-        const QModelIndex first = tableProxy->index(0, std::max(0, table->currentIndex().column()));
-        table->setCurrentIndex(first);
-        choose(sourceRow(first));
+    if (chooseFirstShown()) {
         ui->statusBar->showMessage(
             tr("%1 no longer answers; %2 is chosen now").arg(gone, QString::fromStdString(chosen->Text())),
             OrvaneModel::MessageMs);
@@ -623,8 +619,19 @@ void MainWindow::followChosenDevice()
     }
     ui->orvanesComboBox->setPlaceholderText(tr("%1 (not found)").arg(gone));
     ui->orvanesComboBox->setCurrentIndex(-1);
-    table->setCurrentIndex({});
+    ui->orvanesTableView->setCurrentIndex({});
     showDetails();
+}
+
+bool MainWindow::chooseFirstShown()
+{
+    if (tableProxy->rowCount() == 0)
+        return false;
+    QTableView *table = ui->orvanesTableView;
+    const QModelIndex first = tableProxy->index(0, std::max(0, table->currentIndex().column()));
+    table->setCurrentIndex(first);
+    choose(sourceRow(first));
+    return true;
 }
 
 void MainWindow::keepChosenShown()
@@ -633,15 +640,10 @@ void MainWindow::keepChosenShown()
     // filter hides gives way to the first shown, or to none.
     if (chosen && tableProxy->rowOf(model->rowOf(*chosen)) >= 0)
         return;
-    QTableView *table = ui->orvanesTableView;
-    if (tableProxy->rowCount() > 0) {
-        const QModelIndex first = tableProxy->index(0, std::max(0, table->currentIndex().column()));
-        table->setCurrentIndex(first);
-        choose(sourceRow(first));
+    if (chooseFirstShown())
         return;
-    }
     chosen.reset();
-    table->setCurrentIndex({});
+    ui->orvanesTableView->setCurrentIndex({});
     ui->orvanesComboBox->setCurrentIndex(-1);
     ui->orvanesComboBox->setPlaceholderText(tr("(no device shown)"));
     showDetails();

@@ -97,6 +97,8 @@ private:
     void followChosenDevice();
     // The chosen device stays one the table shows, or there is none.
     void keepChosenShown();
+    // The first row shown becomes current and chosen; false when none is shown.
+    bool chooseFirstShown();
     // With a filter: "n of N shown" beside it.
     void showFilterCount();
     // The details pane shows the chosen device as it is now.
